@@ -1,0 +1,43 @@
+# Compiler settings shared by every target.
+#
+# Float results must not depend on the build: no fast-math, and no fused multiply-add
+# (a fused a*b+c rounds once instead of twice, which changes truncated bytes). 32-bit x86
+# compilers default to x87 arithmetic with extended precision, so those builds are moved
+# to SSE2 arithmetic as well.
+
+add_library(qov_flags INTERFACE)
+target_compile_options(qov_flags INTERFACE
+  -Wall -Wextra
+  -ffp-contract=off
+  -fno-fast-math)
+
+set(QOV_X86 OFF)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
+  set(QOV_X86 ON)
+endif()
+if(QOV_X86 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_options(qov_flags INTERFACE -msse2 -mfpmath=sse)
+endif()
+
+if(QOV_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Marks a source file as code for one instruction-set level. Only that file is compiled
+# for the level; the code that calls into it checks the processor first.
+function(qov_simd_source file level)
+  if(NOT QOV_X86)
+    return()
+  endif()
+  if(level STREQUAL "sse2")
+    set(opts -msse2)
+  elseif(level STREQUAL "avx2")
+    set(opts -mavx2 -mbmi -mbmi2 -mpopcnt)
+  elseif(level STREQUAL "avx512bw")
+    set(opts -mavx512f -mavx512bw -mavx512vl -mavx2 -mbmi -mbmi2 -mpopcnt)
+  else()
+    message(FATAL_ERROR "unknown instruction-set level ${level}")
+  endif()
+  set_property(SOURCE ${file} APPEND PROPERTY COMPILE_OPTIONS ${opts})
+endfunction()
