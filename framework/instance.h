@@ -1,0 +1,64 @@
+// The instance record: one per video stream, created by instantiate and released by
+// deInstantiate. Its address is the instance identifier the host passes back.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "framework/boundary.h"
+
+namespace qov {
+
+inline constexpr uint32_t kMaxParameters = 16;
+inline constexpr int kFailure = -1;
+
+struct ParamState {
+  float value;
+  char displayText[kNameSize];
+};
+
+struct PlugObj {
+  bool fMultiReady = false;
+  Qov_Multi* fMulti = nullptr;
+  ParamState fParams[kMaxParameters] = {};
+  VideoInfo fVideoInfo = {};
+  // Antialiasing plug-in only: 4-byte-per-pixel working image and edge buffer.
+  uint8_t* fWorkFrame = nullptr;
+  uint8_t* fScratchFrame = nullptr;
+
+  // Frame calls (function codes 3, 14 and 16). Each returns 0 or -1.
+  int processFrame(void* pFrameData);
+  int processFrameCopy(const ProcessFrameCopyRecord& record);
+  int processFrameMulti(Qov_Multi* pFrameData);
+
+  uint32_t numParameters() const;
+  // Bytes per pixel of the instance's frames: 4 at 32 bits, 3 at 24 bits.
+  uint32_t bytesPerPixel() const { return fVideoInfo.bitDepth == 2 ? 4u : 3u; }
+  // Size of one host frame in bytes; fits both size_t and int32_t (checked at instantiate).
+  std::size_t frameBytes() const { return frameBytes_; }
+  std::size_t pixelCount() const { return pixelCount_; }
+
+  // The instance's own frame-set record and its 32 slot records. A frame set that a host
+  // passes through code 16 is copied into `fMulti` (counts and slot pointers); the
+  // instance points `fMulti` back at its own slots before it fills or releases any.
+  Qov_Multi ownMulti = {};
+  ImageSlot ownSlots[2 * kMaxSlots] = {};
+  std::size_t frameBytes_ = 0;
+  std::size_t pixelCount_ = 0;
+
+  void restoreOwnFrameSet();
+  void clampParameters();
+};
+
+// Creates an instance for the given frame format, or returns null: unsupported depth,
+// a frame whose size in bytes does not fit, or memory that cannot be had.
+PlugObj* instantiate(const VideoInfo& videoInfo);
+void deInstantiate(PlugObj* obj);
+
+// Slot handling shared by instantiate, deInstantiate and the frame calls.
+void emptySlot(ImageSlot& slot);
+// Points `slot` at a buffer of the instance's frame size holding a copy of `source`.
+// Returns false when no buffer could be had (the slot is then empty).
+bool fillSlot(ImageSlot& slot, const PlugObj& obj, const void* source);
+
+}  // namespace qov

@@ -1,0 +1,27 @@
+// Descriptor values and parameter table of QovMISetMatte1, the two-input matte plug-in.
+#include "framework/plugin_definition.h"
+#include "plugins/matte_parameters.h"
+
+namespace qov {
+namespace {
+
+const ParamDef kParameters[matte_params::kNumMultiInputParameters] = {
+    QOV_MATTE_PARAMETER_TABLE,
+    {0.0f, "Switch Inputs"},
+};
+
+}  // namespace
+
+const PluginDefinition kPluginDefinition = {
+    {'z', 'q', '1', '7'},
+    "QovMISetMatte1",
+    3,
+    996,
+    "2 inputs: uses one input as alpha/transparency for the other",
+    "QovMISetMatte1 - Version 2.8\nBy the Qov team. Free to use in performances and recordings.",
+    kParameters,
+    matte_params::kNumMultiInputParameters,
+    false,
+};
+
+}  // namespace qov

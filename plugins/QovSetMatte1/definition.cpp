@@ -1,0 +1,24 @@
+// Descriptor values and parameter table of QovSetMatte1, the single-input matte plug-in.
+#include "framework/plugin_definition.h"
+#include "plugins/matte_parameters.h"
+
+namespace qov {
+namespace {
+
+const ParamDef kParameters[matte_params::kNumMatteParameters] = {QOV_MATTE_PARAMETER_TABLE};
+
+}  // namespace
+
+const PluginDefinition kPluginDefinition = {
+    {'z', 'q', '2', 'b'},
+    "QovSetMatte1",
+    3,
+    861,
+    "Input is turned into alpha channel (transparency) mask",
+    "QovSetMatte1 - Version 3.x\nBy the Qov team. Free to use in performances and recordings.",
+    kParameters,
+    matte_params::kNumMatteParameters,
+    false,
+};
+
+}  // namespace qov

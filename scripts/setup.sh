@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build and test Qov. Safe to run again:
+# only missing packages are installed. Needs root (or sudo) on a machine that lacks any.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtest-dev googletest libbenchmark-dev
+  gcc-multilib g++-multilib
+  libpng-dev libcli11-dev
+  ffmpeg frei0r-plugins-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}" >&2
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+$sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
