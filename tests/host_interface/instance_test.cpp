@@ -158,10 +158,11 @@ TEST_P(Instances, InstancesAreIndependent) {
 TEST_P(Instances, ManyInstancesOnSeveralThreads) {
   std::vector<std::thread> threads;
   std::atomic<int> failures{0};
+  const host::PluginLibrary& plugin = lib();
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
       for (int round = 0; round < 50; ++round) {
-        PluginInstance instance(lib(), 16 + t, 9, t % 2 ? FF_DEPTH_32 : FF_DEPTH_24);
+        PluginInstance instance(plugin, 16 + t, 9, t % 2 ? FF_DEPTH_32 : FF_DEPTH_24);
         std::vector<uint8_t> frame = randomBytes(instance.frameBytes(), t * 100 + round);
         if (host::failed(instance.processFrame(frame.data()))) ++failures;
         if (instance.release().uintValue != 0) ++failures;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -48,8 +49,11 @@ const ExpectedPlugin& expectedPlugin(const std::string& name) {
 }
 
 const host::PluginLibrary& library(const std::string& name) {
-  static std::map<std::string, std::unique_ptr<host::PluginLibrary>> loaded;
-  auto& slot = loaded[name];
+  static std::mutex mutex;
+  std::lock_guard<std::mutex> lock(mutex);
+  // Never unloaded, as in a host that keeps its plug-ins until it exits.
+  static auto* loaded = new std::map<std::string, std::unique_ptr<host::PluginLibrary>>;
+  auto& slot = (*loaded)[name];
   if (!slot) slot = std::make_unique<host::PluginLibrary>(expectedPlugin(name).path);
   return *slot;
 }
