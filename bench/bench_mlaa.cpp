@@ -159,7 +159,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     if (base == times_.end() || base->second <= 0) return;
     std::printf("\nTime per frame as a multiple of memcpy of the frame (%.1f us):\n",
                 base->second);
-    for (const auto& [name, t] : times_) std::printf("  %-36s %8.2f x\n", name.c_str(), t / base->second);
+    for (const auto& [name, t] : times_)
+      std::printf("  %-36s %8.2f x\n", name.c_str(), t / base->second);
   }
 
  private:

@@ -66,12 +66,15 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
   std::memset(edgeBuffer + rowBytes * firstUnexamined, 0,
               rowBytes * static_cast<std::size_t>(height - firstUnexamined));
 
-  int step = stepCounter ? *stepCounter + 1 : 0;
+  // Wide enough that a counter at INT_MAX cannot overflow when it is advanced.
+  long long step = stepCounter ? static_cast<long long>(*stepCounter) + 1 : 0;
   if (step < 0) step = 0;
   for (; step < detectSteps; ++step)
-    detect(image, edgeBuffer, width, height, kBlockLines * step, kBlockLines * step + kBlockLines);
+    detect(image, edgeBuffer, width, height, kBlockLines * static_cast<int>(step),
+           kBlockLines * static_cast<int>(step) + kBlockLines);
 
   if (flags & MLAA_VISUALIZE) {
+    // Painting is step D; a counter that already stood past it has nothing left to do.
     if (step == detectSteps) paintEdges(image, edgeBuffer, width, height);
     if (stepCounter) *stepCounter = detectSteps;
     return;
@@ -81,10 +84,10 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
   const int verticalEnd = horizontalEnd + columnBlocks;
   for (; step < horizontalEnd; ++step)
     blendHorizontalBlock(image, edgeBuffer, width, height,
-                         blockForStep(step - detectSteps, rowBlocks), flags);
+                         blockForStep(static_cast<int>(step - detectSteps), rowBlocks), flags);
   for (; step < verticalEnd; ++step)
     blendVerticalBlock(image, edgeBuffer, width, height,
-                       blockForStep(step - horizontalEnd, columnBlocks), flags);
+                       blockForStep(static_cast<int>(step - horizontalEnd), columnBlocks), flags);
   if (stepCounter) *stepCounter = verticalEnd;
 }
 

@@ -27,7 +27,8 @@ void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_
 // stopped at in *stepCounter. Steps: D = height/8 detection steps (one block of 8 rows each),
 // then either the painting of the edges (MLAA_VISUALIZE; *stepCounter becomes D) or
 // R = ceil(height/8) horizontal and K = ceil(width/8) vertical blending steps
-// (*stepCounter becomes D + R + K). `unused` is never read.
+// (*stepCounter becomes D + R + K). `unused` is never read. A frame without pixels (width or
+// height below 1) is left alone, counter included.
 void MLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
           int unused, uint32_t mlaaFlags);
 

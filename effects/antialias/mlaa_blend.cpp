@@ -20,13 +20,14 @@ inline uint32_t truncatedByte(float value, int c) {
   return (static_cast<uint32_t>(static_cast<int32_t>(value)) & kByteMask) << (8 * c);
 }
 
-// P x (1 - s0) + Q x s0: the middle pixel's own form, which rounds differently from
-// mixPixels(P, Q, 1 - s0).
+// P x (1 - s0) + Q x s0: the middle pixel's own form. It is not mixPixels(P, Q, 1 - s0),
+// because 1 - (1 - s0) need not equal s0 in single precision.
 uint32_t mixMiddle(uint32_t p, uint32_t q, float s0) {
   const float keep = 1.0f - s0;
   uint32_t out = kOpaque;
   for (int c = kColourBytes - 1; c >= 0; --c) {
-    const float v = static_cast<float>(channel(p, c)) * keep + static_cast<float>(channel(q, c)) * s0;
+    const float v =
+        static_cast<float>(channel(p, c)) * keep + static_cast<float>(channel(q, c)) * s0;
     out |= truncatedByte(v, c);
   }
   return out;
@@ -38,7 +39,8 @@ uint32_t mixPixels(uint32_t p, uint32_t q, float w) {
   const float rest = 1.0f - w;
   uint32_t out = kOpaque;
   for (int c = kColourBytes - 1; c >= 0; --c) {
-    const float v = static_cast<float>(channel(p, c)) * w + static_cast<float>(channel(q, c)) * rest;
+    const float v =
+        static_cast<float>(channel(p, c)) * w + static_cast<float>(channel(q, c)) * rest;
     out |= truncatedByte(v, c);
   }
   return out;

@@ -40,7 +40,9 @@ inline void storeWord(uint8_t* base, Index index, uint32_t v) {
 inline int channel(uint32_t word, int c) { return static_cast<int>((word >> (8 * c)) & 0xFFu); }
 
 // Sum of the three colour bytes of an edge word (0..765).
-inline int colourSum(uint32_t word) { return channel(word, 0) + channel(word, 1) + channel(word, 2); }
+inline int colourSum(uint32_t word) {
+  return channel(word, 0) + channel(word, 1) + channel(word, 2);
+}
 
 // --- detection -----------------------------------------------------------------------------
 

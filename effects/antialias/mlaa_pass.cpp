@@ -93,7 +93,7 @@ void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int h
                           int block, uint32_t flags) {
   const Index pixelCount = static_cast<Index>(width) * height;
   for (int y = kBlockLines * block; y < lineEnd(block, height); ++y) {
-    // The first row has no previous row; it stands in for it itself.
+    // Row 0 has no previous row; the row itself takes its place.
     const LineGeometry g{image,     edges,     pixelCount, width, 1, y == 0 ? 0 : -width,
                          EDGE_BELOW, EDGE_RIGHT};
     const Index first = static_cast<Index>(y) * width;

@@ -216,7 +216,8 @@ TEST(Frame, ThinLinesTouchesOnlyThinLines) {
     // With thin features it writes more pixels, never fewer: blends depend on edge words only.
     Frame thin(48, 40);
     testing::fillBlocks(thin, rng, 20, 1);
-    const auto plain = written(antialiased(thin, 0)), soft = written(antialiased(thin, MLAA_THIN_LINES));
+    const auto plain = written(antialiased(thin, 0)),
+               soft = written(antialiased(thin, MLAA_THIN_LINES));
     for (size_t i = 0; i < plain.size(); ++i)
       if (plain[i]) {
         EXPECT_TRUE(soft[i]) << i;

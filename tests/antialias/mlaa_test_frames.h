@@ -78,7 +78,8 @@ inline void PrintTo(const Frame& f, std::ostream* os) {
   for (int i = 0; i < f.width() * f.height(); ++i) sum = sum * 31u + f.at(i);
   *os << f.width() << "x" << f.height() << " checksum " << std::hex << sum;
   if (f.width() * f.height() <= 64)
-    for (int i = 0; i < f.width() * f.height(); ++i) *os << (i % f.width() ? " " : "\n  ") << f.at(i);
+    for (int i = 0; i < f.width() * f.height(); ++i)
+      *os << (i % f.width() ? " " : "\n  ") << f.at(i);
   *os << std::dec;
 }
 
@@ -110,7 +111,8 @@ inline void fillBlocks(Frame& f, std::mt19937& rng, int rects, int cell = 1) {
 inline void fillRamp(Frame& f) {
   auto ramp = [](int v) { return static_cast<uint32_t>(v < 255 ? v : 255); };
   for (int y = 0; y < f.height(); ++y)
-    for (int x = 0; x < f.width(); ++x) f.set(x, y, rgb(ramp(7 * x), ramp(5 * y), ramp(3 * (x + y))));
+    for (int x = 0; x < f.width(); ++x)
+      f.set(x, y, rgb(ramp(7 * x), ramp(5 * y), ramp(3 * (x + y))));
 }
 
 }  // namespace qov::aa::testing
