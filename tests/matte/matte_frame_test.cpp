@@ -60,20 +60,25 @@ TEST(MatteFrame, LargeFramesInPlaceAndWithTwoInputs) {
   std::mt19937 rng(13);
   constexpr int width = 640, height = 360;
   constexpr size_t count = size_t{width} * size_t{height};
-  static_assert(count >= detail::minParallelPixels, "the frame must be shared among threads");
   const MatteSettings s = randomSettings(rng);
   const std::vector<uint8_t> first = randomBytes(rng, count * bytesPerPixel);
   const std::vector<uint8_t> second = randomBytes(rng, count * bytesPerPixel);
-
-  std::vector<uint8_t> buffer = first;
-  matteFrame(buffer.data(), buffer.data(), buffer.data(), width, height, s);
-  expectMatte(referenceFrame(first.data(), first.data(), count, s), first.data(), buffer.data(),
-              count, "in place, " + describe(s));
-
+  const std::vector<uint8_t> inPlace = referenceFrame(first.data(), first.data(), count, s);
+  const std::vector<uint8_t> twoInputs = referenceFrame(second.data(), first.data(), count, s);
+  for (size_t parallelFrom : {detail::minParallelPixels, size_t{0}}) {
+    const std::string context = std::string(parallelFrom ? "serial, " : "threaded, ") + describe(s);
+    std::vector<uint8_t> buffer = first;
+    detail::matteFrameWith(detail::selectedKernel(), parallelFrom, buffer.data(), buffer.data(),
+                           buffer.data(), count, s);
+    expectMatte(inPlace, first.data(), buffer.data(), count, "in place, " + context);
+    std::vector<uint8_t> out(count * bytesPerPixel);
+    detail::matteFrameWith(detail::selectedKernel(), parallelFrom, second.data(), first.data(),
+                           out.data(), count, s);
+    expectMatte(twoInputs, second.data(), out.data(), count, "two inputs, " + context);
+  }
   std::vector<uint8_t> out(count * bytesPerPixel);
   matteFrame(second.data(), first.data(), out.data(), width, height, s);
-  expectMatte(referenceFrame(second.data(), first.data(), count, s), second.data(), out.data(),
-              count, "two inputs, " + describe(s));
+  expectMatte(twoInputs, second.data(), out.data(), count, "matteFrame, " + describe(s));
 }
 
 TEST(MatteFrame, WritesNothingWithoutPixels) {
