@@ -33,7 +33,7 @@ Constants makeConstants(const MatteSettings& s) {
           _mm256_set1_epi8(static_cast<char>(s.invertAll ? maskMax : 0))};
 }
 
-// floor(sum / 8) of the rule, unclamped, for four pixels.
+// floor(sum / 8) of the rule, unclamped, for the pixels of one vector.
 inline __m256i shiftedSums(__m256i pixels, const Constants& k) {
   const __m256i even = _mm256_and_si256(pixels, k.evenBytes);  // blue, red words
   const __m256i odd = _mm256_srli_epi16(pixels, byteBits);     // green, alpha words

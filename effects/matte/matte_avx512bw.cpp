@@ -38,7 +38,7 @@ Constants makeConstants(const MatteSettings& s) {
           _mm512_set1_epi8(static_cast<char>(s.invertAll ? maskMax : 0))};
 }
 
-// floor(sum / 8) of the rule, unclamped, for four pixels.
+// floor(sum / 8) of the rule, unclamped, for the pixels of one vector.
 inline __m512i shiftedSums(__m512i pixels, const Constants& k) {
   const __m512i even = _mm512_and_si512(pixels, k.evenBytes);  // blue, red words
   const __m512i odd = _mm512_srli_epi16(pixels, byteBits);     // green, alpha words

@@ -12,7 +12,7 @@ namespace detail {
 namespace {
 
 // Threads' blocks start on whole cache lines of the output, so no two threads write into
-// the same line and every block but the last is a whole number of vector steps.
+// the same line.
 constexpr size_t cacheLineBytes = 64;
 constexpr size_t blockAlignPixels = cacheLineBytes / bytesPerPixel;
 

@@ -33,7 +33,7 @@ Constants makeConstants(const MatteSettings& s) {
           _mm_set1_epi8(static_cast<char>(s.invertAll ? maskMax : 0))};
 }
 
-// floor(sum / 8) of the rule, unclamped, for four pixels.
+// floor(sum / 8) of the rule, unclamped, for the pixels of one vector.
 inline __m128i shiftedSums(__m128i pixels, const Constants& k) {
   const __m128i even = _mm_and_si128(pixels, k.evenBytes);  // blue, red words
   const __m128i odd = _mm_srli_epi16(pixels, byteBits);     // green, alpha words
