@@ -3,7 +3,8 @@
 // parallel region, back to back and paced like a host's frames; each kernel level on one
 // thread; one parallel region per row (a layout matteFrame does not use); and small frames
 // serial and threaded (where matteFrame's serial limit comes from). The ratio of every
-// result to the memcpy of its size is printed at the end.
+// result to the memcpy of its size is printed at the end. A whole processFrame call of
+// QovSetMatte1 through plugMain shows what a host pays per frame.
 #include <benchmark/benchmark.h>
 #include <omp.h>
 
@@ -12,12 +13,15 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "effects/matte/matte_frame.h"
+#include "host/plugin_instance.h"
+#include "host/plugin_library.h"
 #include "effects/matte/matte_rule.h"
 
 namespace {
@@ -132,6 +136,10 @@ void registerSize(size_t pixels, bool wholeFrame) {
   addRun("matteFrame_paced", true, effect);
   addRun("matteFrame_serial_paced", true, serial);
   addRun("matteFrame_threaded_paced", true, threaded);
+  // A whole frame call as a host makes it: copies into the frame set, the effect, the copy back.
+  auto plugin = std::make_shared<qov::host::PluginLibrary>(QOV_SETMATTE1_PATH);
+  auto instance = std::make_shared<qov::host::PluginInstance>(*plugin, frameWidth, frameHeight, qov::FF_DEPTH_32);
+  add("processFrame_plugMain", [plugin, instance](Frames& f) { instance->processFrame(f.output.data()); });
   add("matteFrame_inPlace", [=](Frames& f) {
     matteFrame(f.output.data(), f.output.data(), f.output.data(), frameWidth, frameHeight, s);
   });
