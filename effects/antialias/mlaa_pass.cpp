@@ -97,23 +97,30 @@ void gatherColumnBits(const uint8_t* edges, int width, int height, int x0, int c
   for (int y0 = 0; y0 < height; y0 += kRowsPerGather) {
     alignas(16) uint8_t rowMasks[kRowsPerGather] = {};
     const int rows = std::min(kRowsPerGather, height - y0);
-    for (int r = 0; r < rows; ++r) {
+    int r = 0;
+#if defined(__SSE2__)
+    if (count == kBlockLines && x0 + kBlockLines <= width) {
+      // Two rows at a time: EDGE_RIGHT is moved to the sign bit, and saturating packs keep
+      // the signs of the 16 words in 16 bytes, row y0 + r in the low 8, the next in the high.
+      const auto rightAsSign = [&](int row, int k) {
+        const Index index = static_cast<Index>(y0 + row) * width + x0 + 4 * k;
+        return _mm_slli_epi32(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(edges + index * kBytesPerPixel)), 1);
+      };
+      for (; r + 1 < rows; r += 2) {
+        const __m128i signs =
+            _mm_packs_epi16(_mm_packs_epi32(rightAsSign(r, 0), rightAsSign(r, 1)),
+                            _mm_packs_epi32(rightAsSign(r + 1, 0), rightAsSign(r + 1, 1)));
+        const auto pair = static_cast<uint32_t>(_mm_movemask_epi8(signs));
+        rowMasks[r] = static_cast<uint8_t>(pair);
+        rowMasks[r + 1] = static_cast<uint8_t>(pair >> 8);
+      }
+    }
+#endif
+    for (; r < rows; ++r) {
       const Index row = static_cast<Index>(y0 + r) * width + x0;
       uint32_t mask = 0;
-#if defined(__SSE2__)
-      if (count == kBlockLines && x0 + kBlockLines <= width) {
-        const auto rightAsSign = [&](int k) {
-          const __m128i words = _mm_loadu_si128(
-              reinterpret_cast<const __m128i*>(edges + (row + 4 * k) * kBytesPerPixel));
-          return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_slli_epi32(words, 1))));
-        };
-        mask = rightAsSign(0) | (rightAsSign(1) << 4);
-      } else
-#endif
-      {
-        for (int c = 0; c < count; ++c)
-          mask |= ((loadWord(edges, row + c) >> kRightShift) & 1u) << c;
-      }
+      for (int c = 0; c < count; ++c) mask |= ((loadWord(edges, row + c) >> kRightShift) & 1u) << c;
       rowMasks[r] = static_cast<uint8_t>(mask);
     }
     const int w = y0 / kBitsPerWord, shift = y0 % kBitsPerWord;
