@@ -19,6 +19,12 @@ if(QOV_X86 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_compile_options(qov_flags INTERFACE -msse2 -mfpmath=sse)
 endif()
 
+if(MINGW)
+  # Windows programs and DLLs carry their own libgcc, libstdc++, libgomp and winpthread, so
+  # that nothing but system DLLs is needed beside them.
+  target_link_options(qov_flags INTERFACE -static)
+endif()
+
 if(QOV_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
