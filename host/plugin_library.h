@@ -30,6 +30,8 @@ class PluginLibrary {
   PluginLibrary& operator=(const PluginLibrary&) = delete;
 
   const std::string& path() const { return path_; }
+  // The platform's handle of the loaded library (dlopen handle or HMODULE).
+  void* nativeHandle() const { return handle_; }
 
   // The raw entry point.
   FFMixed call(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId = nullptr) const;

@@ -2,10 +2,10 @@
 // that need no instance, and the library's exported symbols.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "tests/support/platform.h"
 #include "tests/support/plugin_table.h"
 
 namespace qov::test {
@@ -95,18 +95,7 @@ TEST_P(Descriptors, InstanceCodesWithoutInstanceFail) {
 }
 
 TEST_P(Descriptors, OnlyPlugMainIsExported) {
-  const std::string command = "nm -D --defined-only '" + std::string(expected().path) + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::vector<std::string> symbols;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    symbols.push_back(text.substr(text.rfind(' ') + 1));
-  }
-  ASSERT_EQ(pclose(pipe), 0);
-  EXPECT_EQ(symbols, std::vector<std::string>{"plugMain"});
+  EXPECT_EQ(exportedNames(lib()), std::vector<std::string>{"plugMain"});
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPlugins, Descriptors,

@@ -11,7 +11,7 @@
 #include "framework/instance.h"
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
-#include "tests/support/stderr_capture.h"
+#include "tests/support/platform.h"
 
 namespace qov::test {
 namespace {
@@ -51,7 +51,7 @@ TEST_P(Dispatch, ProcessFrameReturnsTheFrameUnchanged) {
   PluginInstance instance = make24();
   const std::vector<uint8_t> original = randomBytes(instance.frameBytes(), 1);
   std::vector<uint8_t> frame = original;
-  StderrCapture capture;
+  MessageCapture capture;
   EXPECT_EQ(instance.processFrame(frame.data()).uintValue, 0u);
   EXPECT_EQ(capture.finish(), "");
   EXPECT_EQ(frame, original);
@@ -78,7 +78,7 @@ TEST_P(Dispatch, ProcessFrameCopyWithoutInputsFailsSilently) {
   PluginInstance instance = make24();
   const std::vector<uint8_t> original = randomBytes(instance.frameBytes(), 6);
   std::vector<uint8_t> output = original;
-  StderrCapture capture;
+  MessageCapture capture;
   EXPECT_TRUE(host::failed(instance.processFrameCopy({}, output.data())));
   EXPECT_EQ(capture.finish(), "");
   EXPECT_EQ(output, original);
@@ -88,7 +88,7 @@ TEST_P(Dispatch, NullAddressesAreRefusedWithoutEffect) {
   PluginInstance instance = make24();
   std::vector<uint8_t> output(instance.frameBytes(), 9);
   std::vector<uint8_t> input(instance.frameBytes(), 1);
-  StderrCapture capture;
+  MessageCapture capture;
   EXPECT_TRUE(host::failed(instance.processFrame(nullptr)));
   EXPECT_TRUE(host::failed(lib().callPointer(FF_PROCESS_FRAME_COPY, nullptr, instance.id())));
   EXPECT_TRUE(host::failed(instance.processFrameCopy({nullptr}, output.data())));
@@ -139,14 +139,14 @@ TEST_P(Dispatch, FrameSetChecksShowTheirMessages) {
     HostFrameSet set(bytes, 3, 1);
     c.spoil(set);
     const std::vector<uint8_t> output = set.buffers[3];
-    StderrCapture capture;
+    MessageCapture capture;
     EXPECT_TRUE(host::failed(instance.processFrameMulti(&set.multi)));
     EXPECT_EQ(capture.finish(), "Qov_Multi: Error: No valid input data present\n");
     EXPECT_EQ(set.buffers[3], output);
     // The host's counts and slot pointers were taken over before the check.
     EXPECT_EQ(std::memcmp(record(instance).fMulti, &set.multi, sizeof(Qov_Multi)), 0);
   }
-  StderrCapture capture;
+  MessageCapture capture;
   EXPECT_TRUE(host::failed(instance.processFrameMulti(nullptr)));
   EXPECT_EQ(capture.finish(), "Qov_Multi: Error: pFrameData == NULL\n");
 
@@ -161,7 +161,7 @@ TEST_P(Dispatch, ParametersAreClampedEvenWhenTheEntryChecksFail) {
   PluginInstance instance = make24();
   instance.setParameter(0, 2.0f);
   instance.setParameter(1, -1.0f);
-  StderrCapture capture;
+  MessageCapture capture;
   EXPECT_TRUE(host::failed(instance.processFrameMulti(nullptr)));
   capture.finish();
   EXPECT_EQ(instance.parameter(0), 1.0f);
@@ -177,17 +177,17 @@ TEST_P(Dispatch, InstanceStateMessages) {
 
   obj.fMultiReady = false;
   {
-    StderrCapture capture;
+    MessageCapture capture;
     EXPECT_TRUE(host::failed(instance.processFrame(frame.data())));
     EXPECT_EQ(capture.finish(), "processFrame Error: " + notReady);
   }
   {
-    StderrCapture capture;
+    MessageCapture capture;
     EXPECT_TRUE(host::failed(instance.processFrameCopy({frame.data()}, output.data())));
     EXPECT_EQ(capture.finish(), "processFrameCopy Error: " + notReady);
   }
   {
-    StderrCapture capture;
+    MessageCapture capture;
     EXPECT_TRUE(host::failed(instance.processFrameMulti(obj.fMulti)));
     EXPECT_EQ(capture.finish(), "Qov_Multi: Error: fMultiReady == false\n");
   }
@@ -196,7 +196,7 @@ TEST_P(Dispatch, InstanceStateMessages) {
   Qov_Multi* own = obj.fMulti;
   obj.fMulti = nullptr;
   {
-    StderrCapture capture;
+    MessageCapture capture;
     EXPECT_TRUE(host::failed(instance.processFrameMulti(own)));
     EXPECT_EQ(capture.finish(), "Qov_Multi: Error: fMulti == NULL\n");
   }

@@ -8,7 +8,7 @@
 
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
-#include "tests/support/stderr_capture.h"
+#include "tests/support/platform.h"
 
 namespace qov::test {
 namespace {
@@ -241,7 +241,7 @@ TEST_F(MultiInputMatte, CountedSecondInputWithoutPixelsIsRefused) {
     else
       set.slots[1].data = nullptr;
     const std::vector<uint8_t> before = set.buffers[3];
-    StderrCapture capture;
+    MessageCapture capture;
     EXPECT_TRUE(host::failed(instance.processFrameMulti(&set.frameSet)));
     EXPECT_EQ(capture.finish(), "Qov_Multi: Error: No valid input data present\n");
     EXPECT_EQ(set.buffers[3], before);

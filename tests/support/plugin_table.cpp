@@ -8,6 +8,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "tests/support/platform.h"
+
 namespace qov::test {
 namespace {
 
@@ -54,7 +56,10 @@ const host::PluginLibrary& library(const std::string& name) {
   // Never unloaded, as in a host that keeps its plug-ins until it exits.
   static auto* loaded = new std::map<std::string, std::unique_ptr<host::PluginLibrary>>;
   auto& slot = (*loaded)[name];
-  if (!slot) slot = std::make_unique<host::PluginLibrary>(expectedPlugin(name).path);
+  if (!slot) {
+    slot = std::make_unique<host::PluginLibrary>(expectedPlugin(name).path);
+    interceptMessages(*slot);
+  }
   return *slot;
 }
 
