@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Runs one Windows program of the cross build under Wine, headless:
+#
+#   scripts/wine-run.sh PREFIX PROGRAM [ARGS...]
+#
+# The Windows build's CMake uses it as the emulator of its test programs, with a Wine
+# prefix inside the build tree. A 32-bit prefix is created on first use. Every Wine call is
+# bounded by a timeout (QOV_WINE_TIMEOUT seconds, 600 by default), the program's exit code
+# is passed on (124 for a timeout), and carriage returns are stripped from its output so
+# that it reads like any other program's.
+set -uo pipefail
+
+if [ $# -lt 2 ]; then
+  echo "usage: $0 PREFIX PROGRAM [ARGS...]" >&2
+  exit 2
+fi
+prefix=$1
+shift
+
+export WINEPREFIX=$prefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+# No Mono or Gecko install prompts, and no display: nothing may wait for a user.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+timeout_seconds=${QOV_WINE_TIMEOUT:-600}
+
+# The first program creates the prefix; the lock keeps parallel tests from racing for it.
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/system.reg" ]; then
+    timeout "$timeout_seconds" wineboot --init >/dev/null 2>&1 || {
+      echo "wine-run: could not create the Wine prefix $prefix" >&2
+      exit 1
+    }
+  fi
+) 9>"$prefix.lock" || exit 1
+
+timeout --kill-after=10 "$timeout_seconds" wine "$@" 2> >(tr -d '\r' >&2) | tr -d '\r'
+status=${PIPESTATUS[0]}
+wait  # for the standard error filter
+[ "$status" -eq 124 ] && echo "wine-run: $1 did not finish within $timeout_seconds s" >&2
+exit "$status"

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Reads the export and import tables of the plug-in DLLs with objdump -p. Each DLL must
+# export exactly one function, by the plain name plugMain (no @12 decoration, nothing by
+# ordinal only), and import from Windows system DLLs only: KERNEL32, msvcrt and USER32,
+# whose only use is MessageBoxA. Working images come from msvcrt's _aligned_malloc.
+#
+#   check_dll_tables.sh OBJDUMP DLL...
+set -euo pipefail
+objdump=$1
+shift
+
+status=0
+fail() {
+  echo "FAILED $dll: $*"
+  status=1
+}
+
+for dll in "$@"; do
+  table=$("$objdump" -p "$dll")
+  export_hex=$(awk '/^Number in:/ {on = 1} on && /Export Address Table/ {print $NF; exit}' <<<"$table")
+  export_count=$((16#${export_hex:-0}))
+  exports=$(awk '/^\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {exit} on {print $NF}' <<<"$table")
+  [ "$export_count" = 1 ] || fail "$export_count exported functions, expected 1"
+  [ "$exports" = plugMain ] || fail "exports '$(echo $exports | cut -c1-200)', expected 'plugMain'"
+
+  # Imported DLL names, and the functions imported from each, as "DLL FUNCTION" lines.
+  imports=$(awk '/DLL Name:/ {dll = $3; next}
+                 dll != "" && NF == 0 {dll = ""}
+                 dll != "" && $1 ~ /^[0-9a-f]+$/ && NF >= 3 {print dll, $3}' <<<"$table")
+  for name in $(awk '/DLL Name:/ {print $3}' <<<"$table"); do
+    case "${name,,}" in
+      kernel32.dll | msvcrt.dll | user32.dll) ;;
+      *) fail "imports $name, which is no Windows system DLL" ;;
+    esac
+  done
+  user32=$(awk 'tolower($1) == "user32.dll" {print $2}' <<<"$imports")
+  [ "$user32" = MessageBoxA ] || fail "imports '$(echo $user32)' from USER32.dll, expected only MessageBoxA"
+  grep -qi '^msvcrt.dll _aligned_malloc$' <<<"$imports" || fail "does not import _aligned_malloc from msvcrt.dll"
+
+  [ $status -eq 0 ] && echo "ok $dll: exports plugMain only; imports $(awk '/DLL Name:/ {print $3}' <<<"$table" | tr '\n' ' ')"
+done
+exit $status
