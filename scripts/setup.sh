@@ -9,6 +9,9 @@ packages=(
   gcc-multilib g++-multilib
   libpng-dev libcli11-dev
   ffmpeg frei0r-plugins-dev
+  # The 32-bit Windows DLLs: the cross compiler (its posix variant has OpenMP) and Wine
+  # with its 32-bit half to run their tests.
+  g++-mingw-w64-i686-posix wine wine32:i386
 )
 
 missing=()
@@ -23,5 +26,8 @@ echo "setup: installing ${missing[*]}" >&2
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
 $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
