@@ -11,7 +11,7 @@
 #include "effects/antialias/mlaa.h"
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
-#include "tests/support/stderr_capture.h"
+#include "tests/support/platform.h"
 
 namespace qov::test {
 namespace {
@@ -205,7 +205,7 @@ TEST(MlaaPluginFrameSets, ChannelCountsOtherThanThreeOrFourAreRefused) {
     frameSet.inputs[0] = &slot;
     frameSet.numOutputs = 1;
     frameSet.outputs[0] = &slot;
-    StderrCapture capture;
+    MessageCapture capture;
     EXPECT_TRUE(host::failed(instance.processFrameMulti(&frameSet))) << channels;
     EXPECT_EQ(capture.finish(), "Qov_Multi: Error: No valid input data present\n");
     EXPECT_EQ(pixels, std::vector<uint8_t>(8 * 8 * 4, 77));
