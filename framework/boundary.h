@@ -10,10 +10,13 @@
 #include <cstddef>
 #include <cstdint>
 
+// The entry point's calling convention, and how the library marks it as its export.
 #if defined(_WIN32)
 #define QOV_PLUGMAIN_CALL __stdcall
+#define QOV_EXPORT __declspec(dllexport)
 #else
 #define QOV_PLUGMAIN_CALL
+#define QOV_EXPORT __attribute__((visibility("default")))
 #endif
 
 extern "C" {

@@ -92,12 +92,6 @@ bool validParameter(uint32_t index) { return index < kPluginDefinition.numParame
 }  // namespace
 }  // namespace qov
 
-#if defined(_WIN32)
-#define QOV_EXPORT __declspec(dllexport)
-#else
-#define QOV_EXPORT __attribute__((visibility("default")))
-#endif
-
 using namespace qov;
 
 extern "C" QOV_EXPORT FFMixed QOV_PLUGMAIN_CALL
