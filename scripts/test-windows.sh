@@ -27,4 +27,5 @@ cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_B
   -DQOV_BUILD_TESTS=ON -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF \
   -DQOV_REFERENCE_CHECKSUMS="$reference" >/dev/null
 cmake --build "$dir" -j "$jobs" >/dev/null
+scripts/wine-run.sh "$wine_prefix" --start-server
 ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600

@@ -2,6 +2,7 @@
 # Runs one Windows program of the cross build under Wine, headless:
 #
 #   scripts/wine-run.sh PREFIX PROGRAM [ARGS...]
+#   scripts/wine-run.sh PREFIX --start-server
 #
 # The Windows build's CMake uses it as the emulator of its test programs, with a Wine
 # prefix inside the build tree. A 32-bit prefix is created on first use. Every Wine call is
@@ -11,7 +12,7 @@
 set -uo pipefail
 
 if [ $# -lt 2 ]; then
-  echo "usage: $0 PREFIX PROGRAM [ARGS...]" >&2
+  echo "usage: $0 PREFIX PROGRAM [ARGS...] | $0 PREFIX --start-server" >&2
   exit 2
 fi
 prefix=$1
@@ -26,16 +27,38 @@ unset DISPLAY WAYLAND_DISPLAY
 timeout_seconds=${QOV_WINE_TIMEOUT:-600}
 
 # The first program creates the prefix; the lock keeps parallel tests from racing for it.
+#
+# A wineserver that shuts down while the next program connects fails that program
+# ("recvmsg: Connection reset by peer"), so the server is kept running between programs:
+# for a whole test run when one is started with --start-server (and ended with
+# `wineserver -k`), else for QOV_WINESERVER_LINGER seconds after the last program. Wine's
+# session processes (services, explorer, ...), which live as long as the server, are
+# started right after it with no output attached: started by a test program, they would
+# keep its output pipes open.
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
+  # wineboot's own server, or one ended here, must be gone before a lasting one starts.
   if [ ! -f "$prefix/system.reg" ]; then
-    timeout "$timeout_seconds" wineboot --init >/dev/null 2>&1 || {
+    timeout "$timeout_seconds" wineboot --init </dev/null >/dev/null 2>&1 9>&- || {
       echo "wine-run: could not create the Wine prefix $prefix" >&2
       exit 1
     }
+    timeout 60 wineserver --wait </dev/null >/dev/null 2>&1 9>&-
   fi
+  persist=--persistent="${QOV_WINESERVER_LINGER:-30}"
+  if [ "$1" = --start-server ]; then
+    persist=--persistent
+    timeout 60 wineserver --kill </dev/null >/dev/null 2>&1 9>&-
+    timeout 60 wineserver --wait </dev/null >/dev/null 2>&1 9>&-
+  fi
+  # Fails, changing nothing, when a server is still running.
+  if timeout 60 wineserver "$persist" </dev/null >/dev/null 2>&1 9>&-; then
+    timeout "$timeout_seconds" wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+  fi
+  exit 0
 ) 9>"$prefix.lock" || exit 1
+[ "$1" = --start-server ] && exit 0
 
 timeout --kill-after=10 "$timeout_seconds" wine "$@" 2> >(tr -d '\r' >&2) | tr -d '\r'
 status=${PIPESTATUS[0]}
