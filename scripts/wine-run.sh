@@ -21,8 +21,9 @@ shift
 export WINEPREFIX=$prefix
 export WINEARCH=win32
 export WINEDEBUG=-all
-# No Mono or Gecko install prompts, and no display: nothing may wait for a user.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko install prompts, no menu entries written into the home folder, and no
+# display: nothing may wait for a user.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 timeout_seconds=${QOV_WINE_TIMEOUT:-600}
 
