@@ -9,6 +9,8 @@
 
 namespace qov::frei0r {
 
+inline constexpr float kSwitchThreshold = 0.5f;
+
 class Instance {
  public:
   virtual ~Instance() = default;
@@ -32,6 +34,8 @@ class Instance {
  protected:
   Instance(int width, int height);
   float value(int index) const { return values_[index]; }
+  // A switch as the effects read one: on strictly above one half (NaN is off).
+  bool switchOn(int index) const { return values_[index] > kSwitchThreshold; }
   // All stored values in parameter index order.
   const float* values() const { return values_; }
 

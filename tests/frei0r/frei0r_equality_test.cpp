@@ -3,6 +3,7 @@
 // 16), the frei0r side through f0r_update and f0r_update2.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 #include <ostream>
 #include <random>
@@ -25,6 +26,29 @@ struct Pairing {
 
 std::ostream& operator<<(std::ostream& out, const Pairing& pairing) {
   return out << pairing.frei0rName << " / " << pairing.freeFrameName;
+}
+
+// A frame of a few flat colours (with their own alphas) split by slanted lines: long edges
+// with staircases, as the antialiasing is made for.
+std::vector<uint8_t> shapesFrame(unsigned width, unsigned height, std::mt19937& engine) {
+  constexpr int kLines = 4;
+  struct Line {
+    int a, b, c;
+  } lines[kLines];
+  for (Line& line : lines)
+    line = {static_cast<int>(engine() % 9) - 4, static_cast<int>(engine() % 9) - 4,
+            static_cast<int>(engine() % (width + height + 1))};
+  uint32_t palette[1 << kLines];
+  for (uint32_t& colour : palette) colour = static_cast<uint32_t>(engine());
+  std::vector<uint8_t> frame(std::size_t{width} * height * 4);
+  for (unsigned y = 0; y < height; ++y)
+    for (unsigned x = 0; x < width; ++x) {
+      unsigned side = 0;
+      for (int i = 0; i < kLines; ++i)
+        side |= (lines[i].a * static_cast<int>(x) + lines[i].b * static_cast<int>(y) > lines[i].c ? 1u : 0u) << i;
+      std::memcpy(&frame[(std::size_t{y} * width + x) * 4], &palette[side], 4);
+    }
+  return frame;
 }
 
 // A parameter as both hosts are given it: frei0r as a double, FreeFrame as a float.
@@ -86,7 +110,8 @@ TEST_P(Frei0rEqualsFreeFrame, SameBytesForTheSameFramesAndParameters) {
       const std::vector<double> values = randomParameters(frei0r, engine);
       configure(frei0rInstance, freeFrameInstance, values);
 
-      const std::vector<uint8_t> first = randomBytes(freeFrameInstance.frameBytes(), 500 + round);
+      const std::vector<uint8_t> first = repeat < 2 ? shapesFrame(size[0], size[1], engine)
+                                                    : randomBytes(freeFrameInstance.frameBytes(), 500 + round);
       std::vector<uint8_t> expected = first;
       if (repeat % 2 == 0) {
         ASSERT_EQ(freeFrameInstance.processFrame(expected.data()).uintValue, 0u);
@@ -106,7 +131,7 @@ TEST_P(Frei0rEqualsFreeFrame, SameBytesForTheSameFramesAndParameters) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Frei0rEqualsFreeFrame,
-                         ::testing::Values(Pairing{"qov_setmatte", "QovSetMatte1"},
+                         ::testing::Values(Pairing{"qov_mlaa", "QovMLAA1"}, Pairing{"qov_setmatte", "QovSetMatte1"},
                                            Pairing{"qov_misetmatte", "QovMISetMatte1"}),
                          [](const auto& info) { return std::string(info.param.frei0rName); });
 

@@ -98,13 +98,16 @@ TEST_P(ThroughFfmpeg, GivesTheFreeFrameBytes) {
   }
 }
 
-// Red, green and alpha weighted unequally and blue not at all: a byte order other than blue
+// The README's command; MLAA at half Strength with switches on; and a matte with red, green
+// and alpha weighted unequally and blue not at all: a byte order other than blue
 // first would give other masks.
 INSTANTIATE_TEST_SUITE_P(
     Filters, ThroughFfmpeg,
-    ::testing::Values(FfmpegCase{"qov_setmatte", "QovSetMatte1", "0.00003|0.0001|0.00005|0|n|n|n|n|n",
+    ::testing::Values(FfmpegCase{"qov_mlaa", "QovMLAA1", "1.0|n|n|n|n", {1.0f, 0, 0, 0, 0}, false},
+                      FfmpegCase{"qov_mlaa", "QovMLAA1", "0.5|y|y|n|y", {0.5f, 1, 1, 0, 1}, false},
+                      FfmpegCase{"qov_setmatte", "QovSetMatte1", "0.00003|0.0001|0.00005|0|n|n|n|n|n",
                                  {0.00003f, 0.0001f, 0.00005f, 0, 0, 0, 0, 0, 0}, true}),
-    [](const auto& info) { return std::string(info.param.frei0rName); });
+    [](const auto& info) { return std::string(info.param.frei0rName) + "_" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace qov::test

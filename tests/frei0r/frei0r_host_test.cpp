@@ -28,6 +28,7 @@ struct ExpectedFrei0r {
   int majorVersion;
   int minorVersion;
   std::vector<ExpectedParam> parameters;
+  double workingAmount;  // a value of the double parameters at which the effect shows
 };
 
 constexpr double kPointNine = 0.9f;  // the float nearest to 0.9, as a double
@@ -43,8 +44,14 @@ std::vector<ExpectedParam> matteParameters() {
 const std::vector<ExpectedFrei0r>& expectedFrei0rPlugins() {
   static const std::vector<ExpectedFrei0r> plugins = [] {
     std::vector<ExpectedFrei0r> list;
-    list.push_back({"qov_setmatte", F0R_PLUGIN_TYPE_FILTER, 3, 861, matteParameters()});
-    list.push_back({"qov_misetmatte", F0R_PLUGIN_TYPE_MIXER2, 3, 996, matteParameters()});
+    list.push_back({"qov_mlaa", F0R_PLUGIN_TYPE_FILTER, 1, 891,
+                    {{"Strength", F0R_PARAM_DOUBLE, 1.0}, {"Use Half", F0R_PARAM_BOOL, 0.0},
+                     {"Thin Lines", F0R_PARAM_BOOL, 0.0}, {"Visualize", F0R_PARAM_BOOL, 0.0},
+                     {"Use Alpha", F0R_PARAM_BOOL, 0.0}},
+                    0.75});
+    // Small amounts keep the masks unsaturated.
+    list.push_back({"qov_setmatte", F0R_PLUGIN_TYPE_FILTER, 3, 861, matteParameters(), 0.004});
+    list.push_back({"qov_misetmatte", F0R_PLUGIN_TYPE_MIXER2, 3, 996, matteParameters(), 0.004});
     list.back().parameters.push_back({"Switch Inputs", F0R_PARAM_BOOL, 0.0});
     return list;
   }();
@@ -152,7 +159,7 @@ TEST_P(Frei0rHost, BothUpdateCallsInPlaceAndCopied) {
   constexpr unsigned kWidth = 37, kHeight = 11;
   Frei0rInstance instance(library(), kWidth, kHeight);
   for (std::size_t i = 0; i < plugin().parameters.size(); ++i)
-    instance.set(static_cast<int>(i), plugin().parameters[i].type == F0R_PARAM_BOOL ? (i % 2 ? 1.0 : 0.0) : 0.004);
+    instance.set(static_cast<int>(i), plugin().parameters[i].type == F0R_PARAM_BOOL ? (i % 2 ? 1.0 : 0.0) : plugin().workingAmount);
   const std::vector<uint8_t> input = frameOf(kWidth, kHeight, 3);
 
   const std::vector<uint8_t> copied = instance.update(input);
@@ -181,7 +188,7 @@ TEST_P(Frei0rHost, InstancesOnSeparateThreadsDoNotMeet) {
   std::vector<Stream> streams(kThreads);
   auto configure = [&](const Frei0rInstance& instance, int stream) {
     for (std::size_t i = 0; i < plugin().parameters.size(); ++i)
-      instance.set(static_cast<int>(i), plugin().parameters[i].type == F0R_PARAM_BOOL ? ((i + stream) % 2) : 0.001 * (stream + 1));
+      instance.set(static_cast<int>(i), plugin().parameters[i].type == F0R_PARAM_BOOL ? ((i + stream) % 2) : plugin().workingAmount * (1.0 - 0.1 * stream));
   };
   for (int s = 0; s < kThreads; ++s) {
     Stream& stream = streams[s];
@@ -206,7 +213,7 @@ TEST_P(Frei0rHost, InstancesOnSeparateThreadsDoNotMeet) {
   for (int s = 0; s < kThreads; ++s) EXPECT_EQ(streams[s].outputs, streams[s].expected) << "stream " << s;
 }
 
-INSTANTIATE_TEST_SUITE_P(All, Frei0rHost, ::testing::Values("qov_setmatte", "qov_misetmatte"),
+INSTANTIATE_TEST_SUITE_P(All, Frei0rHost, ::testing::Values("qov_mlaa", "qov_setmatte", "qov_misetmatte"),
                          [](const auto& info) { return info.param; });
 
 }  // namespace
