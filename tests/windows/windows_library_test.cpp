@@ -1,6 +1,7 @@
 // What a Windows host relies on beyond the function codes: plugMain is __stdcall (it
 // removes its own three arguments from the stack and returns its 32-bit result in EAX),
-// and unloading a DLL unmaps it.
+// it works on a stack aligned to 4 bytes only (as other compilers' hosts call it), and
+// unloading a DLL unmaps it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,26 +11,30 @@
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
 
-// Calls `function(code, input, instance)` as a host built with another compiler would,
-// stores the result register (EAX) in `*result`, and returns how many bytes the stack
-// pointer moved across the call: 0 when the callee removes its arguments (__stdcall), 12
-// when it leaves them to the caller (__cdecl).
-extern "C" int32_t qovStackDeltaOfCall(PlugMainFunction function, uint32_t code, uint32_t input, void* instance,
-                                       uint32_t* result);
+// Calls `function(code, input, instance)` as a host built with another compiler might:
+// the stack pointer at the function's entry is `16 - misalignment` modulo 16 (12 is what
+// GCC itself would give). Stores the result register (EAX) in `*result` and returns how
+// many bytes the stack pointer moved across the call: 0 when the callee removes its
+// arguments (__stdcall), 12 when it leaves them to the caller (__cdecl).
+extern "C" int32_t qovCallPlugMain(PlugMainFunction function, uint32_t code, uint32_t input, void* instance,
+                                   uint32_t* result, uint32_t misalignment);
 asm(R"(
     .text
-    .globl _qovStackDeltaOfCall
-_qovStackDeltaOfCall:
+    .globl _qovCallPlugMain
+_qovCallPlugMain:
     pushl %ebx
     pushl %esi
     movl  %esp, %esi
+    andl  $-16, %esp
+    subl  32(%esi), %esp    # misalignment
+    movl  %esp, %ebx
     pushl 24(%esi)          # instance
     pushl 20(%esi)          # input
     pushl 16(%esi)          # code
     call  *12(%esi)         # function
     movl  28(%esi), %ecx    # result
     movl  %eax, (%ecx)
-    movl  %esi, %eax
+    movl  %ebx, %eax
     subl  %esp, %eax
     movl  %esi, %esp
     popl  %esi
@@ -43,17 +48,21 @@ namespace {
 constexpr uint32_t kWidth = 640;  // large enough for the parallel loops to use every thread
 constexpr uint32_t kHeight = 360;
 constexpr int32_t kStdcallDelta = 0;
+constexpr uint32_t kGccMisalignment = 4;
+constexpr uint32_t kMisalignments[] = {0, 4, 8, 12};
 
 class WindowsLibrary : public ::testing::TestWithParam<std::string> {
  protected:
   const char* path() const { return expectedPlugin(GetParam()).path; }
+  PlugMainFunction plugMain(HMODULE module) const {
+    return reinterpret_cast<PlugMainFunction>(reinterpret_cast<void*>(GetProcAddress(module, "plugMain")));
+  }
 };
 
 TEST_P(WindowsLibrary, PlugMainIsStdcallWithTheResultInEax) {
   HMODULE module = LoadLibraryA(path());
   ASSERT_NE(module, nullptr);
-  auto plugMain = reinterpret_cast<PlugMainFunction>(reinterpret_cast<void*>(GetProcAddress(module, "plugMain")));
-  ASSERT_NE(plugMain, nullptr);
+  ASSERT_NE(plugMain(module), nullptr);
   EXPECT_EQ(GetProcAddress(module, "plugMain@12"), nullptr) << "no decorated name";
   struct Call {
     uint32_t code;
@@ -68,10 +77,32 @@ TEST_P(WindowsLibrary, PlugMainIsStdcallWithTheResultInEax) {
   };
   for (const Call& call : calls) {
     uint32_t result = 0;
-    EXPECT_EQ(qovStackDeltaOfCall(plugMain, call.code, call.input, nullptr, &result), kStdcallDelta) << call.code;
+    EXPECT_EQ(qovCallPlugMain(plugMain(module), call.code, call.input, nullptr, &result, kGccMisalignment),
+              kStdcallDelta)
+        << call.code;
     EXPECT_EQ(result, call.expected) << call.code;
   }
   FreeLibrary(module);
+}
+
+// The vector kernels keep 16-, 32- and 64-byte values on the stack; the DLL must align its
+// own stack for them instead of trusting the caller's.
+TEST_P(WindowsLibrary, FramesOnAStackOfAnyFourByteAlignment) {
+  host::PluginLibrary plugin(path());
+  host::PluginInstance instance(plugin, kWidth, kHeight, FF_DEPTH_32);
+  const std::vector<uint8_t> input = randomBytes(instance.frameBytes(), 5);
+  std::vector<uint8_t> expected = input;
+  ASSERT_EQ(instance.processFrame(expected.data()).uintValue, FF_SUCCESS);
+  for (uint32_t misalignment : kMisalignments) {
+    SCOPED_TRACE(misalignment);
+    std::vector<uint8_t> frame = input;
+    uint32_t result = FF_FAIL;
+    EXPECT_EQ(qovCallPlugMain(plugMain(static_cast<HMODULE>(plugin.nativeHandle())), FF_PROCESS_FRAME,
+                              reinterpret_cast<uintptr_t>(frame.data()), instance.id(), &result, misalignment),
+              kStdcallDelta);
+    EXPECT_EQ(result, FF_SUCCESS);
+    EXPECT_EQ(frame, expected);
+  }
 }
 
 // Windows keeps no library mapped on its own: the unload test of the host-interface suite
