@@ -31,6 +31,9 @@ void* openLibrary(const std::string& path, std::string& error) {
   if (handle == nullptr) {
     const char* reason = dlerror();
     error = reason != nullptr ? reason : "cannot load library";
+    // dlerror names the file first; the caller names it already.
+    const std::string prefix = target + ": ";
+    if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
   }
   return handle;
 }
@@ -50,11 +53,11 @@ bool failed(FFMixed result) { return result.uintValue == FF_FAIL; }
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
   std::string error;
   handle_ = openLibrary(path, error);
-  if (handle_ == nullptr) throw LoadError(path + ": not a loadable plug-in library: " + error);
+  if (handle_ == nullptr) throw LoadError(path + ": not a loadable plug-in library (" + error + ")");
   plugMain_ = reinterpret_cast<PlugMainFunction>(findSymbol(handle_, "plugMain"));
   if (plugMain_ == nullptr) {
     close();
-    throw LoadError(path + ": not a FreeFrame plug-in (no plugMain export)");
+    throw LoadError(path + ": not a FreeFrame plug-in (it exports no plugMain)");
   }
 }
 
