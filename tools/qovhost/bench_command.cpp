@@ -22,7 +22,6 @@ constexpr uint32_t kDefaultFrames = 100;
 constexpr uint32_t kMaxFrames = 1000000;
 // Frames run before timing starts: first-touch page faults, thread start-up, caches.
 constexpr uint32_t kWarmUpFrames = 3;
-constexpr double kMilliseconds = 1000.0;
 
 struct BenchOptions {
   std::string plugin;
@@ -70,10 +69,10 @@ void bench(const BenchOptions& options) {
   std::printf("%s (%s): %ux%u frames at %u bits from %s, %s, %zu frames after %u warm-up frames\n",
               library.name().c_str(), library.path().c_str(), picture.width, picture.height, options.depth,
               source.c_str(), callName(mode), summary.frames, kWarmUpFrames);
-  std::printf("  time per frame    median %.3f ms    5th percentile %.3f ms    95th percentile %.3f ms\n",
-              summary.median * kMilliseconds, summary.percentile5 * kMilliseconds,
-              summary.percentile95 * kMilliseconds);
-  std::printf("  frames per second %.1f (from the median), %.1f (over all timed frames)\n", 1.0 / summary.median,
+  std::printf("  time per frame     median %s    5th percentile %s    95th percentile %s\n",
+              formatDuration(summary.median).c_str(), formatDuration(summary.percentile5).c_str(),
+              formatDuration(summary.percentile95).c_str());
+  std::printf("  frames per second  %.1f (from the median), %.1f (over all timed frames)\n", 1.0 / summary.median,
               static_cast<double>(summary.frames) / summary.total);
 }
 

@@ -29,7 +29,6 @@ constexpr const char* kVisualizeSetting = "Visualize=1";
 constexpr uint32_t kDefaultFrames = 20;
 constexpr uint32_t kMaxFrames = 10000;
 constexpr uint32_t kDepth = 32;
-constexpr double kMilliseconds = 1000.0;
 
 struct DemoOptions {
   std::string directory = kDefaultDirectory;
@@ -110,9 +109,9 @@ void demo(const DemoOptions& options) {
               kGroundTruthSamples);
   std::printf("  aliased input        %6.2f dB\n", inputPsnr);
   std::printf("  antialiased output   %6.2f dB   (%+.2f dB)\n", outputPsnr, outputPsnr - inputPsnr);
-  std::printf("time per frame: %.2f ms median over %zu frames (5th percentile %.2f ms, 95th %.2f ms), %.1f frames/s\n",
-              timing.median * kMilliseconds, timing.frames, timing.percentile5 * kMilliseconds,
-              timing.percentile95 * kMilliseconds, 1.0 / timing.median);
+  std::printf("time per frame: %s median over %zu frames (5th percentile %s, 95th %s), %.1f frames/s\n",
+              formatDuration(timing.median).c_str(), timing.frames, formatDuration(timing.percentile5).c_str(),
+              formatDuration(timing.percentile95).c_str(), 1.0 / timing.median);
   for (std::size_t i = 0; i < written.size(); ++i)
     std::printf("%s %-*s %s\n", i == 0 ? "wrote" : "     ", static_cast<int>(outputPath("ground-truth.png").size()),
                 written[i].path.c_str(), written[i].what.c_str());

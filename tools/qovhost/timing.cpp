@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
 
 namespace qov::qovhost {
@@ -10,6 +11,9 @@ namespace {
 
 constexpr double kLowPercentile = 5.0;
 constexpr double kHighPercentile = 95.0;
+constexpr double kMillisecond = 1e-3;
+constexpr double kPerMillisecond = 1e3;
+constexpr double kPerMicrosecond = 1e6;
 
 // The smallest value with at least `percent` of all values at or below it.
 double nearestRank(const std::vector<double>& sorted, double percent) {
@@ -30,6 +34,15 @@ TimingSummary summarize(std::vector<double> seconds) {
   summary.percentile95 = nearestRank(seconds, kHighPercentile);
   summary.total = std::accumulate(seconds.begin(), seconds.end(), 0.0);
   return summary;
+}
+
+std::string formatDuration(double seconds) {
+  char text[32];
+  if (seconds < kMillisecond)
+    std::snprintf(text, sizeof text, "%.1f us", seconds * kPerMicrosecond);
+  else
+    std::snprintf(text, sizeof text, "%.2f ms", seconds * kPerMillisecond);
+  return text;
 }
 
 }  // namespace qov::qovhost

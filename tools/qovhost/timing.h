@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace qov::qovhost {
@@ -23,5 +24,8 @@ struct TimingSummary {
 
 // `seconds` holds one time per frame and must not be empty.
 TimingSummary summarize(std::vector<double> seconds);
+
+// "12.34 ms", or "56.7 us" below a millisecond.
+std::string formatDuration(double seconds);
 
 }  // namespace qov::qovhost
