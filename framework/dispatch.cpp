@@ -14,7 +14,6 @@ namespace {
 constexpr const char* kNotReadyText = "pPlugObj->fMultiReady is false, setup for processing hasn't been done.";
 constexpr const char* kProcessFrameTitle = "processFrame Error";
 constexpr const char* kProcessFrameCopyTitle = "processFrameCopy Error";
-constexpr const char* kMultiTitle = "Qov_Multi";
 
 // Sets up a frame set of one input and one output, filled from the host's buffers, with
 // every other slot emptied. A slot whose buffer cannot be had stays empty, which the
@@ -74,22 +73,22 @@ int PlugObj::processFrameMulti(Qov_Multi* pFrameData) {
   // Clamping comes first, so even a refused call leaves the parameters clamped.
   clampParameters();
   if (!fMultiReady) {
-    showMessage("Error: fMultiReady == false", kMultiTitle);
+    showMessage("Error: fMultiReady == false", kFrameSetTitle);
     return kFailure;
   }
   if (fMulti == nullptr) {
-    showMessage("Error: fMulti == NULL", kMultiTitle);
+    showMessage("Error: fMulti == NULL", kFrameSetTitle);
     return kFailure;
   }
   if (pFrameData == nullptr) {
-    showMessage("Error: pFrameData == NULL", kMultiTitle);
+    showMessage("Error: pFrameData == NULL", kFrameSetTitle);
     return kFailure;
   }
   if (pFrameData != fMulti) std::memcpy(fMulti, pFrameData, sizeof(Qov_Multi));
   const Qov_Multi& multi = *fMulti;
   if (multi.numInputs == 0 || multi.numOutputs == 0 || multi.numInputs > kMaxSlots ||
       multi.numOutputs > kMaxSlots || !hasPixels(multi.inputs[0]) || !hasPixels(multi.outputs[0])) {
-    showMessage("Error: No valid input data present", kMultiTitle);
+    showMessage(kNoValidInputText, kFrameSetTitle);
     return kFailure;
   }
   return effectProcessFrameMulti(*this);

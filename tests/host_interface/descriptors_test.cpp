@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/host_interface/plugin_table.h"
+#include "tests/support/plugin_table.h"
 
 namespace qov::test {
 namespace {

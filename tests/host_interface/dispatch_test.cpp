@@ -10,8 +10,8 @@
 
 #include "framework/instance.h"
 #include "host/plugin_instance.h"
-#include "tests/host_interface/plugin_table.h"
-#include "tests/host_interface/stderr_capture.h"
+#include "tests/support/plugin_table.h"
+#include "tests/support/stderr_capture.h"
 
 namespace qov::test {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "framework/instance.h"
 #include "host/plugin_instance.h"
-#include "tests/host_interface/plugin_table.h"
+#include "tests/support/plugin_table.h"
 
 namespace qov::test {
 namespace {

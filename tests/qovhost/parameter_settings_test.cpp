@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "tests/host_interface/stderr_capture.h"
+#include "tests/support/stderr_capture.h"
 #include "tools/qovhost/command_error.h"
 #include "tools/qovhost/parameter_settings.h"
 

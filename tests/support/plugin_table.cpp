@@ -1,5 +1,5 @@
 // Expected descriptors of the three plug-ins.
-#include "tests/host_interface/plugin_table.h"
+#include "tests/support/plugin_table.h"
 
 #include <cstring>
 #include <map>

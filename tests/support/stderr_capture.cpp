@@ -1,5 +1,5 @@
 // Standard error redirected into a temporary file for the duration of a call.
-#include "tests/host_interface/stderr_capture.h"
+#include "tests/support/stderr_capture.h"
 
 #include <unistd.h>
 

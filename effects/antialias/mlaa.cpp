@@ -1,0 +1,106 @@
+// MLAA's entry: the edge buffer it works in, the schedule of its steps (detection, then either
+// the painting of the edges or the two blending passes), and runMLAA.
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "effects/antialias/mlaa_internal.h"
+
+namespace qov::aa {
+namespace detail {
+namespace {
+
+constexpr std::size_t kEdgeBufferAlignment = 16;
+constexpr uint32_t kPaintBelow = 0x0000FF00u;  // byte 1 = 255
+constexpr uint32_t kPaintRight = 0x00FF0000u;  // byte 2 = 255
+
+struct AlignedDelete {
+  void operator()(uint8_t* p) const {
+    ::operator delete[](p, std::align_val_t{kEdgeBufferAlignment});
+  }
+};
+using OwnedBuffer = std::unique_ptr<uint8_t[], AlignedDelete>;
+
+// Zero-filled like an instance's buffer, so that a call without a buffer gives the same
+// result as one with.
+OwnedBuffer allocateEdgeBuffer(std::size_t bytes) {
+  auto* p = static_cast<uint8_t*>(::operator new[](bytes, std::align_val_t{kEdgeBufferAlignment}));
+  std::memset(p, 0, bytes);
+  return OwnedBuffer(p);
+}
+
+}  // namespace
+
+void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height) {
+#pragma omp parallel for schedule(static)
+  for (int y = 0; y < height; ++y) {
+    const Index row = static_cast<Index>(y) * width;
+    // A select rather than branches, so that the loop vectorises; storing an unchanged pixel
+    // back is harmless since every row belongs to one thread.
+    for (int x = 0; x < width; ++x) {
+      const uint32_t word = loadWord(edges, row + x);
+      const uint32_t pixel = loadWord(image, row + x);
+      storeWord(image, row + x,
+                (word & EDGE_BELOW) ? kPaintBelow : (word & EDGE_RIGHT) ? kPaintRight : pixel);
+    }
+  }
+}
+
+void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
+              uint32_t flags, DetectRowsFn detect) {
+  if (width <= 0 || height <= 0) return;
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * kBytesPerPixel;
+  OwnedBuffer owned;
+  if (edgeBuffer == nullptr) {
+    owned = allocateEdgeBuffer(rowBytes * static_cast<std::size_t>(height));
+    edgeBuffer = owned.get();
+  }
+
+  const int detectSteps = height / kBlockLines;                      // D
+  const int rowBlocks = (height + kBlockLines - 1) / kBlockLines;    // R
+  const int columnBlocks = (width + kBlockLines - 1) / kBlockLines;  // K
+
+  // The rows below the last full block of 8 are never examined. They hold no bits, whatever
+  // the buffer held before, so the result does not depend on the buffer's history.
+  const int firstUnexamined = detectSteps * kBlockLines;
+  std::memset(edgeBuffer + rowBytes * firstUnexamined, 0,
+              rowBytes * static_cast<std::size_t>(height - firstUnexamined));
+
+  // Wide enough that a counter at INT_MAX cannot overflow when it is advanced.
+  long long step = stepCounter ? static_cast<long long>(*stepCounter) + 1 : 0;
+  if (step < 0) step = 0;
+  for (; step < detectSteps; ++step)
+    detect(image, edgeBuffer, width, height, kBlockLines * static_cast<int>(step),
+           kBlockLines * static_cast<int>(step) + kBlockLines);
+
+  if (flags & MLAA_VISUALIZE) {
+    // Painting is step D; a counter that already stood past it has nothing left to do.
+    if (step == detectSteps) paintEdges(image, edgeBuffer, width, height);
+    if (stepCounter) *stepCounter = detectSteps;
+    return;
+  }
+
+  const int horizontalEnd = detectSteps + rowBlocks;
+  const int verticalEnd = horizontalEnd + columnBlocks;
+  for (; step < horizontalEnd; ++step)
+    blendHorizontalBlock(image, edgeBuffer, width, height,
+                         blockForStep(static_cast<int>(step - detectSteps), rowBlocks), flags);
+  for (; step < verticalEnd; ++step)
+    blendVerticalBlock(image, edgeBuffer, width, height,
+                       blockForStep(static_cast<int>(step - horizontalEnd), columnBlocks), flags);
+  if (stepCounter) *stepCounter = verticalEnd;
+}
+
+}  // namespace detail
+
+void MLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
+          int /*unused*/, uint32_t mlaaFlags) {
+  detail::runSteps(image, edgeBuffer, width, height, stepCounter, mlaaFlags, detail::detectRows());
+}
+
+void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_t flags) {
+  int stepCounter = -1;
+  MLAA(image, edgeBuffer, width, height, &stepCounter, 0, flags);
+}
+
+}  // namespace qov::aa

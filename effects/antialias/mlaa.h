@@ -1,0 +1,38 @@
+// MLAA: morphological antialiasing of one 32-bit frame, in place.
+//
+// The frame is width x height pixels of four bytes, rows packed back to back. Bytes 0..2 are
+// colour, byte 3 is alpha (the caller zeroes it unless alpha differences should count as
+// edges). Pixels are read as little-endian 32-bit words through byte copies, so the buffers may
+// have any alignment and any width of 1 pixel or more is accepted.
+#pragma once
+
+#include <cstdint>
+
+namespace qov::aa {
+
+// Bits of an edge word: the pixel differs from the pixel below / to its right.
+inline constexpr uint32_t EDGE_BELOW = 0x80000000u;
+inline constexpr uint32_t EDGE_RIGHT = 0x40000000u;
+
+// Bits of the flags word of one call.
+inline constexpr uint32_t MLAA_USE_HALF = 0x08u;    // every blend height is 0.5
+inline constexpr uint32_t MLAA_VISUALIZE = 0x10u;   // paint the detected edges, no blending
+inline constexpr uint32_t MLAA_THIN_LINES = 0x40u;  // soften one-pixel-thick lines first
+
+// Antialiases the whole frame with the given flags. edgeBuffer is width x height words of
+// scratch space (any alignment) or null, in which case MLAA allocates its own.
+void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_t flags);
+
+// Runs the work steps of one frame from *stepCounter + 1 to the end and leaves the index it
+// stopped at in *stepCounter. Steps: D = height/8 detection steps (one block of 8 rows each),
+// then either the painting of the edges (MLAA_VISUALIZE; *stepCounter becomes D) or
+// R = ceil(height/8) horizontal and K = ceil(width/8) vertical blending steps
+// (*stepCounter becomes D + R + K). `unused` is never read. A frame without pixels (width or
+// height below 1) is left alone, counter included.
+void MLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
+          int unused, uint32_t mlaaFlags);
+
+// True when any of the four bytes of a and b differ by 16 or more.
+bool pixelsDiffer(uint32_t a, uint32_t b);
+
+}  // namespace qov::aa

@@ -1,0 +1,123 @@
+// The colour mixes of the blending stage: the one-pixel run, Thin Lines and blendRun.
+//
+// Every value is computed in single precision exactly in the order written and truncated
+// toward zero; the build forbids fused multiply-adds and fast-math, since either would move
+// some results across an integer boundary and change the truncated byte.
+#include "effects/antialias/mlaa_internal.h"
+
+namespace qov::aa::detail {
+namespace {
+
+constexpr uint32_t kByteMask = 0xFFu;
+constexpr int kColourBytes = 3;
+constexpr float kOnePixelKeep = 0.875f;   // a one-pixel run keeps 7/8 of P ...
+constexpr float kOnePixelGive = 0.125f;   // ... then Q keeps 7/8 of itself
+constexpr float kMiddleShare = 0.125f;    // share of r0 / r1 at a run's middle pixel
+constexpr float kThinNeighbours = 0.25f;  // weight of each neighbour line in Thin Lines
+constexpr float kThinSelf = 0.5f;
+
+inline uint32_t truncatedByte(float value, int c) {
+  return (static_cast<uint32_t>(static_cast<int32_t>(value)) & kByteMask) << (8 * c);
+}
+
+// P x (1 - s0) + Q x s0: the middle pixel's own form. It is not mixPixels(P, Q, 1 - s0),
+// because 1 - (1 - s0) need not equal s0 in single precision.
+uint32_t mixMiddle(uint32_t p, uint32_t q, float s0) {
+  const float keep = 1.0f - s0;
+  uint32_t out = kOpaque;
+  for (int c = kColourBytes - 1; c >= 0; --c) {
+    const float v =
+        static_cast<float>(channel(p, c)) * keep + static_cast<float>(channel(q, c)) * s0;
+    out |= truncatedByte(v, c);
+  }
+  return out;
+}
+
+}  // namespace
+
+uint32_t mixPixels(uint32_t p, uint32_t q, float w) {
+  const float rest = 1.0f - w;
+  uint32_t out = kOpaque;
+  for (int c = kColourBytes - 1; c >= 0; --c) {
+    const float v =
+        static_cast<float>(channel(p, c)) * w + static_cast<float>(channel(q, c)) * rest;
+    out |= truncatedByte(v, c);
+  }
+  return out;
+}
+
+void blendOnePixelRun(uint8_t* image, Index i, Index lineStride) {
+  const Index across = i + lineStride;
+  const uint32_t p = mixPixels(loadWord(image, i), loadWord(image, across), kOnePixelKeep);
+  storeWord(image, i, p);
+  storeWord(image, across, mixPixels(p, loadWord(image, across), kOnePixelGive));
+}
+
+void softenThinLine(const LineGeometry& g, Index first, Index last) {
+  for (Index x = first; x <= last; x += g.alongStep) {
+    if (!(g.edgeAt(x + g.prevLineOffset) & g.passBit)) continue;
+    // On the first line the previous-line pixel is x itself; reading all three words before
+    // writing gives the same bytes as the byte-by-byte reads.
+    const uint32_t a = loadWord(g.image, x + g.prevLineOffset);
+    const uint32_t b = loadWord(g.image, x + g.lineStride);
+    const uint32_t p = loadWord(g.image, x);
+    uint32_t out = kOpaque;
+    for (int c = kColourBytes - 1; c >= 0; --c) {
+      const float v = (static_cast<float>(channel(a, c)) + static_cast<float>(channel(b, c))) *
+                          kThinNeighbours +
+                      static_cast<float>(channel(p, c)) * kThinSelf;
+      out |= truncatedByte(v, c);
+    }
+    storeWord(g.image, x, out);
+  }
+}
+
+void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongStep,
+              Index across, bool sameSide) {
+  const Index s = alongStep;
+  // The pixels on the run's side of the edge: the current line, or the next one when the run
+  // is taken across.
+  const Index off = across < 0 ? -across : 0;
+  const Index a2 = a + off;
+  const Index b2 = b + off;
+  const float span = static_cast<float>(b - a + s);
+  const float r0 = ((1.0f - h0) * 2.0f * static_cast<float>(s)) / span;
+  const float r1 = ((1.0f - h1) * 2.0f * static_cast<float>(s)) / span;
+  // Integer division on the indices: a vertical run of an even number of pixels has no middle.
+  const Index mid = (a2 + b2) / 2;
+
+  // First half: P takes weight t, which grows by r0 per pixel. The first pixel is always done.
+  float t = 0.5f * r0 + h0;
+  Index j = a2;
+  do {
+    storeWord(image, j, mixPixels(loadWord(image, j), loadWord(image, j + across), t));
+    t += r0;
+    j += s;
+  } while (j < mid);
+
+  float w0;
+  if (j == mid) {
+    const float s0 = r0 * kMiddleShare;
+    const uint32_t p = mixMiddle(loadWord(image, j), loadWord(image, j + across), s0);
+    storeWord(image, j, p);
+    if (!sameSide)
+      storeWord(image, j + across, mixPixels(p, loadWord(image, j + across), r1 * kMiddleShare));
+    j += s;
+    w0 = r1;
+  } else {
+    w0 = 0.5f * r1;
+  }
+
+  // Second half: a Z writes across the edge with a growing weight, a U writes on the run's
+  // side with a shrinking one.
+  float w = sameSide ? 1.0f - w0 : w0;
+  const float delta = sameSide ? -r1 : r1;
+  do {
+    const uint32_t v = mixPixels(loadWord(image, j), loadWord(image, j + across), w);
+    storeWord(image, sameSide ? j : j + across, v);
+    w += delta;
+    j += s;
+  } while (j <= b2);
+}
+
+}  // namespace qov::aa::detail

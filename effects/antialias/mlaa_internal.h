@@ -1,0 +1,159 @@
+// The pieces MLAA is built from, visible to its own sources and to the tests: word access,
+// the detection kernels per instruction-set level, the colour mixes, the end searches, the
+// passes over blocks of lines and the step schedule.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "effects/antialias/mlaa.h"
+#include "effects/simd/cpu_level.h"
+
+namespace qov::aa::detail {
+
+using Index = std::ptrdiff_t;
+
+inline constexpr int kBytesPerPixel = 4;
+inline constexpr int kBlockLines = 8;  // a detection or blending step covers 8 rows or columns
+inline constexpr uint32_t kEdgeBits = EDGE_BELOW | EDGE_RIGHT;
+inline constexpr uint32_t kOpaque = 0xFF000000u;  // byte 3 of every pixel a blend writes
+inline constexpr float kHalf = 0.5f;               // the height of an end without a quotient
+
+// Pixels and edge words are little-endian 32-bit words at any alignment.
+inline uint32_t loadWord(const uint8_t* base, Index index) {
+  uint32_t v;
+  std::memcpy(&v, base + index * kBytesPerPixel, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap32(v);
+#endif
+  return v;
+}
+
+inline void storeWord(uint8_t* base, Index index, uint32_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap32(v);
+#endif
+  std::memcpy(base + index * kBytesPerPixel, &v, sizeof v);
+}
+
+inline int channel(uint32_t word, int c) { return static_cast<int>((word >> (8 * c)) & 0xFFu); }
+
+// Sum of the three colour bytes of an edge word (0..765).
+inline int colourSum(uint32_t word) {
+  return channel(word, 0) + channel(word, 1) + channel(word, 2);
+}
+
+// --- detection -----------------------------------------------------------------------------
+
+// The edge word of pixel (x, y), one pixel at a time. Bits 31 and 30 of the pixel are cleared
+// first: a pixel's alpha must not pose as an edge.
+inline uint32_t edgeWordOf(const uint8_t* image, int width, int height, int x, int y) {
+  const Index i = static_cast<Index>(y) * width + x;
+  const uint32_t pixel = loadWord(image, i);
+  uint32_t word = pixel & ~kEdgeBits;
+  if (y + 1 < height && pixelsDiffer(pixel, loadWord(image, i + width))) word |= EDGE_BELOW;
+  if (x + 1 < width && pixelsDiffer(pixel, loadWord(image, i + 1))) word |= EDGE_RIGHT;
+  return word;
+}
+
+// Writes the edge words of rows [rowBegin, rowEnd) (all inside the frame): the pixel with bits
+// 31 and 30 cleared, OR-ed with EDGE_BELOW when the row below exists and its pixel differs,
+// and EDGE_RIGHT when the pixel to the right exists and differs.
+using DetectRowsFn = void (*)(const uint8_t* image, uint8_t* edges, int width, int height,
+                              int rowBegin, int rowEnd);
+
+namespace scalar {
+void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
+                int rowEnd);
+// Pixels [xBegin, xEnd) of row y: the row tails of the vector kernels. The vector files call
+// this instead of the inline helpers above, so that no copy of those compiled for a wider
+// instruction set can stand in for the scalar one at link time.
+void detectRowSpan(const uint8_t* image, uint8_t* edges, int width, int height, int y,
+                   int xBegin, int xEnd);
+}
+#if defined(__i386__) || defined(__x86_64__)
+namespace sse2 {
+void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
+                int rowEnd);
+}
+namespace avx2 {
+void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
+                int rowEnd);
+}
+#endif
+
+// The kernel of the given level, or of the highest level below it that this build has.
+DetectRowsFn detectRowsFor(simd::Level level);
+// The kernel for this processor, chosen once.
+DetectRowsFn detectRows();
+
+// --- colour mixes --------------------------------------------------------------------------
+
+// Bytes 2, 1, 0: truncate(P * w + Q * (1 - w)) in single precision; byte 3 = 255.
+uint32_t mixPixels(uint32_t p, uint32_t q, float w);
+
+// The run of one pixel i: P takes 1/8 of its partner Q across the edge, then Q takes 1/8 of
+// the new P.
+void blendOnePixelRun(uint8_t* image, Index i, Index lineStride);
+
+// Blends the pixels a, a + alongStep, ..., b with their partners across the edge.
+void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongStep,
+              Index across, bool sameSide);
+
+// --- one line of a pass --------------------------------------------------------------------
+
+// Everything a run needs to know about the line it lies on.
+struct LineGeometry {
+  uint8_t* image;
+  const uint8_t* edges;
+  Index pixelCount;      // width x height; edge words at or beyond it count as 0
+  Index lineStride;      // index distance to the next line
+  Index alongStep;       // index distance to the next pixel on the line
+  Index prevLineOffset;  // -lineStride, or 0 on the first line of the frame
+  uint32_t passBit;      // the edge between this line and the next
+  uint32_t orthBit;      // the edge between neighbours on the line
+
+  uint32_t edgeAt(Index index) const {
+    return (index >= 0 && index < pixelCount) ? loadWord(edges, index) : 0u;
+  }
+};
+
+struct EndPoint {
+  bool found = false;
+  Index index = 0;
+  float height = kHalf;
+};
+
+struct RunEnds {
+  EndPoint p1, p2, p3, p4;  // start/previous-line, end/previous-line, start/far, end/far
+  int k1 = 0, k3 = 0;       // iterations searches 1 and 3 completed before accepting
+};
+
+// The four end searches of the run start ... end (len pixels, start not the line's first).
+RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int len);
+
+// Thin Lines over the pixels first, first + alongStep, ..., last.
+void softenThinLine(const LineGeometry& g, Index first, Index last);
+
+// Handles one run found on the line that begins at lineFirst.
+void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, uint32_t flags);
+
+// --- passes and schedule -------------------------------------------------------------------
+
+// The block done by step j of a pass of n blocks: even blocks first, then odd ones.
+int blockForStep(int j, int n);
+
+void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int height,
+                          int block, uint32_t flags);
+void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
+                        uint32_t flags);
+
+// Paints EDGE_BELOW pixels 0x0000FF00 and other EDGE_RIGHT pixels 0x00FF0000.
+void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height);
+
+// MLAA with a chosen detection kernel.
+void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
+              uint32_t flags, DetectRowsFn detect);
+
+}  // namespace qov::aa::detail
