@@ -1,31 +1,26 @@
-// Parameter indices shared by the two matte plug-ins; QovMISetMatte1 adds "Switch Inputs".
+// The parameter table both matte plug-ins start with; QovMISetMatte1 adds "Switch Inputs".
+// Parameter indices are the matte effect's own (effects/matte/matte_settings.h).
 #pragma once
 
-#include <cstdint>
+#include "effects/matte/matte_settings.h"
+#include "framework/instance.h"
 
 namespace qov::matte_params {
 
-enum Parameter : uint32_t {
-  kAlphaAmount = 0,
-  kRedAmount = 1,
-  kGreenAmount = 2,
-  kBlueAmount = 3,
-  kInvertAll = 4,
-  kInvertAlpha = 5,
-  kInvertRed = 6,
-  kInvertGreen = 7,
-  kInvertBlue = 8,
-  kNumMatteParameters = 9,
-  kSwitchInputs = 9,
-  kNumMultiInputParameters = 10,
-};
-
-// 0.9 as a float: 0x3F666666, the float nearest to 0.9.
+// The amounts' and inversions' default: the float nearest to 0.9 (bits 0x3F666666).
 inline constexpr float kDefaultAmount = 0.9f;
+inline constexpr int kNumMultiInputParameters = matte::matteParameterCount + 1;
+
+// The matte rule's weights and flags from an instance's (clamped) parameters.
+inline matte::MatteSettings settingsOf(const PlugObj& obj) {
+  float values[matte::matteParameterCount];
+  for (int i = 0; i < matte::matteParameterCount; ++i) values[i] = obj.fParams[i].value;
+  return matte::matteSettingsFromParameters(values);
+}
 
 }  // namespace qov::matte_params
 
-// The nine parameters both matte plug-ins start with, in index order.
+// The nine shared entries, in index order.
 #define QOV_MATTE_PARAMETER_TABLE                                                            \
   {1.0f, "Alpha Amount"}, {qov::matte_params::kDefaultAmount, "Red Amount"},                \
       {qov::matte_params::kDefaultAmount, "Green Amount"},                                   \

@@ -3,6 +3,10 @@
 // Every value is computed in single precision exactly in the order written and truncated
 // toward zero; the build forbids fused multiply-adds and fast-math, since either would move
 // some results across an integer boundary and change the truncated byte.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "effects/antialias/mlaa_internal.h"
 
 namespace qov::aa::detail {
@@ -20,37 +24,69 @@ inline uint32_t truncatedByte(float value, int c) {
   return (static_cast<uint32_t>(static_cast<int32_t>(value)) & kByteMask) << (8 * c);
 }
 
-// P x (1 - s0) + Q x s0: the middle pixel's own form. It is not mixPixels(P, Q, 1 - s0),
-// because 1 - (1 - s0) need not equal s0 in single precision.
-uint32_t mixMiddle(uint32_t p, uint32_t q, float s0) {
-  const float keep = 1.0f - s0;
-  uint32_t out = kOpaque;
-  for (int c = kColourBytes - 1; c >= 0; --c) {
-    const float v =
-        static_cast<float>(channel(p, c)) * keep + static_cast<float>(channel(q, c)) * s0;
-    out |= truncatedByte(v, c);
-  }
-  return out;
+#if defined(__SSE2__)
+// Lane c holds byte c of the pixels; lane 3 (alpha) is computed along and then replaced.
+inline uint32_t mixWeightedSse2(uint32_t p, uint32_t q, float wp, float wq) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i pBytes = _mm_cvtsi32_si128(static_cast<int>(p));
+  const __m128i qBytes = _mm_cvtsi32_si128(static_cast<int>(q));
+  const __m128 pLanes = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(pBytes, zero), zero));
+  const __m128 qLanes = _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(qBytes, zero), zero));
+  const __m128 v =
+      _mm_add_ps(_mm_mul_ps(pLanes, _mm_set1_ps(wp)), _mm_mul_ps(qLanes, _mm_set1_ps(wq)));
+  // Truncation toward zero, then the low 8 bits, as in truncatedByte; the masked values fit
+  // the saturating packs unchanged.
+  __m128i bytes = _mm_and_si128(_mm_cvttps_epi32(v), _mm_set1_epi32(static_cast<int>(kByteMask)));
+  bytes = _mm_packs_epi32(bytes, bytes);
+  bytes = _mm_packus_epi16(bytes, bytes);
+  return (static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)) & ~kOpaque) | kOpaque;
 }
+#endif
+
+inline uint32_t mix(uint32_t p, uint32_t q, float wp, float wq) {
+#if defined(__SSE2__)
+  return mixWeightedSse2(p, q, wp, wq);
+#else
+  return scalar::mixWeighted(p, q, wp, wq);
+#endif
+}
+
+// The blends' mix: P takes w, Q the rest.
+inline uint32_t mixRest(uint32_t p, uint32_t q, float w) { return mix(p, q, w, 1.0f - w); }
+
+// P x (1 - s0) + Q x s0: the middle pixel's own form. It is not mixRest(P, Q, 1 - s0),
+// because 1 - (1 - s0) need not equal s0 in single precision.
+inline uint32_t mixMiddle(uint32_t p, uint32_t q, float s0) { return mix(p, q, 1.0f - s0, s0); }
 
 }  // namespace
 
-uint32_t mixPixels(uint32_t p, uint32_t q, float w) {
-  const float rest = 1.0f - w;
+namespace scalar {
+uint32_t mixWeighted(uint32_t p, uint32_t q, float wp, float wq) {
   uint32_t out = kOpaque;
   for (int c = kColourBytes - 1; c >= 0; --c) {
     const float v =
-        static_cast<float>(channel(p, c)) * w + static_cast<float>(channel(q, c)) * rest;
+        static_cast<float>(channel(p, c)) * wp + static_cast<float>(channel(q, c)) * wq;
     out |= truncatedByte(v, c);
   }
   return out;
 }
+}  // namespace scalar
+
+#if defined(__SSE2__)
+namespace sse2 {
+uint32_t mixWeighted(uint32_t p, uint32_t q, float wp, float wq) {
+  return mixWeightedSse2(p, q, wp, wq);
+}
+}  // namespace sse2
+#endif
+
+uint32_t mixPixels(uint32_t p, uint32_t q, float w) { return mixRest(p, q, w); }
 
 void blendOnePixelRun(uint8_t* image, Index i, Index lineStride) {
   const Index across = i + lineStride;
-  const uint32_t p = mixPixels(loadWord(image, i), loadWord(image, across), kOnePixelKeep);
+  const uint32_t p = mixRest(loadWord(image, i), loadWord(image, across), kOnePixelKeep);
   storeWord(image, i, p);
-  storeWord(image, across, mixPixels(p, loadWord(image, across), kOnePixelGive));
+  storeWord(image, across, mixRest(p, loadWord(image, across), kOnePixelGive));
 }
 
 void softenThinLine(const LineGeometry& g, Index first, Index last) {
@@ -90,7 +126,7 @@ void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongS
   float t = 0.5f * r0 + h0;
   Index j = a2;
   do {
-    storeWord(image, j, mixPixels(loadWord(image, j), loadWord(image, j + across), t));
+    storeWord(image, j, mixRest(loadWord(image, j), loadWord(image, j + across), t));
     t += r0;
     j += s;
   } while (j < mid);
@@ -101,7 +137,7 @@ void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongS
     const uint32_t p = mixMiddle(loadWord(image, j), loadWord(image, j + across), s0);
     storeWord(image, j, p);
     if (!sameSide)
-      storeWord(image, j + across, mixPixels(p, loadWord(image, j + across), r1 * kMiddleShare));
+      storeWord(image, j + across, mixRest(p, loadWord(image, j + across), r1 * kMiddleShare));
     j += s;
     w0 = r1;
   } else {
@@ -113,7 +149,7 @@ void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongS
   float w = sameSide ? 1.0f - w0 : w0;
   const float delta = sameSide ? -r1 : r1;
   do {
-    const uint32_t v = mixPixels(loadWord(image, j), loadWord(image, j + across), w);
+    const uint32_t v = mixRest(loadWord(image, j), loadWord(image, j + across), w);
     storeWord(image, sameSide ? j : j + across, v);
     w += delta;
     j += s;

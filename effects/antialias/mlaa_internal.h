@@ -90,6 +90,20 @@ DetectRowsFn detectRows();
 
 // --- colour mixes --------------------------------------------------------------------------
 
+// Bytes 2, 1, 0: truncate(P * wp + Q * wq) in single precision, masked to 8 bits; byte 3 =
+// 255. The scalar form is the reference. The SSE2 form runs the same three operations (two
+// products, then their sum) in one lane per byte and truncates with the same rounding mode,
+// so it gives the same bits; SSE2 is part of every x86 build (the 32-bit ones included), so
+// it needs no processor check. The blends use the SSE2 form where it exists.
+namespace scalar {
+uint32_t mixWeighted(uint32_t p, uint32_t q, float wp, float wq);
+}
+#if defined(__SSE2__)
+namespace sse2 {
+uint32_t mixWeighted(uint32_t p, uint32_t q, float wp, float wq);
+}
+#endif
+
 // Bytes 2, 1, 0: truncate(P * w + Q * (1 - w)) in single precision; byte 3 = 255.
 uint32_t mixPixels(uint32_t p, uint32_t q, float w);
 

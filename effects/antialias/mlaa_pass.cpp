@@ -2,40 +2,162 @@
 // the choice of blends for each run. Everything here runs on the calling thread in a fixed
 // order, because every blend works in place and later blends read what earlier ones wrote.
 #include <algorithm>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "effects/antialias/mlaa_internal.h"
 
 namespace qov::aa::detail {
 namespace {
 
-constexpr int kWordsPerScan = 4;  // run starts are looked for four edge words at a time
+// Runs are found in bit sets of the pass bits of a line, one bit per pixel, 64 per word, so
+// that stretches without runs are skipped a word at a time. The edge words never change while
+// the passes run (the blends write the image only), so the sets can be gathered up front.
+// Lines longer than the sets can hold are walked word by word instead.
+constexpr int kBitsPerWord = 64;
+constexpr int kMaxBitsetPixels = 8192;  // rows of 4K and 8K video, columns of 4K
+constexpr int kBitsetWords = kMaxBitsetPixels / kBitsPerWord;
+constexpr int kRowsPerGather = 16;  // rows whose masks of a column block are transposed at once
 
-// The first index in [from, last] on a row whose edge word has EDGE_BELOW (the sign bit),
-// or last + 1. Four words are tested at once; only a group with a hit is searched word by word.
-Index nextBelowOnRow(const uint8_t* edges, Index from, Index last) {
-  Index i = from;
-  for (; i + kWordsPerScan - 1 <= last; i += kWordsPerScan) {
-    const uint32_t any = loadWord(edges, i) | loadWord(edges, i + 1) | loadWord(edges, i + 2) |
-                         loadWord(edges, i + 3);
-    if (any & EDGE_BELOW) break;
+using LineBits = uint64_t[kBitsetWords];
+
+inline int lowestSetBit(uint64_t word) { return __builtin_ctzll(word); }
+
+// The first set bit at or after `from` and below `limit`, or `limit`. Bits at or beyond
+// `limit` in the last word are zero.
+int nextSetBit(const uint64_t* bits, int from, int limit) {
+  if (from >= limit) return limit;
+  int w = from / kBitsPerWord;
+  const int lastWord = (limit - 1) / kBitsPerWord;
+  uint64_t word = bits[w] & (~0ull << (from % kBitsPerWord));
+  while (word == 0) {
+    if (++w > lastWord) return limit;
+    word = bits[w];
   }
-  for (; i <= last; ++i)
-    if (loadWord(edges, i) & EDGE_BELOW) return i;
-  return last + 1;
+  return w * kBitsPerWord + lowestSetBit(word);
 }
 
+// The first clear bit at or after `from`, at most `limit` (the zero bits past the line stop
+// the search there).
+int nextClearBit(const uint64_t* bits, int from, int limit) {
+  if (from >= limit) return limit;
+  int w = from / kBitsPerWord;
+  uint64_t word = ~bits[w] & (~0ull << (from % kBitsPerWord));
+  while (word == 0) word = ~bits[++w];
+  return std::min(w * kBitsPerWord + lowestSetBit(word), limit);
+}
+
+// Handles the runs of a line of `length` pixels, first, first + alongStep, ..., whose pass
+// bits are `bits`, in order along the line.
+void blendLineRuns(const LineGeometry& g, Index first, int length, const uint64_t* bits,
+                   uint32_t flags) {
+  for (int k = nextSetBit(bits, 0, length); k < length;) {
+    const int last = nextClearBit(bits, k + 1, length) - 1;
+    handleRun(g, first, first + k * g.alongStep, first + last * g.alongStep, flags);
+    k = nextSetBit(bits, last + 1, length);
+  }
+}
+
+// EDGE_BELOW of the pixels of one row, into bits[0 .. ceil(width / 64)).
+void gatherRowBits(const uint8_t* edges, Index first, int width, uint64_t* bits) {
+  int x = 0;
+  for (int w = 0; w * kBitsPerWord < width; ++w) {
+    uint64_t word = 0;
+    int bit = 0;
+#if defined(__SSE2__)
+    // EDGE_BELOW is the sign bit: saturating packs keep the signs of 16 words in 16 bytes.
+    constexpr int kWordsPerStep = 16;
+    for (; bit < kBitsPerWord && x + kWordsPerStep <= width;
+         bit += kWordsPerStep, x += kWordsPerStep) {
+      const auto load = [&](int k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+            edges + (first + x + 4 * k) * kBytesPerPixel));
+      };
+      const __m128i signs = _mm_packs_epi16(_mm_packs_epi32(load(0), load(1)),
+                                            _mm_packs_epi32(load(2), load(3)));
+      word |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(signs)) & 0xFFFFu)
+              << bit;
+    }
+#endif
+    for (; bit < kBitsPerWord && x < width; ++bit, ++x)
+      word |= static_cast<uint64_t>(loadWord(edges, first + x) >> 31) << bit;
+    bits[w] = word;
+  }
+}
+
+// EDGE_RIGHT of `count` columns (at most 8) from column x0, rows 0 .. height - 1: column c's
+// bits go to bits[c]. Each row's bits of the block are gathered into one byte first; 16 such
+// bytes are then turned into 16 bits per column.
+void gatherColumnBits(const uint8_t* edges, int width, int height, int x0, int count,
+                      LineBits* bits) {
+  constexpr int kRightShift = 30;  // EDGE_RIGHT
+  for (int y0 = 0; y0 < height; y0 += kRowsPerGather) {
+    alignas(16) uint8_t rowMasks[kRowsPerGather] = {};
+    const int rows = std::min(kRowsPerGather, height - y0);
+    int r = 0;
+#if defined(__SSE2__)
+    if (count == kBlockLines && x0 + kBlockLines <= width) {
+      // Two rows at a time: EDGE_RIGHT is moved to the sign bit, and saturating packs keep
+      // the signs of the 16 words in 16 bytes, row y0 + r in the low 8, the next in the high.
+      const auto rightAsSign = [&](int row, int k) {
+        const Index index = static_cast<Index>(y0 + row) * width + x0 + 4 * k;
+        return _mm_slli_epi32(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(edges + index * kBytesPerPixel)), 1);
+      };
+      for (; r + 1 < rows; r += 2) {
+        const __m128i signs =
+            _mm_packs_epi16(_mm_packs_epi32(rightAsSign(r, 0), rightAsSign(r, 1)),
+                            _mm_packs_epi32(rightAsSign(r + 1, 0), rightAsSign(r + 1, 1)));
+        const auto pair = static_cast<uint32_t>(_mm_movemask_epi8(signs));
+        rowMasks[r] = static_cast<uint8_t>(pair);
+        rowMasks[r + 1] = static_cast<uint8_t>(pair >> 8);
+      }
+    }
+#endif
+    for (; r < rows; ++r) {
+      const Index row = static_cast<Index>(y0 + r) * width + x0;
+      uint32_t mask = 0;
+      for (int c = 0; c < count; ++c) mask |= ((loadWord(edges, row + c) >> kRightShift) & 1u) << c;
+      rowMasks[r] = static_cast<uint8_t>(mask);
+    }
+    const int w = y0 / kBitsPerWord, shift = y0 % kBitsPerWord;
+#if defined(__SSE2__)
+    // Adding a byte to itself moves each bit up by one without crossing into the next byte,
+    // so bit 7 of every byte walks through the columns 7, 6, ..., 0.
+    __m128i masks = _mm_load_si128(reinterpret_cast<const __m128i*>(rowMasks));
+    for (int c = kBlockLines - 1; c >= 0; --c) {
+      const auto column = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(masks)));
+      if (c < count) bits[c][w] = (shift == 0 ? 0 : bits[c][w]) | (column << shift);
+      masks = _mm_add_epi8(masks, masks);
+    }
+#else
+    for (int c = 0; c < count; ++c) {
+      uint64_t column = 0;
+      for (int r = 0; r < kRowsPerGather; ++r)
+        column |= static_cast<uint64_t>((rowMasks[r] >> c) & 1u) << r;
+      bits[c][w] = (shift == 0 ? 0 : bits[c][w]) | (column << shift);
+    }
+#endif
+  }
+}
+
+// The first index in [from, last] of a line whose edge word has the pass bit, or past last.
 Index nextPassBitOnLine(const LineGeometry& g, Index from, Index last) {
   Index i = from;
   while (i <= last && !(loadWord(g.edges, i) & g.passBit)) i += g.alongStep;
   return i;
 }
 
-// Finds and handles the runs of one line, first to last (inclusive, alongStep apart).
-void blendLine(const LineGeometry& g, Index first, Index last, bool rowLine, uint32_t flags) {
+// Finds and handles the runs of one line, first to last (inclusive, alongStep apart), one
+// word at a time: for lines too long for the bit sets.
+void blendLineByWords(const LineGeometry& g, Index first, Index last, uint32_t flags) {
   const Index s = g.alongStep;
   Index i = first;
   while (i <= last) {
-    const Index start = rowLine ? nextBelowOnRow(g.edges, i, last) : nextPassBitOnLine(g, i, last);
+    const Index start = nextPassBitOnLine(g, i, last);
     if (start > last) break;
     Index end = start;
     while (end + s <= last && (loadWord(g.edges, end + s) & g.passBit)) end += s;
@@ -97,17 +219,31 @@ void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int h
     const LineGeometry g{image,     edges,     pixelCount, width, 1, y == 0 ? 0 : -width,
                          EDGE_BELOW, EDGE_RIGHT};
     const Index first = static_cast<Index>(y) * width;
-    blendLine(g, first, first + width - 1, true, flags);
+    if (width <= kMaxBitsetPixels) {
+      LineBits bits;
+      gatherRowBits(edges, first, width, bits);
+      blendLineRuns(g, first, width, bits, flags);
+    } else {
+      blendLineByWords(g, first, first + width - 1, flags);
+    }
   }
 }
 
 void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
                         uint32_t flags) {
   const Index pixelCount = static_cast<Index>(width) * height;
-  for (int x = kBlockLines * block; x < lineEnd(block, width); ++x) {
+  const int x0 = kBlockLines * block, xEnd = lineEnd(block, width);
+  if (xEnd <= x0) return;
+  LineBits bits[kBlockLines];
+  const bool useBits = height <= kMaxBitsetPixels;
+  if (useBits) gatherColumnBits(edges, width, height, x0, xEnd - x0, bits);
+  for (int x = x0; x < xEnd; ++x) {
     const LineGeometry g{image,      edges,     pixelCount, 1, width, x == 0 ? 0 : -1,
                          EDGE_RIGHT, EDGE_BELOW};
-    blendLine(g, x, x + static_cast<Index>(height - 1) * width, false, flags);
+    if (useBits)
+      blendLineRuns(g, x, height, bits[x - x0], flags);
+    else
+      blendLineByWords(g, x, x + static_cast<Index>(height - 1) * width, flags);
   }
 }
 

@@ -37,15 +37,25 @@ bool farSideQuotient(uint32_t pi, uint32_t ni, uint32_t no, uint32_t n2o, int M,
   return acceptQuotient(num, den, q);
 }
 
+// Edge words near a run. Checked reads give 0 outside the frame; unchecked ones are for runs
+// whose whole neighbourhood lies inside it, which is almost every run, and save the test.
+template <bool kChecked>
+struct Edges {
+  const LineGeometry& g;
+  uint32_t at(Index index) const { return kChecked ? g.edgeAt(index) : loadWord(g.edges, index); }
+};
+
 // Beyond the frame there are no lines, so a turn there gets half height.
-bool farSideAt(const LineGeometry& g, Index o, Index i, int M, float* q) {
+template <bool kChecked>
+bool farSideAt(Edges<kChecked> e, Index o, Index i, int M, float* q) {
+  const LineGeometry& g = e.g;
   const Index twoLines = o + 2 * g.lineStride;
   if (twoLines >= g.pixelCount) {
     *q = kHalf;
     return true;
   }
-  return farSideQuotient(g.edgeAt(i), g.edgeAt(i + g.lineStride), g.edgeAt(o + g.lineStride),
-                         g.edgeAt(twoLines), M, q);
+  return farSideQuotient(e.at(i), e.at(i + g.lineStride), e.at(o + g.lineStride), e.at(twoLines),
+                         M, q);
 }
 
 // A search that accepts nothing ends at the first boundary whose orthogonal test held.
@@ -53,95 +63,91 @@ void noteFirstOrthogonal(EndPoint* fallback, Index i) {
   if (!fallback->found) *fallback = EndPoint{true, i, kHalf};
 }
 
-// Search 1: start end, previous-line side. i runs start ... end.
-EndPoint searchStartPrevious(const LineGeometry& g, Index start, Index end, int len,
-                             int* completed) {
-  EndPoint fallback;
+// Searches 1 and 3 walk the same boundaries, i = start ... end, and only read edge words, so
+// they share one walk; each stops taking part once it has accepted. Search 1 (previous-line
+// side) looks at Po, search 3 (far side) at No.
+template <bool kChecked>
+void searchFromStart(Edges<kChecked> e, Index start, Index end, int len, RunEnds* ends) {
+  const LineGeometry& g = e.g;
+  EndPoint fallback1, fallback3;
+  uint32_t orth1 = g.orthBit, orth3 = g.orthBit;  // cleared when the search has accepted
   Index i = start;
   for (int k = 1;; ++k, i += g.alongStep) {
     const Index o = i - g.alongStep;
-    const uint32_t po = g.edgeAt(o);
-    if (po & g.orthBit) {
-      noteFirstOrthogonal(&fallback, i);
-      const uint32_t uo = g.edgeAt(o + g.prevLineOffset);
+    const uint32_t po = e.at(o), no = e.at(o + g.lineStride);
+    if (po & orth1) {
+      noteFirstOrthogonal(&fallback1, i);
+      const uint32_t uo = e.at(o + g.prevLineOffset);
       float q;
       if ((uo & g.passBit) &&
-          previousSideQuotient(po, g.edgeAt(i), uo, g.edgeAt(i + g.lineStride), len - k + 1, &q)) {
-        *completed = k - 1;
-        return EndPoint{true, i, q};
+          previousSideQuotient(po, e.at(i), uo, e.at(i + g.lineStride), len - k + 1, &q)) {
+        ends->k1 = k - 1;
+        ends->p1 = EndPoint{true, i, q};
+        orth1 = 0;
       }
     }
-    if (!(i < end)) break;
-  }
-  *completed = len;
-  return fallback;
-}
-
-// Search 3: start end, far side. i runs start ... end.
-EndPoint searchStartFar(const LineGeometry& g, Index start, Index end, int len, int* completed) {
-  EndPoint fallback;
-  Index i = start;
-  for (int k = 1;; ++k, i += g.alongStep) {
-    const Index o = i - g.alongStep;
-    const uint32_t no = g.edgeAt(o + g.lineStride);
-    if (no & g.orthBit) {
-      noteFirstOrthogonal(&fallback, i);
+    if (no & orth3) {
+      noteFirstOrthogonal(&fallback3, i);
       float q;
-      if ((no & g.passBit) && farSideAt(g, o, i, len - k + 1, &q)) {
-        *completed = k - 1;
-        return EndPoint{true, i, q};
+      if ((no & g.passBit) && farSideAt(e, o, i, len - k + 1, &q)) {
+        ends->k3 = k - 1;
+        ends->p3 = EndPoint{true, i, q};
+        orth3 = 0;
       }
     }
-    if (!(i < end)) break;
+    if (!(i < end) || (orth1 | orth3) == 0) break;
   }
-  *completed = len;
-  return fallback;
+  if (orth1) {
+    ends->k1 = len;
+    ends->p1 = fallback1;
+  }
+  if (orth3) {
+    ends->k3 = len;
+    ends->p3 = fallback3;
+  }
 }
 
-// Search 2: other end, previous-line side. i runs e ... start.
-EndPoint searchEndPrevious(const LineGeometry& g, Index start, Index e, EndPoint fallback,
-                           int k1) {
-  Index i = e;
+// Searches 2 and 4, i = e ... start, in one walk likewise. Search 2 looks at Pi, search 4 at
+// Ni; search 4 then asks only for the orthogonal bit of No, unlike search 3, which also wants
+// the pass bit. Both begin with the same pre-set end point.
+template <bool kChecked>
+void searchFromEnd(Edges<kChecked> e, Index start, Index from, EndPoint preset, RunEnds* ends) {
+  const LineGeometry& g = e.g;
+  EndPoint fallback2 = preset, fallback4 = preset;
+  uint32_t orth2 = g.orthBit, orth4 = g.orthBit;
+  Index i = from;
   for (int k = 1;; ++k, i -= g.alongStep) {
     const Index o = i + g.alongStep;
-    const uint32_t pi = g.edgeAt(i);
-    if (pi & g.orthBit) {
-      noteFirstOrthogonal(&fallback, i);
-      const uint32_t uo = g.edgeAt(o + g.prevLineOffset);
+    const uint32_t pi = e.at(i), ni = e.at(i + g.lineStride);
+    if (pi & orth2) {
+      noteFirstOrthogonal(&fallback2, i);
+      const uint32_t uo = e.at(o + g.prevLineOffset);
       float q;
       if ((uo & g.passBit) &&
-          previousSideQuotient(g.edgeAt(o), pi, uo, g.edgeAt(i + g.lineStride), -(k1 + k - 1),
-                               &q))
-        return EndPoint{true, i, q};
+          previousSideQuotient(e.at(o), pi, uo, ni, -(ends->k1 + k - 1), &q)) {
+        ends->p2 = EndPoint{true, i, q};
+        orth2 = 0;
+      }
     }
-    if (!(i > start)) break;
-  }
-  return fallback;
-}
-
-// Search 4: other end, far side. i runs e ... start. Only the orthogonal bit of No is asked
-// for here, unlike search 3, which also wants the pass bit.
-EndPoint searchEndFar(const LineGeometry& g, Index start, Index e, EndPoint fallback, int k3) {
-  Index i = e;
-  for (int k = 1;; ++k, i -= g.alongStep) {
-    const Index o = i + g.alongStep;
-    if (g.edgeAt(i + g.lineStride) & g.orthBit) {
-      noteFirstOrthogonal(&fallback, i);
+    if (ni & orth4) {
+      noteFirstOrthogonal(&fallback4, i);
       float q;
-      if ((g.edgeAt(o + g.lineStride) & g.orthBit) && farSideAt(g, o, i, -(k3 + k - 1), &q))
-        return EndPoint{true, i, q};
+      if ((e.at(o + g.lineStride) & g.orthBit) && farSideAt(e, o, i, -(ends->k3 + k - 1), &q)) {
+        ends->p4 = EndPoint{true, i, q};
+        orth4 = 0;
+      }
     }
-    if (!(i > start)) break;
+    if (!(i > start) || (orth2 | orth4) == 0) break;
   }
-  return fallback;
+  if (orth2) ends->p2 = fallback2;
+  if (orth4) ends->p4 = fallback4;
 }
 
-}  // namespace
-
-RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int len) {
+template <bool kChecked>
+RunEnds findRunEndsWith(const LineGeometry& g, Index start, Index end, int len) {
+  const Edges<kChecked> edges{g};
   RunEnds ends;
-  ends.p1 = searchStartPrevious(g, start, end, len, &ends.k1);
-  ends.p3 = searchStartFar(g, start, end, len, &ends.k3);
+  searchFromStart(edges, start, end, len, &ends);
 
   // When the pixel after the run lies outside the frame, the searches from the end begin one
   // pixel inside, and the run's last pixel stands as their first orthogonal pixel.
@@ -151,9 +157,20 @@ RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int len) {
     e = end - g.alongStep;
     if (g.edgeAt(end) & g.orthBit) preset = EndPoint{true, end, kHalf};
   }
-  ends.p2 = searchEndPrevious(g, start, e, preset, ends.k1);
-  ends.p4 = searchEndFar(g, start, e, preset, ends.k3);
+  searchFromEnd(edges, start, e, preset, &ends);
   return ends;
+}
+
+}  // namespace
+
+RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int len) {
+  // The searches read from one pixel before the start on the previous line (o + prevLineOffset)
+  // to one pixel after the end on the next line (o + lineStride); the far-side quotient reads
+  // two lines further only after its own test against the frame's end.
+  const Index lowest = start - g.alongStep + (g.prevLineOffset < 0 ? g.prevLineOffset : 0);
+  const Index highest = end + g.alongStep + g.lineStride;
+  if (lowest >= 0 && highest < g.pixelCount) return findRunEndsWith<false>(g, start, end, len);
+  return findRunEndsWith<true>(g, start, end, len);
 }
 
 }  // namespace qov::aa::detail

@@ -5,7 +5,7 @@
 namespace qov {
 namespace {
 
-const ParamDef kParameters[matte_params::kNumMatteParameters] = {QOV_MATTE_PARAMETER_TABLE};
+const ParamDef kParameters[matte::matteParameterCount] = {QOV_MATTE_PARAMETER_TABLE};
 
 }  // namespace
 
@@ -17,7 +17,7 @@ const PluginDefinition kPluginDefinition = {
     "Input is turned into alpha channel (transparency) mask",
     "QovSetMatte1 - Version 3.x\nBy the Qov team. Free to use in performances and recordings.",
     kParameters,
-    matte_params::kNumMatteParameters,
+    matte::matteParameterCount,
     false,
 };
 

@@ -1,11 +1,22 @@
-// The single-input matte effect's part of processFrameMulti.
+// The single-input matte effect's part of processFrameMulti: each output pixel keeps its
+// colour bytes and gets the mask of its own four bytes as alpha.
+#include "effects/matte/matte_frame.h"
+#include "effects/matte/matte_settings.h"
 #include "framework/instance.h"
 #include "framework/plugin_definition.h"
+#include "plugins/matte_parameters.h"
 
 namespace qov {
 
-int effectProcessFrameMulti(PlugObj& /*obj*/) {
-  // The matte rule is not wired in yet: the frame set's output keeps its prepared content.
+int effectProcessFrameMulti(PlugObj& obj) {
+  const matte::MatteSettings settings = matte_params::settingsOf(obj);
+
+  const ImageSlot& input = *obj.fMulti->inputs[0];
+  // The mask needs an alpha byte: other frames are left as the caller prepared them.
+  if (input.channels != 4) return 0;
+  matte::matteFrame(input.data, input.data, obj.fMulti->outputs[0]->data,
+                    static_cast<int>(obj.fVideoInfo.frameWidth), static_cast<int>(obj.fVideoInfo.frameHeight),
+                    settings);
   return 0;
 }
 

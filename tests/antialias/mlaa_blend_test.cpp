@@ -3,6 +3,8 @@
 // line's first pixel, runs without ends).
 #include <gtest/gtest.h>
 
+#include <random>
+#include <utility>
 #include <vector>
 
 #include "effects/antialias/mlaa.h"
@@ -28,6 +30,39 @@ TEST(ColourMix, EachByteOnItsOwnTruncatedAndOpaque) {
   // byte 3 of the inputs plays no part.
   EXPECT_EQ(detail::mixPixels(0x7F102030u, 0x01F0E0D0u, 0.25f), 0xFFB8B0A8u);
 }
+
+#if defined(__SSE2__)
+// The blends use the SSE2 mix; it must give the scalar bits for every pair of bytes, at the
+// weights the blends produce (steps of accumulated run weights, the one-pixel and middle
+// shares) and at weights outside [0, 1], where the truncated value wraps in 8 bits.
+TEST(ColourMix, VectorFormGivesTheScalarBitsForEveryBytePair) {
+  std::vector<float> weights = {0.0f, 1.0f, 0.5f, 0.875f, 0.125f, 0.6f, 1e-7f, 0.99999994f,
+                                -0.25f, 1.25f, -3.5f, 4.0f};
+  std::mt19937 engine(7);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  for (int len = 2; len < 40; len += 3) {  // the sequence t, t + r0, ... of a run's first half
+    const float h0 = unit(engine);
+    const float r0 = ((1.0f - h0) * 2.0f) / static_cast<float>(len);
+    for (float t = 0.5f * r0 + h0; weights.size() < 400 && t < 1.5f; t += r0) weights.push_back(t);
+  }
+  int compared = 0;
+  for (float w : weights) {
+    for (const auto& [wp, wq] : {std::pair{w, 1.0f - w}, std::pair{1.0f - w, w}}) {
+      for (uint32_t a = 0; a < 256; ++a)
+        for (uint32_t b = 0; b < 256; ++b) {
+          // Each lane gets its own byte values; byte 3 must play no part.
+          const uint32_t p = testing::rgb(a, 255 - a, a ^ 0x5Au) | (b << 24);
+          const uint32_t q = testing::rgb(b, b ^ 0xA5u, 255 - b) | (a << 24);
+          ASSERT_EQ(detail::sse2::mixWeighted(p, q, wp, wq),
+                    detail::scalar::mixWeighted(p, q, wp, wq))
+              << std::hex << p << " " << q << " " << wp << " " << wq;
+          ++compared;
+        }
+    }
+  }
+  EXPECT_EQ(compared, static_cast<int>(weights.size()) * 2 * 256 * 256);
+}
+#endif
 
 TEST(ColourMix, OnePixelRunGives31And227) {
   Frame f(4, 2, 1);

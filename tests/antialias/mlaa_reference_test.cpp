@@ -101,5 +101,29 @@ TEST(MlaaAgainstReference, EveryFlagCombinationOnManyFrames) {
   EXPECT_EQ(compared, 9 * 5 * 6 * 6);
 }
 
+// Lines longer than the run finder's bit sets take its word-by-word path; a full HD frame
+// has every kind of block (vector gathers, partial last blocks) many times over.
+TEST(MlaaAgainstReference, LongLinesAndAFullHdFrame) {
+  struct Case {
+    int width, height;
+    Scene scene;
+    uint32_t flags;
+  };
+  const Case cases[] = {
+      {8200, 9, Scene::stairs, 0u},
+      {8200, 9, Scene::noise, aa::MLAA_THIN_LINES},
+      {9, 8200, Scene::stairs, aa::MLAA_THIN_LINES},
+      {17, 8193, Scene::lines, 0u},
+      {1920, 1080, Scene::stairs, 0u},
+      {1920, 1080, Scene::blocks, aa::MLAA_THIN_LINES},
+  };
+  for (const Case& c : cases) {
+    const std::vector<uint32_t> frame = makeFrame(c.scene, c.width, c.height, 5);
+    ASSERT_EQ(runProduction(frame, c.width, c.height, c.flags),
+              referenceMLAA(frame, c.width, c.height, c.flags))
+        << c.width << "x" << c.height << " scene " << static_cast<int>(c.scene);
+  }
+}
+
 }  // namespace
 }  // namespace qov::test

@@ -1,0 +1,207 @@
+// Speed of the matte effect on 4-byte frames against a memcpy of the same frame, measured
+// in the same run: the effect through matteFrame, on the calling thread and shared by one
+// parallel region, back to back and paced like a host's frames; each kernel level on one
+// thread; one parallel region per row (a layout matteFrame does not use); and small frames
+// serial and threaded (where matteFrame's serial limit comes from). The ratio of every
+// result to the memcpy of its size is printed at the end. A whole processFrame call of
+// QovSetMatte1 through plugMain shows what a host pays per frame.
+#include <benchmark/benchmark.h>
+#include <omp.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "effects/matte/matte_frame.h"
+#include "host/plugin_instance.h"
+#include "host/plugin_library.h"
+#include "effects/matte/matte_rule.h"
+
+namespace {
+
+using namespace qov::matte;
+using qov::simd::Level;
+
+constexpr int frameWidth = 1920;
+constexpr int frameHeight = 1080;
+constexpr size_t framePixels = size_t{frameWidth} * size_t{frameHeight};
+// Small frames, from 64 x 64 to 512 x 512 pixels, around the serial limit.
+const size_t smallFramePixels[] = {4096, 8192, 16384, 32768, 65536, 262144};
+
+// The default parameters of the matte plug-ins: every inversion on.
+MatteSettings defaultSettings() {
+  const float values[matteParameterCount] = {1.0f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f};
+  return matteSettingsFromParameters(values);
+}
+
+struct Frames {
+  std::vector<uint8_t> first, second, output;
+  explicit Frames(size_t pixels)
+      : first(pixels * bytesPerPixel),
+        second(pixels * bytesPerPixel),
+        output(pixels * bytesPerPixel) {
+    std::mt19937 rng(1);
+    for (uint8_t& b : first) b = static_cast<uint8_t>(rng());
+    for (uint8_t& b : second) b = static_cast<uint8_t>(rng());
+  }
+};
+
+// A host calls once per video frame; between calls the OpenMP workers go to sleep and
+// the caches cool down. Paced runs wait this long, untimed, before every frame.
+constexpr auto frameGap = std::chrono::milliseconds(8);
+constexpr int pacedFrames = 150;
+
+template <typename Pass>
+void measure(benchmark::State& state, size_t pixels, bool paced, Pass pass) {
+  Frames f(pixels);
+  for (auto _ : state) {
+    if (paced) {
+      state.PauseTiming();
+      std::this_thread::sleep_for(frameGap);
+      state.ResumeTiming();
+    }
+    pass(f);
+    benchmark::DoNotOptimize(f.output.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(pixels * bytesPerPixel));
+}
+
+// Rows one after the other, each shared among the team of its own parallel region in
+// contiguous blocks, as a static loop over the row's pixels would share it.
+void perRowRegions(MatteKernel kernel, const uint8_t* colour, const uint8_t* mask, uint8_t* out,
+                   int width, int height, const MatteSettings& s) {
+  const size_t rowPixels = static_cast<size_t>(width);
+  for (int y = 0; y < height; ++y) {
+    const size_t row = static_cast<size_t>(y) * rowPixels * bytesPerPixel;
+#pragma omp parallel
+    {
+      const size_t threads = static_cast<size_t>(omp_get_num_threads());
+      const size_t thread = static_cast<size_t>(omp_get_thread_num());
+      const size_t begin = rowPixels * thread / threads;
+      const size_t end = rowPixels * (thread + 1) / threads;
+      const size_t offset = row + begin * bytesPerPixel;
+      kernel(colour + offset, mask + offset, out + offset, end - begin, s);
+    }
+  }
+}
+
+void registerSize(size_t pixels, bool wholeFrame) {
+  const MatteSettings s = defaultSettings();
+  const std::string size = "/" + std::to_string(pixels);
+  auto addRun = [&](const std::string& name, bool paced, auto pass) {
+    auto* b = benchmark::RegisterBenchmark(
+        (name + size).c_str(),
+        [pixels, paced, pass](benchmark::State& st) { measure(st, pixels, paced, pass); });
+    b->UseRealTime();
+    if (paced) b->Iterations(pacedFrames);
+  };
+  auto add = [&](const std::string& name, auto pass) { addRun(name, false, pass); };
+  const auto copy = [pixels](Frames& f) {
+    std::memcpy(f.output.data(), f.first.data(), pixels * bytesPerPixel);
+  };
+  add("memcpy", copy);
+  const MatteKernel selected = detail::selectedKernel();
+  if (!wholeFrame) {
+    add("serial",
+        [=](Frames& f) { selected(f.first.data(), f.first.data(), f.output.data(), pixels, s); });
+    add("threaded", [=](Frames& f) {
+      detail::matteFrameWith(selected, 0, f.first.data(), f.first.data(), f.output.data(), pixels,
+                             s);
+    });
+    return;
+  }
+  const auto effect = [=](Frames& f) {
+    matteFrame(f.first.data(), f.first.data(), f.output.data(), frameWidth, frameHeight, s);
+  };
+  const auto serial = [=](Frames& f) {
+    detail::matteFrameWith(selected, SIZE_MAX, f.first.data(), f.first.data(), f.output.data(),
+                           pixels, s);
+  };
+  const auto threaded = [=](Frames& f) {
+    detail::matteFrameWith(selected, 0, f.first.data(), f.first.data(), f.output.data(), pixels, s);
+  };
+  add("matteFrame", effect);
+  add("matteFrame_serial", serial);
+  add("matteFrame_threaded", threaded);
+  addRun("memcpy_paced", true, copy);
+  addRun("matteFrame_paced", true, effect);
+  addRun("matteFrame_serial_paced", true, serial);
+  addRun("matteFrame_threaded_paced", true, threaded);
+  // A whole frame call as a host makes it: copies into the frame set, the effect, the copy back.
+  auto plugin = std::make_shared<qov::host::PluginLibrary>(QOV_SETMATTE1_PATH);
+  auto instance = std::make_shared<qov::host::PluginInstance>(*plugin, frameWidth, frameHeight, qov::FF_DEPTH_32);
+  add("processFrame_plugMain", [plugin, instance](Frames& f) { instance->processFrame(f.output.data()); });
+  add("matteFrame_inPlace", [=](Frames& f) {
+    matteFrame(f.output.data(), f.output.data(), f.output.data(), frameWidth, frameHeight, s);
+  });
+  add("matteFrame_twoInputs", [=](Frames& f) {
+    matteFrame(f.first.data(), f.second.data(), f.output.data(), frameWidth, frameHeight, s);
+  });
+  add("perRowRegions", [=](Frames& f) {
+    perRowRegions(selected, f.first.data(), f.first.data(), f.output.data(), frameWidth,
+                  frameHeight, s);
+  });
+  for (Level level : {Level::scalar, Level::sse2, Level::avx2, Level::avx512bw}) {
+    const MatteKernel kernel = detail::kernelForLevel(level);
+    if (!kernel) continue;
+    add(std::string("oneThread_") + qov::simd::levelName(level),
+        [=](Frames& f) { kernel(f.first.data(), f.first.data(), f.output.data(), pixels, s); });
+  }
+}
+
+// The console output, then each result's time as a multiple of the memcpy of its size.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (!run.error_occurred)
+        realTimes_[run.run_name.function_name + suffix(run)] = run.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf(
+        "\nTime relative to memcpy of the same frame, paced runs to paced memcpy"
+        " (%d threads available):\n",
+        omp_get_max_threads());
+    for (const auto& [name, time] : realTimes_) {
+      const std::string size = name.substr(name.rfind('/'));  // "/pixels", maybe "_median"
+      const bool paced = name.find("_paced/") != std::string::npos;
+      const auto baseline = realTimes_.find((paced ? "memcpy_paced" : "memcpy") + size);
+      if (baseline == realTimes_.end() || baseline->first == name) continue;
+      std::printf("  %-40s %6.2fx\n", name.c_str(), time / baseline->second);
+    }
+  }
+
+ private:
+  // Repeated runs also report aggregates (mean, median, ...), each compared with its own kind.
+  static std::string suffix(const Run& run) {
+    return run.run_type == Run::RT_Aggregate ? "_" + run.aggregate_name : "";
+  }
+
+  std::map<std::string, double> realTimes_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  registerSize(framePixels, true);
+  for (size_t pixels : smallFramePixels) registerSize(pixels, false);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::printf("matte kernel chosen: %s\n", qov::simd::levelName(qov::simd::highestLevel()));
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
