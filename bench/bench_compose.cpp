@@ -1,0 +1,129 @@
+// The constant-alpha composition on a 1920x1080 frame, per implementation, form, kind and
+// thread count, and the Strength mix, beside a memcpy of the same frame in the same run.
+// Each composition also reports `xMemcpy`: its time per frame over the time of a memcpy
+// of one frame measured just before it, so the figure survives a noisy shared machine.
+// Run: build/bench/bench_compose --benchmark_counters_tabular=true
+#include <benchmark/benchmark.h>
+#include <omp.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "effects/antialias/compose.h"
+#include "effects/antialias/compose_levels.h"
+#include "effects/antialias/strength_blend.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr int kBaselineRuns = 15;
+
+std::size_t frameBytes(int channels) {
+  return std::size_t{kWidth} * kHeight * static_cast<std::size_t>(channels);
+}
+
+std::vector<uint8_t> noiseFrame(std::size_t bytes, unsigned seed) {
+  std::mt19937 engine(seed);
+  std::vector<uint8_t> frame(bytes);
+  for (uint8_t& byte : frame) byte = static_cast<uint8_t>(engine());
+  return frame;
+}
+
+// Median time of one memcpy of `bytes`, in seconds.
+double memcpySeconds(std::size_t bytes) {
+  const std::vector<uint8_t> source = noiseFrame(bytes, 1);
+  std::vector<uint8_t> destination(bytes);
+  std::vector<double> runs;
+  for (int i = 0; i < kBaselineRuns; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    std::memcpy(destination.data(), source.data(), bytes);
+    benchmark::DoNotOptimize(destination.data());
+    benchmark::ClobberMemory();
+    runs.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::nth_element(runs.begin(), runs.begin() + kBaselineRuns / 2, runs.end());
+  return runs[kBaselineRuns / 2];
+}
+
+// Runs `frame` in the benchmark loop and reports bytes and the ratio to memcpy.
+template <class Frame>
+void measure(benchmark::State& state, std::size_t bytes, Frame frame) {
+  const double baseline = memcpySeconds(bytes);
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    frame();
+    benchmark::ClobberMemory();
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+  state.counters["xMemcpy"] = seconds / static_cast<double>(state.iterations()) / baseline;
+}
+
+void BM_Memcpy(benchmark::State& state) {
+  const std::size_t bytes = frameBytes(static_cast<int>(state.range(0)));
+  const std::vector<uint8_t> source = noiseFrame(bytes, 2);
+  std::vector<uint8_t> destination(bytes);
+  measure(state, bytes, [&] {
+    std::memcpy(destination.data(), source.data(), bytes);
+    benchmark::DoNotOptimize(destination.data());
+  });
+}
+BENCHMARK(BM_Memcpy)->ArgName("ch")->Arg(4)->Arg(3)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Arguments: implementation index (composeImplementations), channels, kind, threads
+// (0 for the OpenMP default, 1 for the calling thread only).
+void BM_Compose(benchmark::State& state) {
+  const auto& implementations = qov::aa::composeImplementations();
+  const auto index = static_cast<std::size_t>(state.range(0));
+  if (index >= implementations.size() || !qov::simd::supports(implementations[index].level)) {
+    state.SkipWithError("implementation not available here");
+    return;
+  }
+  const qov::aa::ComposeImplementation& implementation = implementations[index];
+  const int channels = static_cast<int>(state.range(1));
+  const int kind = static_cast<int>(state.range(2));
+  const int threads = static_cast<int>(state.range(3));
+  state.SetLabel(std::string(qov::simd::levelName(implementation.level)));
+
+  const std::size_t bytes = frameBytes(channels);
+  const std::vector<uint8_t> src1 = noiseFrame(bytes, 3), src2 = noiseFrame(bytes, 4);
+  std::vector<uint8_t> dst = noiseFrame(bytes, 5);
+  const int step = kWidth * channels;
+  const qov::aa::ComposeFunction compose = channels == 3 ? implementation.compose3 : implementation.compose4;
+
+  const int defaultThreads = omp_get_max_threads();
+  if (threads > 0) omp_set_num_threads(threads);
+  measure(state, bytes, [&] {
+    benchmark::DoNotOptimize(compose(src1.data(), step, 128, src2.data(), step, 127, dst.data(),
+                                     step, kWidth, kHeight, kind));
+  });
+  omp_set_num_threads(defaultThreads);
+}
+BENCHMARK(BM_Compose)
+    ->ArgNames({"impl", "ch", "kind", "threads"})
+    ->ArgsProduct({{0, 1, 2, 3}, {4, 3}, {qov::aa::COMPOSE_PLUS, qov::aa::COMPOSE_OVER}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+// The Strength mix through the dispatch, as the frame pipeline calls it (copy included).
+void BM_StrengthBlend(benchmark::State& state) {
+  const int channels = static_cast<int>(state.range(0));
+  const std::size_t bytes = frameBytes(channels);
+  const std::vector<uint8_t> input = noiseFrame(bytes, 6), antialiased = noiseFrame(bytes, 7);
+  std::vector<uint8_t> output(bytes);
+  state.SetLabel(qov::simd::levelName(qov::aa::chosenComposeImplementation().level));
+  measure(state, bytes, [&] {
+    benchmark::DoNotOptimize(qov::aa::strengthBlend(output.data(), input.data(), antialiased.data(),
+                                                    kWidth, kHeight, channels, 127));
+  });
+}
+BENCHMARK(BM_StrengthBlend)->ArgName("ch")->Arg(4)->Arg(3)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,126 @@
+// The Strength mix at both depths: which image each weight belongs to, byte 3 of 32-bit
+// frames, the cross-fade of identical images, in-place use and empty frames.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "effects/antialias/compose.h"
+#include "effects/antialias/strength_blend.h"
+
+namespace qov::aa {
+namespace {
+
+constexpr int kWidth = 37;  // odd, so that rows end in the row-tail path
+constexpr int kHeight = 5;
+constexpr int kDepths[] = {3, 4};
+
+std::vector<uint8_t> noise(int channels, std::mt19937& rng) {
+  std::vector<uint8_t> bytes(static_cast<std::size_t>(kWidth * kHeight * channels));
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
+  return bytes;
+}
+
+std::vector<uint8_t> filled(int channels, uint8_t value) {
+  return std::vector<uint8_t>(static_cast<std::size_t>(kWidth * kHeight * channels), value);
+}
+
+int blend(std::vector<uint8_t>& output, const std::vector<uint8_t>& input,
+          const std::vector<uint8_t>& antialiased, int channels, int strength8) {
+  return strengthBlend(output.data(), input.data(), antialiased.data(), kWidth, kHeight,
+                       channels, strength8);
+}
+
+bool isAlpha(std::size_t i, int channels) { return channels == 4 && i % 4 == 3; }
+
+TEST(StrengthBlend, FullStrengthGivesTheAntialiasedColourAndTheInputAlpha) {
+  std::mt19937 rng(21);
+  for (int channels : kDepths) {
+    const auto input = noise(channels, rng), antialiased = noise(channels, rng);
+    auto output = noise(channels, rng);
+    ASSERT_EQ(blend(output, input, antialiased, channels, 255), COMPOSE_OK);
+    for (std::size_t i = 0; i < output.size(); ++i)
+      ASSERT_EQ(output[i], isAlpha(i, channels) ? input[i] : antialiased[i])
+          << channels << "ch byte " << i;
+  }
+}
+
+TEST(StrengthBlend, KnownStrengthsAtBothDepths) {
+  struct Case {
+    int strength8;
+    uint8_t input, antialiased, expected;
+  };
+  const Case cases[] = {
+      {127, 200, 200, 200},  // Strength 0.5 over identical images: no darkening
+      {1, 0, 255, 1},        // round(255 / 255)
+      {254, 0, 255, 254},
+      {128, 10, 250, 130},   // round((127*10 + 128*250) / 255) = round(130.47)
+      {0, 90, 30, 90},
+      {256 + 1, 0, 255, 1},  // only the low 8 bits count
+  };
+  for (int channels : kDepths)
+    for (const Case& c : cases) {
+      const auto input = filled(channels, c.input), antialiased = filled(channels, c.antialiased);
+      auto output = filled(channels, 7);
+      ASSERT_EQ(blend(output, input, antialiased, channels, c.strength8), COMPOSE_OK);
+      for (std::size_t i = 0; i < output.size(); ++i)
+        ASSERT_EQ(output[i], isAlpha(i, channels) ? c.input : c.expected)
+            << channels << "ch strength " << c.strength8 << " byte " << i;
+    }
+}
+
+TEST(StrengthBlend, IdenticalImagesComeBackAtEveryStrength) {
+  std::mt19937 rng(22);
+  for (int channels : kDepths) {
+    const auto image = noise(channels, rng);
+    for (int strength8 = 0; strength8 <= 255; ++strength8) {
+      auto output = noise(channels, rng);
+      ASSERT_EQ(blend(output, image, image, channels, strength8), COMPOSE_OK);
+      ASSERT_EQ(output, image) << channels << "ch strength " << strength8;
+    }
+  }
+}
+
+TEST(StrengthBlend, InPlaceKeepsByte3AsItWas) {
+  std::mt19937 rng(23);
+  for (int channels : kDepths) {
+    const auto original = noise(channels, rng), antialiased = noise(channels, rng);
+    auto apart = noise(channels, rng);
+    ASSERT_EQ(blend(apart, original, antialiased, channels, 100), COMPOSE_OK);
+    auto frame = original;
+    ASSERT_EQ(strengthBlend(frame.data(), frame.data(), antialiased.data(), kWidth, kHeight,
+                            channels, 100),
+              COMPOSE_OK);
+    EXPECT_EQ(frame, apart) << channels << "ch";
+  }
+}
+
+TEST(StrengthBlend, EmptyFramesWriteNothing) {
+  std::mt19937 rng(24);
+  for (int channels : kDepths) {
+    const auto input = noise(channels, rng), antialiased = noise(channels, rng);
+    const auto before = noise(channels, rng);
+    for (const auto& [width, height] : {std::pair{0, kHeight}, std::pair{kWidth, 0}, std::pair{0, 0}}) {
+      auto output = before;
+      EXPECT_EQ(strengthBlend(output.data(), input.data(), antialiased.data(), width, height,
+                              channels, 200),
+                COMPOSE_BAD_SIZE);
+      EXPECT_EQ(output, before) << channels << "ch " << width << "x" << height;
+    }
+  }
+}
+
+TEST(StrengthBlend, WithoutAnAntialiasedImageTheOutputIsTheInputCopy) {
+  std::mt19937 rng(25);
+  for (int channels : kDepths) {
+    const auto input = noise(channels, rng);
+    auto output = noise(channels, rng);
+    EXPECT_EQ(strengthBlend(output.data(), input.data(), nullptr, kWidth, kHeight, channels, 200),
+              COMPOSE_NULL_POINTER);
+    EXPECT_EQ(output, input) << channels << "ch";
+  }
+}
+
+}  // namespace
+}  // namespace qov::aa
