@@ -11,7 +11,7 @@ namespace {
 
 constexpr Rgba kCanvas = {24, 24, 28, kOpaque};
 constexpr Rgba kLabel = {220, 220, 220, kOpaque};
-constexpr Rgba kMark = {255, 226, 0, kOpaque};
+constexpr Rgba kMark = {255, 70, 210, kOpaque};
 constexpr uint32_t kMargin = 12;
 constexpr uint32_t kLabelScale = 3;
 constexpr uint32_t kLabelHeight = kGlyphRows * kLabelScale;
