@@ -294,6 +294,36 @@ TEST(ComposeReference, OverIsTheExactlyRoundedValueOfItsExpression) {
   }
 }
 
+// All 2^32 combinations of alphas and bytes, for every level this processor runs; several
+// minutes, so run on demand: compose_test --gtest_also_run_disabled_tests
+// --gtest_filter='*DISABLED_EveryAlphaPair*'
+TEST(ComposeReference, DISABLED_EveryAlphaPairAtEveryLevel) {
+  std::mt19937 rng(18);
+  for (int channels : kForms) {
+    const AllPairs images(channels, rng);
+    for (int kind : kKinds) {
+      OverTally tally;
+      for (int a1 = 0; a1 <= 255; ++a1)
+        for (int a2 = 0; a2 <= 255; ++a2) {
+          for (const ComposeImplementation& implementation : composeImplementations())
+            if (implementation.level != simd::Level::scalar && simd::supports(implementation.level))
+              expectAgreement(implementation, images.src1, static_cast<uint8_t>(a1), images.src2,
+                              static_cast<uint8_t>(a2), images.dst, kind, tally);
+          if (channels != 3 || kind != COMPOSE_OVER) continue;
+          Image got = images.dst;
+          ASSERT_EQ(run(implementationAt(simd::Level::scalar), images.src1, static_cast<uint8_t>(a1),
+                        images.src2, static_cast<uint8_t>(a2), got, kind),
+                    COMPOSE_OK);
+          std::size_t wrong = 0;
+          for (std::size_t i = 0; i < got.bytes.size(); ++i)
+            wrong += got.bytes[i] != exactOver(images.src1.bytes[i], images.src2.bytes[i],
+                                               static_cast<uint64_t>(a1), static_cast<uint64_t>(a2));
+          ASSERT_EQ(wrong, 0u) << "reference, alphas " << a1 << "," << a2;
+        }
+    }
+  }
+}
+
 TEST(ComposeReference, KnownValues) {
   struct Case {
     uint8_t a, b, alpha1, alpha2;
