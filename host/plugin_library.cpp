@@ -114,7 +114,10 @@ const ExtendedInfo* PluginLibrary::extendedInfo() const {
   return failed(result) ? nullptr : static_cast<const ExtendedInfo*>(result.pointerValue);
 }
 
-uint32_t PluginLibrary::numParameters() const { return call(FF_GET_NUM_PARAMETERS, 0u).uintValue; }
+uint32_t PluginLibrary::numParameters() const {
+  const FFMixed result = call(FF_GET_NUM_PARAMETERS, 0u);
+  return failed(result) ? 0 : result.uintValue;
+}
 
 std::string PluginLibrary::parameterName(uint32_t index) const {
   FFMixed result = call(FF_GET_PARAMETER_NAME, index);
