@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev googletest libbenchmark-dev
   gcc-multilib g++-multilib
-  libpng-dev libcli11-dev
+  libpng-dev libcli11-dev nlohmann-json3-dev
   ffmpeg frei0r-plugins-dev
   # The 32-bit Windows DLLs: the cross compiler (its posix variant has OpenMP) and Wine
   # with its 32-bit half to run their tests.
