@@ -34,8 +34,8 @@ struct FrameSize {
   uint32_t height;
 };
 
-// Odd widths reach the scalar row tails of the vector kernels; the largest frame is big
-// enough for the parallel loops to split it across threads.
+// Odd widths reach the scalar row tails of the vector kernels; the largest frames are big
+// enough for the passes to split them across threads, where they do.
 constexpr FrameSize kSizes[] = {{1, 1}, {3, 2}, {17, 5}, {64, 48}, {203, 61}, {320, 181}};
 constexpr uint32_t kDepths[] = {FF_DEPTH_24, FF_DEPTH_32};
 constexpr uint32_t kFrameCodes[] = {FF_PROCESS_FRAME, FF_PROCESS_FRAME_COPY, FF_PROCESS_FRAME_MULTI};

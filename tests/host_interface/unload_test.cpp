@@ -4,30 +4,34 @@
 // its own because the other suites keep the libraries loaded.)
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
+#include <dlfcn.h>
+#include <unistd.h>
+
 #include <vector>
 
-#include "host/plugin_instance.h"
-#include "host/plugin_library.h"
+#include "framework/boundary.h"
 
 namespace qov::test {
 namespace {
 
-constexpr uint32_t kWidth = 320;
-constexpr uint32_t kHeight = 240;
-
 void loadRunUnload(const char* path, uint32_t depth) {
-  {
-    host::PluginLibrary library(path);
-    host::PluginInstance instance(library, kWidth, kHeight, depth);
-    std::vector<uint8_t> frame(instance.frameBytes());
-    for (std::size_t i = 0; i < frame.size(); ++i)
-      frame[i] = static_cast<uint8_t>((i / 4 % kWidth / 7 + i / (kWidth * 4) / 5) % 2 * 255);
-    EXPECT_EQ(instance.processFrame(frame.data()).uintValue, FF_SUCCESS);
-    EXPECT_EQ(instance.release().uintValue, FF_SUCCESS);
-  }  // unloaded here
-  std::this_thread::sleep_for(std::chrono::milliseconds(2));  // let idle worker threads run meanwhile
+  void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr) << dlerror();
+  auto plugMainFunction = reinterpret_cast<PlugMainFunction>(dlsym(handle, "plugMain"));
+  ASSERT_NE(plugMainFunction, nullptr);
+  VideoInfo videoInfo{320, 240, depth, 0};
+  FFMixed input;
+  input.pointerValue = &videoInfo;
+  const FFMixed instance = plugMainFunction(FF_INSTANTIATE, input, nullptr);
+  ASSERT_NE(instance.uintValue, FF_FAIL);
+  std::vector<uint8_t> frame(320 * 240 * 4);
+  for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>((i / 4 % 320 / 7 + i / 1280 / 5) % 2 * 255);
+  input.pointerValue = frame.data();
+  EXPECT_EQ(plugMainFunction(FF_PROCESS_FRAME, input, instance.pointerValue).uintValue, FF_SUCCESS);
+  input.pointerValue = nullptr;
+  EXPECT_EQ(plugMainFunction(FF_DEINSTANTIATE, input, instance.pointerValue).uintValue, FF_SUCCESS);
+  EXPECT_EQ(dlclose(handle), 0);
+  usleep(2000);  // let idle worker threads run while the library is unloaded
 }
 
 TEST(Unloading, LibrariesSurviveUnloadAndReload) {

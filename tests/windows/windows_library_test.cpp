@@ -1,7 +1,7 @@
 // What a Windows host relies on beyond the function codes: plugMain is __stdcall (it
 // removes its own three arguments from the stack and returns its 32-bit result in EAX),
-// it works on a stack aligned to 4 bytes only (as other compilers' hosts call it), and
-// unloading a DLL unmaps it.
+// it works on a stack aligned to 4 bytes only (as other compilers' hosts call it), and a
+// DLL can be unloaded and loaded again.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -45,9 +45,11 @@ _qovCallPlugMain:
 namespace qov::test {
 namespace {
 
-constexpr uint32_t kWidth = 640;  // large enough for the parallel loops to use every thread
+constexpr uint32_t kWidth = 640;  // a frame the passes could split across threads
 constexpr uint32_t kHeight = 360;
 constexpr int32_t kStdcallDelta = 0;
+constexpr int kLoadRounds = 10;
+constexpr DWORD kIdleMilliseconds = 2;
 constexpr uint32_t kGccMisalignment = 4;
 constexpr uint32_t kMisalignments[] = {0, 4, 8, 12};
 
@@ -105,18 +107,30 @@ TEST_P(WindowsLibrary, FramesOnAStackOfAnyFourByteAlignment) {
   }
 }
 
-// Windows keeps no library mapped on its own: the unload test of the host-interface suite
-// really unmaps the DLL, with the OpenMP worker threads its frames started still idle.
-TEST_P(WindowsLibrary, UnloadingUnmapsTheDllAfterParallelFrames) {
-  {
-    host::PluginLibrary plugin(path());
-    ASSERT_EQ(GetModuleHandleA(path()), static_cast<HMODULE>(plugin.nativeHandle()));
-    host::PluginInstance instance(plugin, kWidth, kHeight, FF_DEPTH_32);
-    std::vector<uint8_t> frame = randomBytes(instance.frameBytes(), 3);
-    ASSERT_EQ(instance.processFrame(frame.data()).uintValue, FF_SUCCESS);
-    EXPECT_EQ(instance.release().uintValue, FF_SUCCESS);
+// A host that loads and unloads a DLL again and again (with whatever OpenMP worker threads
+// earlier frames started still idle) keeps working and gets the same bytes from every load.
+// Windows keeps no library mapped on its own: each unload really unmaps the DLL.
+TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFrames) {
+  std::vector<uint8_t> firstOutput;
+  for (int round = 0; round < kLoadRounds; ++round) {
+    SCOPED_TRACE(round);
+    for (uint32_t depth : {FF_DEPTH_24, FF_DEPTH_32}) {
+      {
+        host::PluginLibrary plugin(path());
+        ASSERT_EQ(GetModuleHandleA(path()), static_cast<HMODULE>(plugin.nativeHandle()));
+        host::PluginInstance instance(plugin, kWidth, kHeight, depth);
+        std::vector<uint8_t> frame = randomBytes(instance.frameBytes(), 3);
+        ASSERT_EQ(instance.processFrame(frame.data()).uintValue, FF_SUCCESS);
+        if (depth == FF_DEPTH_32) {
+          if (round == 0) firstOutput = frame;
+          EXPECT_EQ(frame, firstOutput);
+        }
+        EXPECT_EQ(instance.release().uintValue, FF_SUCCESS);
+      }
+      EXPECT_EQ(GetModuleHandleA(path()), nullptr);
+      Sleep(kIdleMilliseconds);  // idle worker threads get their chance to run meanwhile
+    }
   }
-  EXPECT_EQ(GetModuleHandleA(path()), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPlugins, WindowsLibrary, ::testing::Values("QovMLAA1", "QovMISetMatte1", "QovSetMatte1"),
