@@ -11,7 +11,8 @@
 #endif
 
 #if defined(QOV_SANITIZER_HEAP)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtimes' allocator statistics (GCC ships no header for them).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
