@@ -9,6 +9,7 @@ packages=(
   gcc-multilib g++-multilib
   libpng-dev libcli11-dev
   ffmpeg frei0r-plugins-dev
+  clang libclang-rt-14-dev libomp-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite in three builds: native optimised,
-# AddressSanitizer + UndefinedBehaviorSanitizer, and 32-bit x86.
+# AddressSanitizer + UndefinedBehaviorSanitizer, and 32-bit x86; then a short run of every
+# fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -19,4 +20,7 @@ run_build build -DQOV_BUILD_BENCH=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 OMP_WAIT_POLICY=passive \
   run_build build-asan -DQOV_SANITIZE=ON -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF
 run_build build-m32 -DCMAKE_CXX_FLAGS=-m32 -DQOV_GTEST_FROM_SOURCE=ON -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF
+# A few seconds of every fuzz target (clang, ASan + UBSan); fuzz/run.sh without an argument
+# runs each for 60 s.
+bash fuzz/run.sh 5
 echo "=== all test builds passed"
