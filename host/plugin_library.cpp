@@ -27,10 +27,16 @@ void closeLibrary(void* handle) { FreeLibrary(reinterpret_cast<HMODULE>(handle))
 void* openLibrary(const std::string& path, std::string& error) {
   // A bare file name would make dlopen search the library path instead of the file.
   const std::string target = path.find('/') == std::string::npos ? "./" + path : path;
-  void* handle = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // A plug-in's OpenMP runtime keeps its worker threads after a frame call; unmapping the
+  // library (and that runtime with it) under them would crash them, so the library stays
+  // mapped until the process ends.
+  void* handle = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle == nullptr) {
     const char* reason = dlerror();
     error = reason != nullptr ? reason : "cannot load library";
+    // dlerror names the file first; the caller names it already.
+    const std::string prefix = target + ": ";
+    if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
   }
   return handle;
 }
@@ -50,11 +56,11 @@ bool failed(FFMixed result) { return result.uintValue == FF_FAIL; }
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
   std::string error;
   handle_ = openLibrary(path, error);
-  if (handle_ == nullptr) throw LoadError(path + ": not a loadable plug-in library: " + error);
+  if (handle_ == nullptr) throw LoadError(path + ": not a loadable plug-in library (" + error + ")");
   plugMain_ = reinterpret_cast<PlugMainFunction>(findSymbol(handle_, "plugMain"));
   if (plugMain_ == nullptr) {
     close();
-    throw LoadError(path + ": not a FreeFrame plug-in (no plugMain export)");
+    throw LoadError(path + ": not a FreeFrame plug-in (it exports no plugMain)");
   }
 }
 
@@ -108,7 +114,10 @@ const ExtendedInfo* PluginLibrary::extendedInfo() const {
   return failed(result) ? nullptr : static_cast<const ExtendedInfo*>(result.pointerValue);
 }
 
-uint32_t PluginLibrary::numParameters() const { return call(FF_GET_NUM_PARAMETERS, 0u).uintValue; }
+uint32_t PluginLibrary::numParameters() const {
+  const FFMixed result = call(FF_GET_NUM_PARAMETERS, 0u);
+  return failed(result) ? 0 : result.uintValue;
+}
 
 std::string PluginLibrary::parameterName(uint32_t index) const {
   FFMixed result = call(FF_GET_PARAMETER_NAME, index);

@@ -39,6 +39,7 @@ class PluginLibrary {
   // Descriptor calls. They return null / throw nothing on failure; check with failed().
   const PlugInfo* info() const;
   const ExtendedInfo* extendedInfo() const;
+  // 0 when the plug-in does not answer.
   uint32_t numParameters() const;
   // The parameter's 16-byte name as text (up to its first NUL).
   std::string parameterName(uint32_t index) const;

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev googletest libbenchmark-dev
   gcc-multilib g++-multilib
-  libpng-dev libcli11-dev
+  libpng-dev libcli11-dev nlohmann-json3-dev
   ffmpeg frei0r-plugins-dev
   clang libclang-rt-14-dev libomp-dev
 )

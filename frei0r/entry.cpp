@@ -1,0 +1,81 @@
+// The frei0r entry points, the same in every plug-in: descriptor calls read the plug-in's
+// constant description, instance calls go to the instance the host passes back. Calls that
+// name no instance, an unknown parameter or a missing frame do nothing.
+#include "frei0r/frei0r_api.h"
+
+
+#include "frei0r/instance.h"
+#include "frei0r/plugin_description.h"
+
+using qov::frei0r::Instance;
+using qov::frei0r::kPluginDescription;
+
+#define QOV_F0R_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+bool validParameter(int index) { return index >= 0 && index < kPluginDescription.numParameters; }
+
+}  // namespace
+
+// Nothing lives outside the instances.
+QOV_F0R_EXPORT int f0r_init() { return 1; }
+QOV_F0R_EXPORT void f0r_deinit() {}
+
+QOV_F0R_EXPORT void f0r_get_plugin_info(f0r_plugin_info_t* info) {
+  if (info == nullptr) return;
+  info->name = kPluginDescription.name;
+  info->author = kPluginDescription.author;
+  info->plugin_type = kPluginDescription.pluginType;
+  info->color_model = F0R_COLOR_MODEL_BGRA8888;
+  info->frei0r_version = FREI0R_MAJOR_VERSION;
+  info->major_version = kPluginDescription.majorVersion;
+  info->minor_version = kPluginDescription.minorVersion;
+  info->num_params = kPluginDescription.numParameters;
+  info->explanation = kPluginDescription.explanation;
+}
+
+QOV_F0R_EXPORT void f0r_get_param_info(f0r_param_info_t* info, int param_index) {
+  if (info == nullptr || !validParameter(param_index)) return;
+  const qov::frei0r::ParamDescription& parameter = kPluginDescription.parameters[param_index];
+  info->name = parameter.name;
+  info->type = parameter.type;
+  info->explanation = parameter.explanation;
+}
+
+QOV_F0R_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
+  if (!qov::frei0r::acceptableFrameSize(width, height)) return nullptr;
+  return qov::frei0r::createInstance(static_cast<int>(width), static_cast<int>(height));
+}
+
+QOV_F0R_EXPORT void f0r_destruct(f0r_instance_t instance) { delete static_cast<Instance*>(instance); }
+
+// Both parameter types of these plug-ins travel as a double.
+QOV_F0R_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
+  if (instance == nullptr || param == nullptr || !validParameter(param_index)) return;
+  static_cast<Instance*>(instance)->setParameter(param_index, *static_cast<const double*>(param));
+}
+
+QOV_F0R_EXPORT void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
+  if (instance == nullptr || param == nullptr || !validParameter(param_index)) return;
+  *static_cast<double*>(param) = static_cast<const Instance*>(instance)->parameter(param_index);
+}
+
+// A filter's only input, or a two-input plug-in's single input, which then serves as both.
+QOV_F0R_EXPORT void f0r_update(f0r_instance_t instance, double /*time*/, const uint32_t* inframe,
+                               uint32_t* outframe) {
+  if (instance == nullptr || inframe == nullptr || outframe == nullptr) return;
+  static_cast<Instance*>(instance)->update(reinterpret_cast<const uint8_t*>(inframe), nullptr,
+                                           reinterpret_cast<uint8_t*>(outframe));
+}
+
+// A two-input plug-in reads inframe2 as its second input; a filter reads inframe1 alone, as
+// f0r_update does.
+QOV_F0R_EXPORT void f0r_update2(f0r_instance_t instance, double /*time*/, const uint32_t* inframe1,
+                                const uint32_t* inframe2, const uint32_t* /*inframe3*/, uint32_t* outframe) {
+  if (instance == nullptr || inframe1 == nullptr || outframe == nullptr) return;
+  const bool twoInputs = kPluginDescription.pluginType == F0R_PLUGIN_TYPE_MIXER2;
+  static_cast<Instance*>(instance)->update(reinterpret_cast<const uint8_t*>(inframe1),
+                                           twoInputs ? reinterpret_cast<const uint8_t*>(inframe2) : nullptr,
+                                           reinterpret_cast<uint8_t*>(outframe));
+}

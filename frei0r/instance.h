@@ -1,0 +1,52 @@
+// A frei0r plug-in instance: the frame size, the parameter store and the effect behind
+// f0r_update and f0r_update2. One instance serves one stream; instances share nothing
+// writable, so different instances may run on different threads at the same time.
+#pragma once
+
+#include <cstdint>
+
+#include "frei0r/plugin_description.h"
+
+namespace qov::frei0r {
+
+inline constexpr float kSwitchThreshold = 0.5f;
+
+class Instance {
+ public:
+  virtual ~Instance() = default;
+  Instance(const Instance&) = delete;
+  Instance& operator=(const Instance&) = delete;
+
+  // Stores a host value the way the FreeFrame plug-ins see theirs at a frame call: a double
+  // is clamped to [0, 1] (NaN is kept, and the effects read it as off / zero) and kept as a
+  // float; a switch is stored as 1.0f or 0.0f, on from 0.5 up as frei0r defines booleans.
+  void setParameter(int index, double value);
+  // The stored value as the host reads it back.
+  double parameter(int index) const;
+
+  // One frame: `second` is the second input of a two-input plug-in (filters get null).
+  // Frames are width x height pixels of four bytes, blue first; `output` may be `first`.
+  virtual void update(const uint8_t* first, const uint8_t* second, uint8_t* output) = 0;
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+ protected:
+  Instance(int width, int height);
+  float value(int index) const { return values_[index]; }
+  // A switch as the effects read one: on strictly above one half (NaN is off).
+  bool switchOn(int index) const { return values_[index] > kSwitchThreshold; }
+  // All stored values in parameter index order.
+  const float* values() const { return values_; }
+
+ private:
+  int width_;
+  int height_;
+  float values_[kMaxParameters] = {};
+};
+
+// True when a frame of width x height four-byte pixels can be served: both at least 1 and
+// the frame's bytes fit an int, as the effects index frames with int.
+bool acceptableFrameSize(unsigned width, unsigned height);
+
+}  // namespace qov::frei0r

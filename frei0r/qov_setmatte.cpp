@@ -1,0 +1,46 @@
+// qov_setmatte, the frei0r filter form of QovSetMatte1: each output pixel keeps its colour
+// bytes and gets the mask of its own four bytes as alpha.
+#include "frei0r/frei0r_api.h"
+
+#include <new>
+
+#include "effects/matte/matte_frame.h"
+#include "effects/matte/matte_settings.h"
+#include "frei0r/instance.h"
+#include "frei0r/matte_parameters.h"
+#include "frei0r/plugin_description.h"
+
+namespace qov::frei0r {
+namespace {
+
+inline constexpr int kMajorVersion = 3;
+inline constexpr int kMinorVersion = 861;
+
+const ParamDescription kParameters[matte::matteParameterCount] = {QOV_F0R_MATTE_PARAMETER_TABLE};
+
+class SetMatteInstance final : public Instance {
+ public:
+  SetMatteInstance(int width, int height) : Instance(width, height) {}
+
+  void update(const uint8_t* first, const uint8_t* /*second*/, uint8_t* output) override {
+    matte::matteFrame(first, first, output, width(), height(), matte::matteSettingsFromParameters(values()));
+  }
+};
+
+}  // namespace
+
+const PluginDescription kPluginDescription = {
+    "Qov Set Matte",
+    "Qov team",
+    F0R_PLUGIN_TYPE_FILTER,
+    kMajorVersion,
+    kMinorVersion,
+    "Turns the picture into its own transparency mask: the new alpha of each pixel is computed from its "
+    "blue, green, red and alpha bytes, each weighted by an amount and optionally inverted. Colour is kept.",
+    kParameters,
+    matte::matteParameterCount,
+};
+
+Instance* createInstance(int width, int height) { return new (std::nothrow) SetMatteInstance(width, height); }
+
+}  // namespace qov::frei0r

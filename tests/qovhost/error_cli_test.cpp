@@ -1,0 +1,110 @@
+// Each failure a person can run into gives one readable line, a non-zero exit, and no
+// output file, whole or partial.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/qovhost/cli_test_support.h"
+
+namespace qov::test {
+namespace {
+
+constexpr uint32_t kWidth = 9;
+constexpr uint32_t kHeight = 5;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+struct ErrorCase {
+  const char* name;
+  std::vector<std::string> arguments;  // "@name" stands for a file in the scratch directory
+  std::string expected;                // part of the message
+  int exitCode = kExitFailure;
+};
+
+class Errors : public ScratchDirectory {
+ protected:
+  void SetUp() override {
+    ScratchDirectory::SetUp();
+    writePicture("in.png", patternPicture(kWidth, kHeight));
+    writePicture("small.png", patternPicture(kWidth - 1, kHeight));
+    std::ofstream(path("garbage.png")) << "this is not a picture";
+    std::ofstream(path("truncated.png"), std::ios::binary)
+        << std::ifstream(path("in.png"), std::ios::binary).rdbuf();
+    std::filesystem::resize_file(path("truncated.png"), 60);
+    std::ofstream(path("fake.so")) << "not a library";
+  }
+
+  std::vector<std::string> resolve(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> resolved;
+    for (const std::string& argument : arguments)
+      resolved.push_back(argument.rfind('@', 0) == 0 ? path(argument.substr(1)) : argument);
+    return resolved;
+  }
+};
+
+TEST_F(Errors, EachCaseGivesOneClearLineAndNoOutput) {
+  const std::vector<ErrorCase> cases = {
+      {"missing plug-in", {"apply", "@nothing.so", "@in.png", "@out.png"}, "plug-in not found: "},
+      {"unknown plug-in name", {"apply", "NoSuchPlugin", "@in.png", "@out.png"}, "plug-in not found: NoSuchPlugin"},
+      {"not a library", {"apply", "@fake.so", "@in.png", "@out.png"}, "fake.so: not a loadable plug-in library"},
+      {"no entry point", {"apply", kNoEntryPoint, "@in.png", "@out.png"}, "not a FreeFrame plug-in"},
+      {"refused depth",
+       {"apply", kProbe, "@in.png", "@out.png", "--depth", "24"},
+       "QovTestProbe refuses 24-bit frames of 9x5 (instantiate failed); try --depth 32"},
+      {"unknown parameter",
+       {"apply", kProbe, "@in.png", "@out.png", "--set", "Red=1"},
+       "unknown parameter \"Red\" for QovTestProbe; valid names: \"Blue\", \"Fail\" (or an index 0..1)"},
+      {"index out of range", {"apply", kProbe, "@in.png", "@out.png", "--set", "2=0"}, "parameter index 2 is out"},
+      {"not a number",
+       {"apply", kProbe, "@in.png", "@out.png", "--set", "blue=lots"},
+       "the value of \"Blue\" must be a number, not \"lots\""},
+      {"not finite", {"apply", kProbe, "@in.png", "@out.png", "--set", "blue=nan"}, "must be a number"},
+      {"no equals sign", {"apply", kProbe, "@in.png", "@out.png", "--set", "blue"}, "--set takes NAME=VALUE"},
+      {"missing picture", {"apply", kProbe, "@none.png", "@out.png"}, "cannot read " + path("none.png") + ": No such"},
+      {"not a PNG", {"apply", kProbe, "@garbage.png", "@out.png"}, "garbage.png: not a PNG file"},
+      {"truncated PNG", {"apply", kProbe, "@truncated.png", "@out.png"}, "truncated.png: damaged PNG file"},
+      {"second of another size",
+       {"apply", kProbe, "@in.png", "@out.png", "--second", "@small.png"},
+       "both inputs must have the same size"},
+      {"second without multi",
+       {"apply", kProbe, "@in.png", "@out.png", "--second", "@in.png", "--call", "copy"},
+       "--second needs --call multi"},
+      {"plug-in fails", {"apply", kProbe, "@in.png", "@out.png", "--set", "Fail=1"}, "could not process the frame"},
+      {"unwritable output", {"apply", kProbe, "@in.png", "@missing/out.png"}, "cannot write "},
+      {"bad depth", {"apply", kProbe, "@in.png", "@out.png", "--depth", "16"}, "--depth", kExitUsage},
+      {"bad call", {"apply", kProbe, "@in.png", "@out.png", "--call", "twice"}, "--call", kExitUsage},
+      {"bad size", {"stream", kProbe, "--size", "12by4"}, "expected WIDTHxHEIGHT", kExitUsage},
+      {"no subcommand", {}, "subcommand", kExitUsage},
+      {"size with a picture", {"bench", kProbe, "@in.png", "--size", "4x4"}, "--size does not go with an input"},
+  };
+  const std::vector<std::string> before = files();
+  for (const ErrorCase& error : cases) {
+    SCOPED_TRACE(error.name);
+    const CommandResult result = qovhost(resolve(error.arguments));
+    EXPECT_EQ(result.exitCode, error.exitCode);
+    EXPECT_NE(result.err.find(error.expected), std::string::npos) << result.err;
+    if (error.exitCode == kExitFailure) {
+      EXPECT_EQ(result.err.rfind("qovhost: error: ", 0), 0u) << result.err;
+      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(files(), before);
+  }
+}
+
+TEST_F(Errors, FailedRunLeavesAnEarlierOutputAsItWas) {
+  std::ofstream(path("out.png")) << "earlier result";
+  const CommandResult result = qovhost({"apply", kProbe, path("in.png"), path("out.png"), "--set", "Fail=1"});
+  EXPECT_EQ(result.exitCode, kExitFailure);
+  std::ifstream kept(path("out.png"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "earlier result");
+  const std::vector<std::string> expected = {"fake.so", "garbage.png", "in.png", "out.png", "small.png",
+                                             "truncated.png"};
+  EXPECT_EQ(files(), expected);
+}
+
+}  // namespace
+}  // namespace qov::test

@@ -1,0 +1,76 @@
+// qovhost stream in a pipe (whole frames in, whole frames out, a short last frame is an
+// error) and qovhost bench's report.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "tests/qovhost/cli_test_support.h"
+
+namespace qov::test {
+namespace {
+
+using qovhost::RgbaImage;
+
+constexpr uint32_t kWidth = 6;
+constexpr uint32_t kHeight = 4;
+constexpr int kFrames = 3;
+const std::string kSize = "6x4";
+
+// kFrames different frames, and what the probe makes of them at "Blue" 0.25.
+std::pair<std::string, std::string> framesAndResults() {
+  std::string frames, results;
+  for (int i = 0; i < kFrames; ++i) {
+    const RgbaImage frame = patternPicture(kWidth, kHeight, 11 * i);
+    frames += frameBytes(frame);
+    results += frameBytes(probeResult(frame, frame, 0.25f));
+  }
+  return {frames, results};
+}
+
+TEST(Stream, ProcessesEveryFrameOfThePipe) {
+  const auto [frames, results] = framesAndResults();
+  const CommandResult result = qovhost({"stream", kProbe, "--size", kSize, "--set", "blue=0.25"}, frames);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, results);
+  EXPECT_EQ(result.err, "");
+}
+
+TEST(Stream, NoFramesIsNoOutput) {
+  const CommandResult result = qovhost({"stream", kProbe, "--size", kSize}, "");
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+}
+
+TEST(Stream, ShortLastFrameIsAnErrorAfterTheWholeFrames) {
+  const auto [frames, results] = framesAndResults();
+  const std::size_t frameSize = frames.size() / kFrames;
+  const std::string input = frames.substr(0, 2 * frameSize + frameSize / 2);
+  const CommandResult result = qovhost({"stream", kProbe, "--size", kSize, "--set", "blue=0.25"}, input);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, results.substr(0, 2 * frameSize));
+  EXPECT_NE(result.err.find("standard input ended inside frame 3: 48 of 96 bytes"), std::string::npos) << result.err;
+}
+
+TEST(Stream, ProgressLineCountsFrames) {
+  const auto [frames, results] = framesAndResults();
+  const CommandResult result = qovhost({"stream", kProbe, "--size", kSize, "--progress"}, frames);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(std::regex_search(result.err, std::regex("qovhost: 3 frames, [0-9.]+ frames/s\n$"))) << result.err;
+}
+
+TEST(Bench, ReportsPercentilesAndFramesPerSecond) {
+  const CommandResult result = qovhost({"bench", kProbe, "--size", "32x16", "--frames", "7", "--call", "copy"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("QovTestProbe"), std::string::npos);
+  EXPECT_NE(result.out.find("32x16 frames at 32 bits from the bundled scene, processFrameCopy, 7 frames"),
+            std::string::npos)
+      << result.out;
+  const std::string time = "[0-9.]+ (us|ms)";
+  EXPECT_TRUE(std::regex_search(result.out, std::regex("median " + time + " +5th percentile " + time +
+                                                       " +95th percentile " + time)))
+      << result.out;
+  EXPECT_TRUE(std::regex_search(result.out, std::regex("frames per second +[0-9.]+"))) << result.out;
+}
+
+}  // namespace
+}  // namespace qov::test

@@ -1,0 +1,112 @@
+// Handing frames to a plug-in instance by the three frame calls.
+#include "tools/qovhost/frame_processor.h"
+
+#include <cstring>
+
+#include "tools/qovhost/command_error.h"
+
+namespace qov::qovhost {
+namespace {
+
+constexpr uint32_t kBits24 = 24;
+constexpr uint32_t kBits32 = 32;
+
+uint32_t depthCode(uint32_t bitDepth) { return bitDepth == kBits24 ? FF_DEPTH_24 : FF_DEPTH_32; }
+
+host::PluginInstance instantiate(const host::PluginLibrary& library, uint32_t width, uint32_t height,
+                                 uint32_t bitDepth) {
+  if (bitDepth != kBits24 && bitDepth != kBits32)
+    throw CommandError("unsupported depth " + std::to_string(bitDepth) + " (24 or 32)");
+  try {
+    return host::PluginInstance(library, width, height, depthCode(bitDepth));
+  } catch (const host::InstantiateError&) {
+    throw CommandError(library.name() + " refuses " + std::to_string(bitDepth) + "-bit frames of " +
+                       std::to_string(width) + "x" + std::to_string(height) +
+                       " (instantiate failed); try --depth " + (bitDepth == kBits24 ? "32" : "24"));
+  }
+}
+
+ImageSlot filledSlot(const uint8_t* data, uint32_t width, uint32_t height, uint32_t channels) {
+  return ImageSlot{kFormatInterleaved8, channels, const_cast<uint8_t*>(data), width, height, nullptr, 0, 0};
+}
+
+constexpr ImageSlot kEmptySlot = {kFormatEmpty, 0, nullptr, 0, 0, nullptr, 0, 0};
+
+}  // namespace
+
+const std::vector<std::string>& callModeNames() {
+  static const std::vector<std::string> names = {"frame", "copy", "multi"};
+  return names;
+}
+
+CallMode parseCallMode(const std::string& name) {
+  if (name == "copy") return CallMode::kCopy;
+  if (name == "multi") return CallMode::kMulti;
+  if (name == "frame") return CallMode::kFrame;
+  throw CommandError("unknown call \"" + name + "\" (frame, copy or multi)");
+}
+
+const char* callName(CallMode mode) {
+  switch (mode) {
+    case CallMode::kCopy:
+      return "processFrameCopy";
+    case CallMode::kMulti:
+      return "processFrameMulti";
+    case CallMode::kFrame:
+      break;
+  }
+  return "processFrame";
+}
+
+FrameProcessor::FrameProcessor(const host::PluginLibrary& library, uint32_t width, uint32_t height,
+                               uint32_t bitDepth, CallMode mode)
+    : library_(library), mode_(mode), instance_(instantiate(library, width, height, bitDepth)) {}
+
+void FrameProcessor::prepare(const std::vector<const uint8_t*>& inputs, uint8_t* output) {
+  if (inputs.empty() || inputs.size() > kMaxSlots || (inputs.size() > 1 && mode_ != CallMode::kMulti))
+    throw CommandError(std::string("more than one input needs processFrameMulti (--call multi)"));
+  output_ = output;
+  const std::size_t bytes = frameBytes();
+  if (mode_ == CallMode::kFrame) {
+    std::memcpy(output, inputs[0], bytes);
+    return;
+  }
+  std::memset(output, 0, bytes);
+  if (mode_ == CallMode::kCopy) {
+    copyInputs_.assign(1, const_cast<uint8_t*>(inputs[0]));
+    return;
+  }
+  // Slots past the counts are empty records rather than null pointers, as in a frame set
+  // the plug-ins build themselves.
+  const VideoInfo& video = instance_.videoInfo();
+  const uint32_t channels = bytesPerPixel();
+  frameSet_.numInputs = static_cast<uint32_t>(inputs.size());
+  frameSet_.numOutputs = 1;
+  for (std::size_t i = 0; i < kMaxSlots; ++i) {
+    inputSlots_[i] = i < inputs.size() ? filledSlot(inputs[i], video.frameWidth, video.frameHeight, channels)
+                                       : kEmptySlot;
+    outputSlots_[i] = i == 0 ? filledSlot(output, video.frameWidth, video.frameHeight, channels) : kEmptySlot;
+    frameSet_.inputs[i] = &inputSlots_[i];
+    frameSet_.outputs[i] = &outputSlots_[i];
+  }
+}
+
+void FrameProcessor::call() {
+  FFMixed result;
+  switch (mode_) {
+    case CallMode::kCopy:
+      result = instance_.processFrameCopy(copyInputs_, output_);
+      break;
+    case CallMode::kMulti:
+      result = instance_.processFrameMulti(&frameSet_);
+      break;
+    case CallMode::kFrame:
+    default:
+      result = instance_.processFrame(output_);
+      break;
+  }
+  if (host::failed(result))
+    throw CommandError(library_.name() + " could not process the frame (" + callName(mode_) + " failed)");
+}
+
+}  // namespace qov::qovhost

@@ -1,0 +1,28 @@
+// --set NAME=VALUE: a parameter chosen by name (any letter case) or index, and a value
+// that must be a number; values outside 0..1 are passed on with a warning, since the
+// plug-ins clamp them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/plugin_instance.h"
+#include "host/plugin_library.h"
+
+namespace qov::qovhost {
+
+struct ParameterSetting {
+  uint32_t index;
+  float value;
+};
+
+// Throws CommandError (an unknown name lists the valid ones); warns on standard error.
+ParameterSetting parseSetting(const host::PluginLibrary& library, const std::string& text);
+std::vector<ParameterSetting> parseSettings(const host::PluginLibrary& library,
+                                            const std::vector<std::string>& texts);
+
+// Throws CommandError when the plug-in refuses a value.
+void applySettings(const host::PluginInstance& instance, const std::vector<ParameterSetting>& settings);
+
+}  // namespace qov::qovhost

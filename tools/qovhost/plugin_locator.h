@@ -1,0 +1,23 @@
+// Finding and loading the plug-in a command names: a path to a library file, or a bare
+// plug-in name looked up beside qovhost (the build directory) and in ../lib/freeframe
+// (an installation).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/plugin_library.h"
+
+namespace qov::qovhost {
+
+// Where bare plug-in names are looked up, in order.
+std::vector<std::string> pluginDirectories();
+
+// The library file `argument` stands for. Throws CommandError when there is none.
+std::string findPlugin(const std::string& argument);
+
+// Loads the library and checks that it answers as a FreeFrame plug-in. Throws
+// CommandError with one readable line.
+host::PluginLibrary openPlugin(const std::string& argument);
+
+}  // namespace qov::qovhost
