@@ -14,6 +14,7 @@
 
 #include "effects/antialias/compose.h"
 #include "effects/simd/cpu_level.h"
+#include "effects/simd/parallel_policy.h"
 
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
 #define QOV_COMPOSE_X86 1
@@ -53,7 +54,7 @@ inline constexpr int kPixelBytes4 = 4;
 inline constexpr int kColourBytes = 3;
 
 // Images of at least this many bytes (width x height x channels) are split over threads.
-inline constexpr std::size_t kComposeParallelBytes = std::size_t{1} << 18;
+inline constexpr std::size_t kComposeParallelBytes = simd::kMinParallelBytes;
 
 // The reference: one byte at a time; `plus` in exact integer arithmetic, `over` in
 // floating point with 1/255 as a single-precision constant.

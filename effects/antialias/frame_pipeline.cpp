@@ -7,6 +7,7 @@
 
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/strength_blend.h"
+#include "effects/simd/parallel_policy.h"
 
 namespace qov::aa {
 namespace {
@@ -17,7 +18,8 @@ constexpr uint32_t kColourMask = 0x00FFFFFFu;  // the three colour bytes of a li
 // Copies 4-byte pixels into the working image with byte 3 cleared, so that alpha takes
 // no part in edge detection.
 void copyWithoutAlpha(const uint8_t* input, uint8_t* workFrame, std::ptrdiff_t count) {
-#pragma omp parallel for schedule(static)
+  const bool split = simd::splitAcrossThreads(static_cast<std::size_t>(count) * 4);
+#pragma omp parallel for schedule(static) if (split)
   for (std::ptrdiff_t i = 0; i < count; ++i) {
     uint32_t pixel;
     std::memcpy(&pixel, input + 4 * i, 4);

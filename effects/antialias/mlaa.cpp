@@ -5,6 +5,7 @@
 #include <new>
 
 #include "effects/antialias/mlaa_internal.h"
+#include "effects/simd/parallel_policy.h"
 
 namespace qov::aa {
 namespace detail {
@@ -32,7 +33,9 @@ OwnedBuffer allocateEdgeBuffer(std::size_t bytes) {
 }  // namespace
 
 void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height) {
-#pragma omp parallel for schedule(static)
+  const bool split =
+      simd::splitAcrossThreads(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+#pragma omp parallel for schedule(static) if (split)
   for (int y = 0; y < height; ++y) {
     const Index row = static_cast<Index>(y) * width;
     // A select rather than branches, so that the loop vectorises; storing an unchanged pixel

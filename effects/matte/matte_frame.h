@@ -9,6 +9,7 @@
 #include "effects/matte/matte_kernels.h"
 #include "effects/matte/matte_settings.h"
 #include "effects/simd/cpu_level.h"
+#include "effects/simd/parallel_policy.h"
 
 namespace qov::matte {
 
@@ -28,8 +29,9 @@ namespace detail {
 // are faster still (about 0.65x, from some 16K pixels up), but the region's end waits for
 // every thread: when the other core is busy, as it is in a host that decodes and draws at
 // the same time, a frame takes 4 to 30 ms instead of 0.4 ms (bench_matte shows both). So the
-// threaded pass is kept, tested and measured, but taken for no frame size.
-constexpr size_t minParallelPixels = std::numeric_limits<size_t>::max();
+// threaded pass is kept, tested and measured, but taken for no frame size (the limit all
+// effects share, effects/simd/parallel_policy.h).
+constexpr size_t minParallelPixels = simd::kMinParallelBytes;
 
 // The kernel of a level, or nullptr when this build or this processor lacks the level.
 MatteKernel kernelForLevel(simd::Level level);
