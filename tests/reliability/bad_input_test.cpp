@@ -1,0 +1,216 @@
+// Bad input from a host that the other suites do not already cover: memory that runs out,
+// frames of no pixels with any other side, host slot records with odd fields, output
+// buffers that are an input, frame sets the host releases right after the call, and
+// channel counts the matte effects cannot use. Each case has a defined answer (README,
+// "Bad input").
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "host/plugin_instance.h"
+#include "tests/support/plugin_table.h"
+#include "tests/support/stderr_capture.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QOV_UNDER_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define QOV_UNDER_SANITIZER 1
+#endif
+#endif
+
+namespace qov::test {
+namespace {
+
+using host::PluginInstance;
+
+constexpr uint32_t kWidth = 23;
+constexpr uint32_t kHeight = 11;
+
+// A one-input frame set over the host's own slot records and buffers.
+struct HostSet {
+  ImageSlot input{}, output{};
+  std::vector<uint8_t> inputPixels, outputPixels;
+  Qov_Multi multi{};
+
+  HostSet(const PluginInstance& instance, uint32_t seed) {
+    inputPixels = randomBytes(instance.frameBytes(), seed);
+    outputPixels = randomBytes(instance.frameBytes(), seed + 1);
+    const VideoInfo& info = instance.videoInfo();
+    input = ImageSlot{kFormatInterleaved8, instance.bytesPerPixel(), inputPixels.data(), info.frameWidth,
+                      info.frameHeight, nullptr, 0, 0};
+    output = input;
+    output.data = outputPixels.data();
+    multi.numInputs = 1;
+    multi.inputs[0] = &input;
+    multi.numOutputs = 1;
+    multi.outputs[0] = &output;
+  }
+};
+
+class BadInput : public ::testing::TestWithParam<std::string> {
+ protected:
+  const host::PluginLibrary& lib() const { return library(GetParam()); }
+  // A setting under which every plug-in changes a random frame.
+  void setWorkingParameters(PluginInstance& instance) const {
+    for (uint32_t i = 0; i < lib().numParameters(); ++i) instance.setParameter(i, i == 0 ? 1.0f : 0.25f);
+  }
+};
+
+TEST_P(BadInput, FramesOfNoPixelsWithAnyOtherSide) {
+  // 0 x anything and anything x 0 are accepted; every frame call then succeeds and writes nothing.
+  for (const VideoInfo info : {VideoInfo{0xFFFFFFFFu, 0, FF_DEPTH_32, 0}, VideoInfo{0, 0xFFFFFFFFu, FF_DEPTH_24, 0},
+                               VideoInfo{0x80000000u, 0, FF_DEPTH_24, 0}}) {
+    SCOPED_TRACE(info.frameWidth);
+    PluginInstance instance(lib(), info);
+    uint8_t frame[4] = {1, 2, 3, 4}, output[4] = {5, 6, 7, 8};
+    EXPECT_EQ(instance.processFrame(frame).uintValue, 0u);
+    EXPECT_EQ(instance.processFrameCopy({frame}, output).uintValue, 0u);
+    ImageSlot in{kFormatInterleaved8, 4, frame, info.frameWidth, info.frameHeight, nullptr, 0, 0};
+    ImageSlot out = in;
+    out.data = output;
+    Qov_Multi set{};
+    set.numInputs = 2;
+    set.inputs[0] = set.inputs[1] = &in;
+    set.numOutputs = 1;
+    set.outputs[0] = &out;
+    EXPECT_EQ(instance.processFrameMulti(&set).uintValue, 0u);
+    EXPECT_EQ(std::memcmp(frame, "\1\2\3\4", 4), 0);
+    EXPECT_EQ(std::memcmp(output, "\5\6\7\10", 4), 0);
+  }
+}
+
+TEST_P(BadInput, HostSlotFieldsBesideChannelsAndPixelsAreIgnored) {
+  // The frame size is the instance's: a host slot's width, height, format, second buffer
+  // and reserved words change nothing.
+  PluginInstance instance(lib(), kWidth, kHeight, FF_DEPTH_32);
+  setWorkingParameters(instance);
+  HostSet plain(instance, 3);
+  ASSERT_EQ(instance.processFrameMulti(&plain.multi).uintValue, 0u);
+
+  HostSet odd(instance, 3);
+  uint8_t hostSecondBuffer[8] = {};
+  for (ImageSlot* slot : {&odd.input, &odd.output}) {
+    slot->format = 0xDEADBEEFu;
+    slot->width = 1;
+    slot->height = 0xFFFFFFFFu;
+    slot->data2 = hostSecondBuffer;
+    slot->reserved1 = slot->reserved2 = 0xFFFFFFFFu;
+  }
+  ASSERT_EQ(instance.processFrameMulti(&odd.multi).uintValue, 0u);
+  EXPECT_EQ(odd.outputPixels, plain.outputPixels);
+  EXPECT_EQ(odd.output.data2, hostSecondBuffer) << "the host's records are not rewritten";
+}
+
+TEST_P(BadInput, OutputMayBeTheInput) {
+  // Code 16 with the output slot being the input slot, and code 14 with the output frame
+  // being the input frame, give what separate buffers give.
+  for (uint32_t depth : {FF_DEPTH_24, FF_DEPTH_32}) {
+    SCOPED_TRACE(depth);
+    PluginInstance instance(lib(), kWidth, kHeight, depth);
+    setWorkingParameters(instance);
+    HostSet separate(instance, 5);
+    ASSERT_EQ(instance.processFrameMulti(&separate.multi).uintValue, 0u);
+    const bool writes = depth == FF_DEPTH_32 || GetParam() == "QovMLAA1";
+    const std::vector<uint8_t> expected = writes ? separate.outputPixels : randomBytes(instance.frameBytes(), 5);
+
+    HostSet shared(instance, 5);
+    shared.multi.outputs[0] = &shared.input;
+    ASSERT_EQ(instance.processFrameMulti(&shared.multi).uintValue, 0u);
+    EXPECT_EQ(shared.inputPixels, expected);
+
+    std::vector<uint8_t> copyInput = randomBytes(instance.frameBytes(), 5);
+    std::vector<uint8_t> copyOutput = randomBytes(instance.frameBytes(), 6);
+    ASSERT_EQ(instance.processFrameCopy({copyInput.data()}, copyOutput.data()).uintValue, 0u);
+    std::vector<uint8_t> inPlace = randomBytes(instance.frameBytes(), 5);
+    ASSERT_EQ(instance.processFrameCopy({inPlace.data()}, inPlace.data()).uintValue, 0u);
+    EXPECT_EQ(inPlace, writes ? copyOutput : randomBytes(instance.frameBytes(), 5));
+  }
+}
+
+TEST_P(BadInput, FrameSetsReleasedByTheHostRightAfterTheCall) {
+  // The instance keeps the host's slot pointers after code 16 but never uses them again:
+  // the next frame calls and deInstantiate work on its own frame set. (Under the address
+  // sanitizer any later use of the released records would fail this test.)
+  PluginInstance instance(lib(), kWidth, kHeight, FF_DEPTH_32);
+  auto set = std::make_unique<HostSet>(instance, 7);
+  ASSERT_EQ(instance.processFrameMulti(&set->multi).uintValue, 0u);
+  set.reset();
+  std::vector<uint8_t> frame = randomBytes(instance.frameBytes(), 8), output(instance.frameBytes());
+  EXPECT_EQ(instance.processFrame(frame.data()).uintValue, 0u);
+
+  set = std::make_unique<HostSet>(instance, 9);
+  ASSERT_EQ(instance.processFrameMulti(&set->multi).uintValue, 0u);
+  set.reset();
+  EXPECT_EQ(instance.processFrameCopy({frame.data()}, output.data()).uintValue, 0u);
+
+  set = std::make_unique<HostSet>(instance, 10);
+  ASSERT_EQ(instance.processFrameMulti(&set->multi).uintValue, 0u);
+  set.reset();
+  EXPECT_EQ(instance.release().uintValue, 0u);
+}
+
+TEST_P(BadInput, NoMemoryRefusesTheInstanceOrTheFrame) {
+#if defined(QOV_UNDER_SANITIZER)
+  GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
+#else
+  // Run in a child process whose address space is limited to what it already uses plus a
+  // little: the antialiasing plug-in cannot get its working images and refuses the
+  // instance; the matte plug-ins (which allocate at the first frame) refuse the frame
+  // with the frame-set message and leave the host frame as it was.
+  constexpr uint32_t kSide = 4096;  // 64 MiB per 4-byte frame
+  constexpr std::size_t kHeadroom = 16u << 20;
+  const bool antialias = GetParam() == "QovMLAA1";
+  const host::PluginLibrary& plugin = lib();
+  auto child = [&] {
+    std::vector<uint8_t> frame(std::size_t{kSide} * kSide * 4, 0x3C);
+    VideoInfo info{kSide, kSide, FF_DEPTH_32, 0};
+    unsigned long pages = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) std::_Exit(2);
+    std::fclose(statm);
+    const rlim_t limit = static_cast<rlim_t>(pages) * 4096u + kHeadroom;
+    const rlimit rl{limit, limit};
+    if (setrlimit(RLIMIT_AS, &rl) != 0) std::_Exit(3);
+    const FFMixed id = plugin.callPointer(FF_INSTANTIATE, &info);
+    if (antialias) std::_Exit(host::failed(id) ? 0 : 4);
+    if (host::failed(id)) std::_Exit(5);
+    const FFMixed result = plugin.callPointer(FF_PROCESS_FRAME, frame.data(), id.pointerValue);
+    if (!host::failed(result)) std::_Exit(6);
+    for (uint8_t byte : frame)
+      if (byte != 0x3C) std::_Exit(7);
+    plugin.call(FF_DEINSTANTIATE, 0u, id.pointerValue);
+    std::_Exit(0);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0),
+              antialias ? "^$" : "Qov_Multi: Error: No valid input data present");
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPlugins, BadInput, ::testing::Values("QovMLAA1", "QovSetMatte1", "QovMISetMatte1"),
+                         [](const auto& info) { return info.param; });
+
+TEST(BadInputMattes, FrameSetsWithoutAnAlphaByteAreLeftAlone) {
+  // The matte needs a fourth byte: any other channel count in input slot 0 gives 0 and
+  // leaves the output as the host prepared it.
+  for (const char* plugin : {"QovSetMatte1", "QovMISetMatte1"}) {
+    PluginInstance instance(library(plugin), kWidth, kHeight, FF_DEPTH_32);
+    for (uint32_t channels : {0u, 1u, 2u, 3u, 5u, 0xFFFFFFFFu}) {
+      SCOPED_TRACE(std::string(plugin) + " " + std::to_string(channels));
+      HostSet set(instance, 12);
+      set.input.channels = channels;
+      const std::vector<uint8_t> before = set.outputPixels;
+      StderrCapture capture;
+      EXPECT_EQ(instance.processFrameMulti(&set.multi).uintValue, 0u);
+      EXPECT_EQ(capture.finish(), "");
+      EXPECT_EQ(set.outputPixels, before);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qov::test
