@@ -17,6 +17,7 @@
 #include <malloc.h>
 
 #include "bench/mlaa_scenes.h"
+#include "host/frame_set.h"
 #include "host/plugin_instance.h"
 #include "host/plugin_library.h"
 
@@ -104,14 +105,7 @@ void soak(const std::string& plugin, const Options& options) {
   const auto frames = sceneFrames(instance.bytesPerPixel());
   std::vector<uint8_t> frame(bytes), output(bytes), baseline(bytes);
 
-  const uint32_t channels = instance.bytesPerPixel();
-  qov::ImageSlot in{qov::kFormatInterleaved8, channels, nullptr, kWidth, kHeight, nullptr, 0, 0};
-  qov::ImageSlot out{qov::kFormatInterleaved8, channels, output.data(), kWidth, kHeight, nullptr, 0, 0};
-  qov::Qov_Multi frameSet{};
-  frameSet.numInputs = 1;
-  frameSet.inputs[0] = &in;
-  frameSet.numOutputs = 1;
-  frameSet.outputs[0] = &out;
+  qov::host::FrameSet frameSet(kWidth, kHeight, instance.bytesPerPixel(), {nullptr}, output.data());
 
   std::vector<double> frameTimes, copyTimes;
   frameTimes.reserve(options.frames);
@@ -134,8 +128,8 @@ void soak(const std::string& plugin, const Options& options) {
     } else if (options.call == qov::FF_PROCESS_FRAME_COPY) {
       result = instance.processFrameCopy({frame.data()}, output.data());
     } else {
-      in.data = frame.data();
-      result = instance.processFrameMulti(&frameSet);
+      frameSet.input(0).data = frame.data();
+      result = instance.processFrameMulti(frameSet.get());
     }
     frameTimes.push_back(milliseconds(Clock::now() - start));
     if (qov::host::failed(result)) ++failures;

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "host/frame_set.h"
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
 
@@ -153,17 +154,10 @@ uint64_t run(const Case& c, std::string& error) {
       result = instance.processFrameCopy({input.data()}, output.data());
       break;
     default: {
-      ImageSlot slots[3];
-      uint8_t* buffers[3] = {input.data(), second.data(), output.data()};
-      for (int i = 0; i < 3; ++i)
-        slots[i] = ImageSlot{kFormatInterleaved8, bytesPerPixel, buffers[i], c.size.width, c.size.height, nullptr, 0, 0};
-      Qov_Multi frameSet{};
-      frameSet.numInputs = 2;  // the two-input matte uses both; the others read only the first
-      frameSet.inputs[0] = &slots[0];
-      frameSet.inputs[1] = &slots[1];
-      frameSet.numOutputs = 1;
-      frameSet.outputs[0] = &slots[2];
-      result = instance.processFrameMulti(&frameSet);
+      // Two inputs: the two-input matte uses both; the others read only the first.
+      host::FrameSet frameSet(c.size.width, c.size.height, bytesPerPixel, {input.data(), second.data()},
+                              output.data());
+      result = instance.processFrameMulti(frameSet.get());
       break;
     }
   }

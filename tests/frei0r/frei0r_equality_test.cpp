@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/frame_set.h"
 #include "host/plugin_instance.h"
 #include "tests/frei0r/frei0r_library.h"
 #include "tests/support/plugin_table.h"
@@ -80,16 +81,8 @@ std::vector<uint8_t> twoInputsThroughFreeFrame(const PluginInstance& instance, s
                                                std::vector<uint8_t> second) {
   const VideoInfo& info = instance.videoInfo();
   std::vector<uint8_t> output(first.size(), 0);
-  ImageSlot slots[3] = {{kFormatInterleaved8, 4, first.data(), info.frameWidth, info.frameHeight, nullptr, 0, 0},
-                        {kFormatInterleaved8, 4, second.data(), info.frameWidth, info.frameHeight, nullptr, 0, 0},
-                        {kFormatInterleaved8, 4, output.data(), info.frameWidth, info.frameHeight, nullptr, 0, 0}};
-  Qov_Multi frameSet{};
-  frameSet.numInputs = 2;
-  frameSet.inputs[0] = &slots[0];
-  frameSet.inputs[1] = &slots[1];
-  frameSet.numOutputs = 1;
-  frameSet.outputs[0] = &slots[2];
-  EXPECT_EQ(instance.processFrameMulti(&frameSet).uintValue, 0u);
+  host::FrameSet frameSet(info.frameWidth, info.frameHeight, 4, {first.data(), second.data()}, output.data());
+  EXPECT_EQ(instance.processFrameMulti(frameSet.get()).uintValue, 0u);
   return output;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "host/frame_set.h"
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
 #include "tests/support/platform.h"
@@ -134,13 +135,8 @@ TEST_P(MattePlugins, RandomFramesMatchTheRuleThroughEveryFrameCall) {
 
     // Code 16 with the output in the input's own memory: processed in place.
     std::vector<uint8_t> shared = input;
-    ImageSlot slot{kFormatInterleaved8, 4, shared.data(), width, height, nullptr, 0, 0};
-    Qov_Multi frameSet{};
-    frameSet.numInputs = 1;
-    frameSet.inputs[0] = &slot;
-    frameSet.numOutputs = 1;
-    frameSet.outputs[0] = &slot;
-    ASSERT_EQ(instance.processFrameMulti(&frameSet).uintValue, 0u);
+    host::FrameSet frameSet(width, height, 4, {shared.data()}, shared.data());
+    ASSERT_EQ(instance.processFrameMulti(frameSet.get()).uintValue, 0u);
     EXPECT_EQ(shared, expected) << "code 16 in place, round " << round;
   }
 }

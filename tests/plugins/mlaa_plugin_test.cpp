@@ -9,6 +9,7 @@
 #include <random>
 
 #include "effects/antialias/mlaa.h"
+#include "host/frame_set.h"
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
 #include "tests/support/platform.h"
@@ -101,13 +102,8 @@ class MlaaPlugin : public ::testing::TestWithParam<Depth> {
     EXPECT_EQ(copy, inPlace) << "code 14 differs from code 3";
 
     std::vector<uint8_t> shared = input;
-    ImageSlot slot{kFormatInterleaved8, channels(), shared.data(), kWidth, kHeight, nullptr, 0, 0};
-    Qov_Multi frameSet{};
-    frameSet.numInputs = 1;
-    frameSet.inputs[0] = &slot;
-    frameSet.numOutputs = 1;
-    frameSet.outputs[0] = &slot;
-    EXPECT_EQ(instance.processFrameMulti(&frameSet).uintValue, 0u);
+    host::FrameSet frameSet(kWidth, kHeight, channels(), {shared.data()}, shared.data());
+    EXPECT_EQ(instance.processFrameMulti(frameSet.get()).uintValue, 0u);
     EXPECT_EQ(shared, inPlace) << "code 16 in place differs from code 3";
     return inPlace;
   }
@@ -199,14 +195,9 @@ TEST(MlaaPluginFrameSets, ChannelCountsOtherThanThreeOrFourAreRefused) {
   PluginInstance instance(library("QovMLAA1"), 8, 8, FF_DEPTH_32);
   std::vector<uint8_t> pixels(8 * 8 * 4, 77);
   for (uint32_t channels : {0u, 1u, 2u, 5u, 0xFFFFFFFFu}) {
-    ImageSlot slot{kFormatInterleaved8, channels, pixels.data(), 8, 8, nullptr, 0, 0};
-    Qov_Multi frameSet{};
-    frameSet.numInputs = 1;
-    frameSet.inputs[0] = &slot;
-    frameSet.numOutputs = 1;
-    frameSet.outputs[0] = &slot;
+    host::FrameSet frameSet(8, 8, channels, {pixels.data()}, pixels.data());
     MessageCapture capture;
-    EXPECT_TRUE(host::failed(instance.processFrameMulti(&frameSet))) << channels;
+    EXPECT_TRUE(host::failed(instance.processFrameMulti(frameSet.get()))) << channels;
     EXPECT_EQ(capture.finish(), "Qov_Multi: Error: No valid input data present\n");
     EXPECT_EQ(pixels, std::vector<uint8_t>(8 * 8 * 4, 77));
   }

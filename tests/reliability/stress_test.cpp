@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/frame_set.h"
 #include "host/plugin_instance.h"
 #include "tests/reliability/heap_usage.h"
 #include "tests/support/plugin_table.h"
@@ -130,20 +131,11 @@ struct Stream {
       }
       default: {
         fillFrame(secondInput, config.width, seed + 2);
-        const uint32_t channels = instance.bytesPerPixel();
-        ImageSlot first{kFormatInterleaved8, channels, input.data(), config.width, config.height, nullptr, 0, 0};
-        ImageSlot second{kFormatInterleaved8, 4, secondInput.data(), config.width, config.height, nullptr, 0, 0};
         // Every other time the output is written over the first input.
         const bool inPlace = frame % 2 == 0;
-        ImageSlot out{kFormatInterleaved8, channels, inPlace ? input.data() : output.data(),
-                      config.width, config.height, nullptr, 0, 0};
-        Qov_Multi frameSet{};
-        frameSet.numInputs = 2;
-        frameSet.inputs[0] = &first;
-        frameSet.inputs[1] = &second;
-        frameSet.numOutputs = 1;
-        frameSet.outputs[0] = &out;
-        const bool ok = !host::failed(instance.processFrameMulti(&frameSet));
+        host::FrameSet frameSet(config.width, config.height, instance.bytesPerPixel(),
+                                {input.data(), secondInput.data()}, inPlace ? input.data() : output.data());
+        const bool ok = !host::failed(instance.processFrameMulti(frameSet.get()));
         if (inPlace) std::memcpy(output.data(), input.data(), input.size());
         return ok;
       }
@@ -244,14 +236,9 @@ TEST(Stress, InstanceChurnDoesNotGrow) {
       continue;
     }
     if (cycle % 10 == 0) {
-      ImageSlot slot{kFormatInterleaved8, depth == FF_DEPTH_32 ? 4u : 3u, hostPixels.data(), side[0], side[1],
-                     nullptr, 0, 0};
-      Qov_Multi frameSet{};
-      frameSet.numInputs = 1;
-      frameSet.inputs[0] = &slot;
-      frameSet.numOutputs = 1;
-      frameSet.outputs[0] = &slot;
-      if (host::failed(lib.callPointer(FF_PROCESS_FRAME_MULTI, &frameSet, id.pointerValue))) ++failures;
+      host::FrameSet frameSet(side[0], side[1], depth == FF_DEPTH_32 ? 4u : 3u, {hostPixels.data()},
+                              hostPixels.data());
+      if (host::failed(lib.callPointer(FF_PROCESS_FRAME_MULTI, frameSet.get(), id.pointerValue))) ++failures;
     }
     if (cycle % 5 != 4 && host::failed(lib.callPointer(FF_PROCESS_FRAME, frame.data(), id.pointerValue))) ++failures;
     if (lib.call(FF_DEINSTANTIATE, 0u, id.pointerValue).uintValue != FF_SUCCESS) ++failures;

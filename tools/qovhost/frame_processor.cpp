@@ -26,12 +26,6 @@ host::PluginInstance instantiate(const host::PluginLibrary& library, uint32_t wi
   }
 }
 
-ImageSlot filledSlot(const uint8_t* data, uint32_t width, uint32_t height, uint32_t channels) {
-  return ImageSlot{kFormatInterleaved8, channels, const_cast<uint8_t*>(data), width, height, nullptr, 0, 0};
-}
-
-constexpr ImageSlot kEmptySlot = {kFormatEmpty, 0, nullptr, 0, 0, nullptr, 0, 0};
-
 }  // namespace
 
 const std::vector<std::string>& callModeNames() {
@@ -76,19 +70,8 @@ void FrameProcessor::prepare(const std::vector<const uint8_t*>& inputs, uint8_t*
     copyInputs_.assign(1, const_cast<uint8_t*>(inputs[0]));
     return;
   }
-  // Slots past the counts are empty records rather than null pointers, as in a frame set
-  // the plug-ins build themselves.
   const VideoInfo& video = instance_.videoInfo();
-  const uint32_t channels = bytesPerPixel();
-  frameSet_.numInputs = static_cast<uint32_t>(inputs.size());
-  frameSet_.numOutputs = 1;
-  for (std::size_t i = 0; i < kMaxSlots; ++i) {
-    inputSlots_[i] = i < inputs.size() ? filledSlot(inputs[i], video.frameWidth, video.frameHeight, channels)
-                                       : kEmptySlot;
-    outputSlots_[i] = i == 0 ? filledSlot(output, video.frameWidth, video.frameHeight, channels) : kEmptySlot;
-    frameSet_.inputs[i] = &inputSlots_[i];
-    frameSet_.outputs[i] = &outputSlots_[i];
-  }
+  frameSet_.assign(video.frameWidth, video.frameHeight, bytesPerPixel(), inputs, output);
 }
 
 void FrameProcessor::call() {
@@ -98,7 +81,7 @@ void FrameProcessor::call() {
       result = instance_.processFrameCopy(copyInputs_, output_);
       break;
     case CallMode::kMulti:
-      result = instance_.processFrameMulti(&frameSet_);
+      result = instance_.processFrameMulti(frameSet_.get());
       break;
     case CallMode::kFrame:
     default:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/boundary.h"
+#include "host/frame_set.h"
 #include "host/plugin_instance.h"
 #include "host/plugin_library.h"
 
@@ -48,9 +49,7 @@ class FrameProcessor {
  private:
   // The frame set for code 16 stays alive as long as the instance that may point at it,
   // so it is declared first and released last.
-  ImageSlot inputSlots_[kMaxSlots] = {};
-  ImageSlot outputSlots_[kMaxSlots] = {};
-  Qov_Multi frameSet_ = {};
+  host::FrameSet frameSet_;
   std::vector<void*> copyInputs_;
   uint8_t* output_ = nullptr;
   const host::PluginLibrary& library_;
