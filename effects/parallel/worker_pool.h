@@ -1,0 +1,53 @@
+// The plug-ins' own worker threads: a pool that splits one loop over the calling thread
+// and a few workers. Work is claimed in chunks from a shared counter, so a worker that the
+// system schedules late costs only the chunk it claimed; the call returns once every
+// claimed chunk has run. Idle workers block; they never spin for long.
+#pragma once
+
+#include <cstddef>
+#include <type_traits>
+#include <utility>
+
+namespace qov::parallel {
+
+// The body of a loop: handles items [begin, end).
+using ChunkFn = void (*)(void* context, std::size_t begin, std::size_t end);
+
+class WorkerPool {
+ public:
+  // `threads` counts the calling thread: 1 (or 0) starts no worker.
+  explicit WorkerPool(unsigned threads);
+  ~WorkerPool();  // joins every worker
+  WorkerPool(const WorkerPool&) = delete;
+  WorkerPool& operator=(const WorkerPool&) = delete;
+
+  // Threads that take part in a loop, the calling thread included.
+  unsigned threads() const { return threads_; }
+
+  // Runs `fn` over [0, count) in chunks of at most `grain` items, on the calling thread and
+  // the workers, and returns when all of them have run. Safe to call from several threads
+  // at once: a caller that finds the workers busy runs its loop on its own thread.
+  void run(std::size_t count, std::size_t grain, ChunkFn fn, void* context);
+
+ private:
+  unsigned threads_;
+  struct State;
+  State* state_ = nullptr;
+};
+
+// `body(begin, end)` over [0, count): on `pool` when there is one, else on the calling
+// thread in one piece. Bodies must not depend on how the range is cut.
+template <class Body>
+void forEachChunk(WorkerPool* pool, std::size_t count, std::size_t grain, Body&& body) {
+  if (count == 0) return;
+  if (pool == nullptr || pool->threads() <= 1 || count <= grain) {
+    body(std::size_t{0}, count);
+    return;
+  }
+  using B = std::remove_reference_t<Body>;
+  pool->run(count, grain,
+            [](void* context, std::size_t begin, std::size_t end) { (*static_cast<B*>(context))(begin, end); },
+            const_cast<void*>(static_cast<const void*>(&body)));
+}
+
+}  // namespace qov::parallel
