@@ -6,6 +6,7 @@
 #include <new>
 
 #include "framework/aligned_memory.h"
+#include "framework/frame_size.h"
 #include "framework/plugin_definition.h"
 
 namespace qov {
@@ -16,9 +17,9 @@ inline constexpr uint32_t kWorkBytesPerPixel = 4;
 // width * height * bytesPerPixel, or 0 with `ok` false when it does not fit. The effects
 // index frames with int, so every size must fit int32 as well as size_t.
 std::size_t checkedFrameBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel, bool& ok) {
-  const uint64_t bytes = uint64_t{width} * uint64_t{height} * uint64_t{bytesPerPixel};
-  ok = bytes <= uint64_t{INT_MAX} && bytes <= uint64_t{SIZE_MAX};
-  return ok ? static_cast<std::size_t>(bytes) : 0;
+  constexpr uint64_t kLimit = uint64_t{INT_MAX} < uint64_t{SIZE_MAX} ? uint64_t{INT_MAX} : uint64_t{SIZE_MAX};
+  ok = frameBytesFit(width, height, bytesPerPixel, kLimit);
+  return ok ? static_cast<std::size_t>(width) * height * bytesPerPixel : 0;
 }
 
 void releaseWorkFrames(PlugObj& obj) {

@@ -5,6 +5,8 @@
 
 #include <climits>
 
+#include "framework/frame_size.h"
+
 namespace qov::frei0r {
 namespace {
 
@@ -16,7 +18,7 @@ inline constexpr double kBoolTrueFrom = 0.5;
 // "above one half" rule.
 inline constexpr float kSwitchOn = 1.0f;
 inline constexpr float kSwitchOff = 0.0f;
-inline constexpr uint64_t kBytesPerPixel = 4;
+inline constexpr uint32_t kBytesPerPixel = 4;
 
 }  // namespace
 
@@ -41,7 +43,7 @@ double Instance::parameter(int index) const { return values_[index]; }
 
 bool acceptableFrameSize(unsigned width, unsigned height) {
   if (width == 0 || height == 0) return false;
-  return uint64_t{width} * uint64_t{height} * kBytesPerPixel <= uint64_t{INT_MAX};
+  return frameBytesFit(width, height, kBytesPerPixel, uint64_t{INT_MAX});
 }
 
 }  // namespace qov::frei0r

@@ -124,9 +124,11 @@ inline VideoInfo pickVideoInfo(ByteReader& in) {
     info.frameWidth = in.below(kMaxSide + 1);
     info.frameHeight = in.below(kMaxSide + 1);
   } else if (sizeKind < 240) {
-    // A frame too large to address: refused.
-    info.frameWidth = 0x10000u + in.u16();
-    info.frameHeight = 0x8000u + in.u16();
+    // A frame too large to address: refused, also where its byte count wraps 64 bits.
+    static constexpr uint32_t kHugeSides[] = {0x80000000u, 0xFFFFFFFFu, 0x40000000u, 0x10000u};
+    const uint32_t choice = in.below(8);
+    info.frameWidth = choice < 4 ? kHugeSides[choice] : 0x10000u + in.u16();
+    info.frameHeight = choice < 4 ? kHugeSides[in.below(4)] : 0x8000u + in.u16();
   } else {
     // Any width or height with the other zero: a frame of no pixels.
     const uint32_t side = in.u32();
@@ -144,9 +146,13 @@ inline VideoInfo pickVideoInfo(ByteReader& in) {
 }
 
 // Whether instantiate must accept the format: a supported depth and a frame whose bytes
-// (at 4 per pixel, the working images' size) fit int32.
+// (at 4 per pixel, the working images' size) fit int32. Either side alone at 2^29 or more
+// is already too large with the other side at least 1, which keeps the product below 2^64.
 inline bool acceptableFormat(const VideoInfo& info) {
   if (info.bitDepth != FF_DEPTH_24 && info.bitDepth != FF_DEPTH_32) return false;
+  if (info.frameWidth == 0 || info.frameHeight == 0) return true;
+  constexpr uint32_t kSideLimit = uint32_t{INT_MAX} / 4u;
+  if (info.frameWidth > kSideLimit || info.frameHeight > kSideLimit) return false;
   return uint64_t{info.frameWidth} * info.frameHeight * 4u <= uint64_t{INT_MAX};
 }
 

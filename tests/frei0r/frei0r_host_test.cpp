@@ -146,8 +146,9 @@ TEST_P(Frei0rHost, AcceptsAnyFrameSizeThatFits) {
   for (unsigned size : {1u, 3u, 17u}) EXPECT_NO_THROW(Frei0rInstance(library(), size, size + 2));
   EXPECT_EQ(library().construct(0, 8), nullptr);
   EXPECT_EQ(library().construct(8, 0), nullptr);
-  EXPECT_EQ(library().construct(65536, 65536), nullptr) << "more bytes than an int counts";
-  EXPECT_EQ(library().construct(0xFFFFFFFFu, 0xFFFFFFFFu), nullptr);
+  // More bytes than an int counts, also where the 64-bit product wraps (2^31 x 2^31 x 4).
+  for (const unsigned side : {0x10000u, 0x80000000u, 0xFFFFFFFFu})
+    EXPECT_EQ(library().construct(side, side), nullptr) << side;
 }
 
 // A frame whose every byte takes part: random colour and alpha.
