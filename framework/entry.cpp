@@ -1,6 +1,6 @@
 // plugMain, the plug-in's only export: one switch over the function code. Descriptor
-// calls read the plug-in's constant tables; instance calls go to the instance named by
-// `instanceId`.
+// calls return the plug-in's constant records and tables, which nothing ever writes;
+// instance calls go to the instance named by `instanceId`.
 #include <cstdio>
 #include <cstring>
 
@@ -11,20 +11,12 @@
 namespace qov {
 namespace {
 
-inline constexpr uint32_t kApiMajorVersion = 1;
-inline constexpr uint32_t kApiMinorVersion = 0;
-
 // Capability codes 0..21, the same in every plug-in: 24- and 32-bit video, processFrameCopy,
 // one input frame, both copy and in-place processing.
 inline constexpr uint32_t kCapabilities[] = {
     0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 3, 1, 2, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF,
 };
 inline constexpr uint32_t kNumCapabilities = sizeof(kCapabilities) / sizeof(kCapabilities[0]);
-
-// Returned by address; rewritten with the same constants on every call, so that concurrent
-// readers always see a complete record.
-PlugInfo gPlugInfo;
-ExtendedInfo gExtendedInfo;
 
 FFMixed fromUInt(uint32_t value) {
   FFMixed result;
@@ -49,25 +41,6 @@ FFMixed fromPointer(const void* address) {
 FFMixed fromResult(int result) { return fromUInt(static_cast<uint32_t>(result)); }
 
 const FFMixed kFail = fromUInt(FF_FAIL);
-
-const PlugInfo* getInfo() {
-  gPlugInfo.apiMajorVersion = kApiMajorVersion;
-  gPlugInfo.apiMinorVersion = kApiMinorVersion;
-  std::memcpy(gPlugInfo.uniqueId, kPluginDefinition.uniqueId, kUniqueIdSize);
-  std::memcpy(gPlugInfo.pluginName, kPluginDefinition.name, kNameSize);
-  gPlugInfo.pluginType = FF_EFFECT;
-  return &gPlugInfo;
-}
-
-const ExtendedInfo* getExtendedInfo() {
-  gExtendedInfo.pluginMajorVersion = kPluginDefinition.majorVersion;
-  gExtendedInfo.pluginMinorVersion = kPluginDefinition.minorVersion;
-  gExtendedInfo.description = kPluginDefinition.description;
-  gExtendedInfo.about = kPluginDefinition.about;
-  gExtendedInfo.extendedDataSize = 0;
-  gExtendedInfo.extendedData = nullptr;
-  return &gExtendedInfo;
-}
 
 // Writes the value as "%f" text into the 16-byte field: spaces first, then the text and
 // its NUL. Values far outside 0..1 (possible between a setParameter and the next frame)
@@ -99,7 +72,7 @@ plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
   PlugObj* obj = static_cast<PlugObj*>(instanceId);
   switch (functionCode) {
     case FF_GET_INFO:
-      return fromPointer(getInfo());
+      return fromPointer(&kPluginDefinition.info);
     case FF_INITIALISE:
     case FF_DEINITIALISE:
       return fromUInt(FF_SUCCESS);
@@ -140,7 +113,7 @@ plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
       deInstantiate(obj);
       return fromUInt(FF_SUCCESS);
     case FF_GET_EXTENDED_INFO:
-      return fromPointer(getExtendedInfo());
+      return fromPointer(&kPluginDefinition.extendedInfo);
     case FF_PROCESS_FRAME_COPY: {
       if (obj == nullptr || inputValue.pointerValue == nullptr) return kFail;
       const auto* record = static_cast<const ProcessFrameCopyRecord*>(inputValue.pointerValue);

@@ -17,13 +17,16 @@ struct ParamDef {
   char name[kNameSize];  // NUL-padded
 };
 
+// The API version every plug-in reports in its PlugInfo record.
+inline constexpr uint32_t kApiMajorVersion = 1;
+inline constexpr uint32_t kApiMinorVersion = 0;
+
 struct PluginDefinition {
-  char uniqueId[kUniqueIdSize];
-  char name[kNameSize];
-  uint32_t majorVersion;
-  uint32_t minorVersion;
-  const char* description;
-  const char* about;
+  // The two descriptor records, returned by address (function codes 0 and 13). Constant
+  // and initialised at compile time, never written: any number of host threads may read
+  // them at once.
+  PlugInfo info;
+  ExtendedInfo extendedInfo;
   const ParamDef* parameters;
   uint32_t numParameters;
   // The antialiasing plug-in keeps two 4-byte-per-pixel working images per instance.

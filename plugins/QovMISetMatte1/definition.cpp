@@ -13,12 +13,11 @@ const ParamDef kParameters[matte_params::kNumMultiInputParameters] = {
 }  // namespace
 
 const PluginDefinition kPluginDefinition = {
-    {'z', 'q', '1', '7'},
-    "QovMISetMatte1",
-    3,
-    996,
-    "2 inputs: uses one input as alpha/transparency for the other",
-    "QovMISetMatte1 - Version 2.8\nBy the Qov team. Free to use in performances and recordings.",
+    {kApiMajorVersion, kApiMinorVersion, {'z', 'q', '1', '7'}, "QovMISetMatte1", FF_EFFECT},
+    {3, 996,
+     "2 inputs: uses one input as alpha/transparency for the other",
+     "QovMISetMatte1 - Version 2.8\nBy the Qov team. Free to use in performances and recordings.",
+     0, nullptr},
     kParameters,
     matte_params::kNumMultiInputParameters,
     false,

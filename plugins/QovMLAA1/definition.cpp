@@ -16,13 +16,12 @@ const ParamDef kParameters[mlaa1::kNumParameters] = {
 }  // namespace
 
 const PluginDefinition kPluginDefinition = {
-    {'z', 'q', '4', 'q'},
-    "QovMLAA1",
-    1,
-    891,
-    "MLAA Post Processing (Morphological Antialiasing). After the published method of "
-    "morphological antialiasing by its original authors; plug-in by the Qov team.",
-    "QovMLAA1\nFreeFrame plug-in integration by the Qov team.",
+    {kApiMajorVersion, kApiMinorVersion, {'z', 'q', '4', 'q'}, "QovMLAA1", FF_EFFECT},
+    {1, 891,
+     "MLAA Post Processing (Morphological Antialiasing). After the published method of "
+     "morphological antialiasing by its original authors; plug-in by the Qov team.",
+     "QovMLAA1\nFreeFrame plug-in integration by the Qov team.",
+     0, nullptr},
     kParameters,
     mlaa1::kNumParameters,
     true,

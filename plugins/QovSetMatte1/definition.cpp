@@ -10,12 +10,11 @@ const ParamDef kParameters[matte::matteParameterCount] = {QOV_MATTE_PARAMETER_TA
 }  // namespace
 
 const PluginDefinition kPluginDefinition = {
-    {'z', 'q', '2', 'b'},
-    "QovSetMatte1",
-    3,
-    861,
-    "Input is turned into alpha channel (transparency) mask",
-    "QovSetMatte1 - Version 3.x\nBy the Qov team. Free to use in performances and recordings.",
+    {kApiMajorVersion, kApiMinorVersion, {'z', 'q', '2', 'b'}, "QovSetMatte1", FF_EFFECT},
+    {3, 861,
+     "Input is turned into alpha channel (transparency) mask",
+     "QovSetMatte1 - Version 3.x\nBy the Qov team. Free to use in performances and recordings.",
+     0, nullptr},
     kParameters,
     matte::matteParameterCount,
     false,

@@ -2,8 +2,11 @@
 // that need no instance, and the library's exported symbols.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/support/platform.h"
 #include "tests/support/plugin_table.h"
@@ -41,6 +44,31 @@ TEST_P(Descriptors, ExtendedInfoRecord) {
   EXPECT_EQ(std::string(info->about).rfind(expected().aboutStart, 0), 0u) << info->about;
   EXPECT_EQ(info->extendedDataSize, 0u);
   EXPECT_EQ(info->extendedData, nullptr);
+}
+
+TEST_P(Descriptors, HostThreadsAskingAtOnceReadTheSameRecords) {
+  // The records are never written, so threads reading them while others ask again see
+  // complete records (ThreadSanitizer, which runs this suite, reports any write).
+  const PlugInfo info = *lib().info();
+  const ExtendedInfo extended = *lib().extendedInfo();
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 2000;
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < kRounds; ++round) {
+        if (std::memcmp(lib().info(), &info, sizeof info) != 0) ++mismatches;
+        const ExtendedInfo* now = lib().extendedInfo();
+        if (now->pluginMajorVersion != extended.pluginMajorVersion ||
+            now->pluginMinorVersion != extended.pluginMinorVersion || now->description != extended.description ||
+            now->about != extended.about || now->extendedDataSize != 0 || now->extendedData != nullptr)
+          ++mismatches;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 TEST_P(Descriptors, ParameterTable) {
