@@ -31,6 +31,13 @@ void prepareFrameSet(PlugObj& obj, const void* input, const void* output) {
 
 bool hasPixels(const ImageSlot* slot) { return slot != nullptr && slot->data != nullptr; }
 
+// A plug-in cannot know how large a host's buffer is, only what its slot declares; the
+// effect reads input slot 0 and writes output slot 0 with input slot 0's channel count
+// at the instance's size, so both slots must declare exactly that.
+bool firstSlotsAgree(const PlugObj& obj, const ImageSlot& input, const ImageSlot& output) {
+  return output.channels == input.channels && declaresInstanceSize(input, obj) && declaresInstanceSize(output, obj);
+}
+
 }  // namespace
 
 int PlugObj::processFrame(void* pFrameData) {
@@ -88,6 +95,10 @@ int PlugObj::processFrameMulti(Qov_Multi* pFrameData) {
   const Qov_Multi& multi = *fMulti;
   if (multi.numInputs == 0 || multi.numOutputs == 0 || multi.numInputs > kMaxSlots ||
       multi.numOutputs > kMaxSlots || !hasPixels(multi.inputs[0]) || !hasPixels(multi.outputs[0])) {
+    showMessage(kNoValidInputText, kFrameSetTitle);
+    return kFailure;
+  }
+  if (!firstSlotsAgree(*this, *multi.inputs[0], *multi.outputs[0])) {
     showMessage(kNoValidInputText, kFrameSetTitle);
     return kFailure;
   }

@@ -55,6 +55,13 @@ struct PlugObj {
 PlugObj* instantiate(const VideoInfo& videoInfo);
 void deInstantiate(PlugObj* obj);
 
+// Whether a slot's width and height are the instance's, or both 0 (hosts that leave
+// them unset); any other size promises a buffer of a different size.
+inline bool declaresInstanceSize(const ImageSlot& slot, const PlugObj& obj) {
+  return (slot.width == 0 && slot.height == 0) ||
+         (slot.width == obj.fVideoInfo.frameWidth && slot.height == obj.fVideoInfo.frameHeight);
+}
+
 // Slot handling shared by instantiate, deInstantiate and the frame calls.
 void emptySlot(ImageSlot& slot);
 // Points `slot` at a buffer of the instance's frame size holding a copy of `source`.

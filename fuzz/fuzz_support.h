@@ -24,8 +24,7 @@ namespace qov::fuzz {
 // Largest frame side the targets instantiate (larger sides only where the frame is
 // refused or has no pixels); keeps every input fast.
 inline constexpr uint32_t kMaxSide = 40;
-// Bytes per pixel of every frame buffer a target hands over: enough for any channel count
-// a plug-in reads (3 or 4), so that slot buffers are never smaller than what a slot claims.
+// Bytes per pixel of the patterns that fill frame buffers.
 inline constexpr uint32_t kBufferBytesPerPixel = 4;
 
 // Stops the run with a message when the plug-in broke its documented behaviour.
@@ -207,38 +206,43 @@ struct HostFrame {
 // A frame set as a host may build it for code 16: any counts, slot pointers that are null
 // or point into a small pool of slot records (so that slots repeat and the output may be
 // an input), slot records with any fields, and pixel memory that is null, the slot's own
-// buffer or another slot's buffer. Every non-null `data` holds a full frame at 4 bytes per
-// pixel (plus a tail that must stay untouched).
+// buffer or another slot's buffer. Every buffer holds exactly what its slot declares
+// (width x height x channels, the instance's size when both are 0), plus a tail that must
+// stay untouched; a slot shares another's buffer only when that one is large enough. A
+// declaration too large to allocate gets a buffer of kMaxBufferBytes, which the plug-in
+// must then refuse to touch.
 struct HostFrameSet {
   static constexpr uint32_t kPoolSize = 5;
   // Output slot i prefers pool record i + 3: apart from inputs 0 and 1 unless chosen so.
   static constexpr uint32_t kFirstOutputSlot = 3;
+  static constexpr std::size_t kMaxBufferBytes = std::size_t{kMaxSide} * kMaxSide * 8;
 
   Qov_Multi multi{};
   ImageSlot pool[kPoolSize]{};
   std::vector<uint8_t> buffers[kPoolSize];
-  std::size_t frameBytes = 0;  // the part of a buffer a plug-in may write
+  std::size_t bufferBytes[kPoolSize] = {};  // the part of each buffer a plug-in may write
+  VideoInfo instanceInfo{};
 
-  HostFrameSet(ByteReader& in, const VideoInfo& info) {
-    frameBytes = pixelsOf(info) * kBufferBytesPerPixel;
-    for (uint32_t i = 0; i < kPoolSize; ++i) {
-      buffers[i].resize(frameBytes + kTailBytes);
-      fillFrame(in, buffers[i].data(), buffers[i].size(), info.frameWidth);
-    }
+  HostFrameSet(ByteReader& in, const VideoInfo& info) : instanceInfo(info) {
     for (uint32_t i = 0; i < kPoolSize; ++i) {
       ImageSlot& slot = pool[i];
       slot.format = in.flag() ? kFormatInterleaved8 : in.u32();
       slot.channels = pickChannels(in, bytesPerPixelOf(info));
-      const uint8_t dataKind = in.byte() % 8;
-      if (dataKind == 0) slot.data = nullptr;
-      else if (dataKind == 1) slot.data = buffers[in.below(kPoolSize)].data();
-      else slot.data = buffers[i].data();
-      const bool exact = in.flag();
-      slot.width = exact ? info.frameWidth : in.u32();
-      slot.height = exact ? info.frameHeight : in.u32();
+      pickDeclaredSize(in, info, slot);
+      bufferBytes[i] = declaredBytes(slot);
+      buffers[i].resize(bufferBytes[i] + kTailBytes);
+      fillFrame(in, buffers[i].data(), buffers[i].size(), info.frameWidth);
       slot.data2 = nullptr;  // a host's own second buffer is never read
       slot.reserved1 = in.u32();
       slot.reserved2 = in.u32();
+    }
+    for (uint32_t i = 0; i < kPoolSize; ++i) {
+      ImageSlot& slot = pool[i];
+      const uint8_t dataKind = in.byte() % 8;
+      const uint32_t other = in.below(kPoolSize);
+      if (dataKind == 0) slot.data = nullptr;
+      else if (dataKind == 1 && bufferBytes[other] >= bufferBytes[i]) slot.data = buffers[other].data();
+      else slot.data = buffers[i].data();
     }
     multi.numInputs = pickCount(in);
     multi.numOutputs = pickCount(in);
@@ -255,8 +259,14 @@ struct HostFrameSet {
       return false;
     if (!hasPixels(multi.inputs[0]) || !hasPixels(multi.outputs[0])) return false;
     const ImageSlot& first = *multi.inputs[0];
+    const ImageSlot& output = *multi.outputs[0];
+    if (output.channels != first.channels || !declaresInstanceSize(first) || !declaresInstanceSize(output))
+      return false;
     if (plugin == "QovMLAA1") return first.channels == 3 || first.channels == 4;
-    if (plugin == "QovMISetMatte1") return first.channels != 4 || multi.numInputs < 2 || hasPixels(multi.inputs[1]);
+    if (plugin == "QovMISetMatte1" && first.channels == 4 && multi.numInputs >= 2) {
+      const ImageSlot* second = multi.inputs[1];
+      return hasPixels(second) && second->channels >= 4 && declaresInstanceSize(*second);
+    }
     return true;
   }
 
@@ -275,7 +285,8 @@ struct HostFrameSet {
     for (uint32_t i = 0; i < kPoolSize; ++i) {
       const std::vector<uint8_t>& now = buffers[i];
       if (now.data() == output) {
-        QOV_FUZZ_CHECK(std::memcmp(now.data() + frameBytes, before[i].data() + frameBytes, kTailBytes) == 0);
+        const std::size_t end = bufferBytes[i];
+        QOV_FUZZ_CHECK(std::memcmp(now.data() + end, before[i].data() + end, kTailBytes) == 0);
       } else {
         QOV_FUZZ_CHECK(now == before[i]);
       }
@@ -284,6 +295,40 @@ struct HostFrameSet {
   }
 
  private:
+  bool declaresInstanceSize(const ImageSlot& slot) const {
+    return (slot.width == 0 && slot.height == 0) ||
+           (slot.width == instanceInfo.frameWidth && slot.height == instanceInfo.frameHeight);
+  }
+
+  // The bytes a slot's declaration promises, up to kMaxBufferBytes.
+  std::size_t declaredBytes(const ImageSlot& slot) const {
+    const bool unset = slot.width == 0 && slot.height == 0;
+    const uint64_t width = unset ? instanceInfo.frameWidth : slot.width;
+    const uint64_t height = unset ? instanceInfo.frameHeight : slot.height;
+    if (width > kMaxBufferBytes || height > kMaxBufferBytes || slot.channels > kMaxBufferBytes)
+      return kMaxBufferBytes;
+    const uint64_t bytes = width * height * slot.channels;  // each factor below 2^16: no wrap
+    return bytes > kMaxBufferBytes ? kMaxBufferBytes : static_cast<std::size_t>(bytes);
+  }
+
+  // Mostly the instance's size; sometimes unset (0 x 0), a small size of its own, one side
+  // 0, or any values.
+  static void pickDeclaredSize(ByteReader& in, const VideoInfo& info, ImageSlot& slot) {
+    const uint8_t choice = in.byte();
+    if (choice < 128) {
+      slot.width = info.frameWidth;
+      slot.height = info.frameHeight;
+    } else if (choice < 160) {
+      slot.width = slot.height = 0;
+    } else if (choice < 224) {
+      slot.width = in.below(kMaxSide + 1);
+      slot.height = (choice & 1) ? info.frameHeight : in.below(kMaxSide + 1);
+    } else {
+      slot.width = in.u32();
+      slot.height = in.u32();
+    }
+  }
+
   static uint32_t pickChannels(ByteReader& in, uint32_t bytesPerPixel) {
     const uint8_t choice = in.byte();
     if (choice < 160) return bytesPerPixel;

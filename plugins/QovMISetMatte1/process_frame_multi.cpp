@@ -2,8 +2,9 @@
 // the mask computed from the other. A host passes two inputs through function code 16;
 // with one input, that input is both.
 //
-// Hosts that count a second input must give it a full frame of 4-byte pixels: its size
-// cannot be checked here. A counted second input without pixel memory is refused.
+// A counted second input is read as a full frame of 4-byte pixels: one without pixel
+// memory, with fewer than 4 channels or declaring another size than the instance's is
+// refused (its buffer is only as large as its slot says).
 #include "effects/matte/matte_frame.h"
 #include "effects/matte/matte_settings.h"
 #include "framework/instance.h"
@@ -12,6 +13,12 @@
 #include "plugins/matte_parameters.h"
 
 namespace qov {
+namespace {
+
+// The matte reads four bytes per pixel of either input: colour and alpha.
+inline constexpr uint32_t kMaskChannels = 4;
+
+}  // namespace
 
 int effectProcessFrameMulti(PlugObj& obj) {
   const Qov_Multi& frameSet = *obj.fMulti;
@@ -21,8 +28,9 @@ int effectProcessFrameMulti(PlugObj& obj) {
   const matte::MatteSettings settings = matte_params::settingsOf(obj);
   const bool switchInputs = matte::flagFromValue(obj.fParams[matte::switchInputsIndex].value);
 
-  if (first->channels != 4) return 0;
-  if (second == nullptr || second->data == nullptr) {
+  if (first->channels != kMaskChannels) return 0;
+  if (second == nullptr || second->data == nullptr || second->channels < kMaskChannels ||
+      !declaresInstanceSize(*second, obj)) {
     showMessage(kNoValidInputText, kFrameSetTitle);
     return kFailure;
   }

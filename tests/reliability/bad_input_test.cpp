@@ -84,9 +84,9 @@ TEST_P(BadInput, FramesOfNoPixelsWithAnyOtherSide) {
   }
 }
 
-TEST_P(BadInput, HostSlotFieldsBesideChannelsAndPixelsAreIgnored) {
-  // The frame size is the instance's: a host slot's width, height, format, second buffer
-  // and reserved words change nothing.
+TEST_P(BadInput, HostSlotFieldsBesideChannelsPixelsAndSizeAreIgnored) {
+  // A host slot's format, second buffer and reserved words change nothing, and neither
+  // does a size left unset (0 x 0): the frame size is the instance's.
   PluginInstance instance(lib(), kWidth, kHeight, FF_DEPTH_32);
   setWorkingParameters(instance);
   HostSet plain(instance, 3);
@@ -96,8 +96,8 @@ TEST_P(BadInput, HostSlotFieldsBesideChannelsAndPixelsAreIgnored) {
   uint8_t hostSecondBuffer[8] = {};
   for (ImageSlot* slot : {&odd.input, &odd.output}) {
     slot->format = 0xDEADBEEFu;
-    slot->width = 1;
-    slot->height = 0xFFFFFFFFu;
+    slot->width = 0;
+    slot->height = 0;
     slot->data2 = hostSecondBuffer;
     slot->reserved1 = slot->reserved2 = 0xFFFFFFFFu;
   }
@@ -195,14 +195,14 @@ INSTANTIATE_TEST_SUITE_P(AllPlugins, BadInput, ::testing::Values("QovMLAA1", "Qo
                          [](const auto& info) { return info.param; });
 
 TEST(BadInputMattes, FrameSetsWithoutAnAlphaByteAreLeftAlone) {
-  // The matte needs a fourth byte: any other channel count in input slot 0 gives 0 and
-  // leaves the output as the host prepared it.
+  // The matte needs a fourth byte: any other channel count in input slot 0 (and the
+  // output, which must agree) gives 0 and leaves the output as the host prepared it.
   for (const char* plugin : {"QovSetMatte1", "QovMISetMatte1"}) {
     PluginInstance instance(library(plugin), kWidth, kHeight, FF_DEPTH_32);
     for (uint32_t channels : {0u, 1u, 2u, 3u, 5u, 0xFFFFFFFFu}) {
       SCOPED_TRACE(std::string(plugin) + " " + std::to_string(channels));
       HostSet set(instance, 12);
-      set.input.channels = channels;
+      set.input.channels = set.output.channels = channels;
       const std::vector<uint8_t> before = set.outputPixels;
       StderrCapture capture;
       EXPECT_EQ(instance.processFrameMulti(&set.multi).uintValue, 0u);
