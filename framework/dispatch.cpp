@@ -1,9 +1,13 @@
-// The frame calls: processFrame (code 3) and processFrameCopy (code 14) copy host frames
-// into the instance's frame set, run the effect and copy its output back;
-// processFrameMulti (code 16, and the effect step of the other two) performs the entry
-// steps every effect shares and then hands over to the plug-in's effect.
+// The frame calls: processFrame (code 3) and processFrameCopy (code 14) hand the host's
+// frames to the effect through the instance's own frame set, without copying them (only
+// where the effect cannot take the buffers as the host gave them is the input copied,
+// once, into a buffer of the instance); processFrameMulti (code 16, and the effect step
+// of the other two) performs the entry steps every effect shares and then hands over to
+// the plug-in's effect.
+#include <cstdint>
 #include <cstring>
 
+#include "framework/aligned_memory.h"
 #include "framework/instance.h"
 #include "framework/message.h"
 #include "framework/plugin_definition.h"
@@ -15,20 +19,6 @@ constexpr const char* kNotReadyText = "pPlugObj->fMultiReady is false, setup for
 constexpr const char* kProcessFrameTitle = "processFrame Error";
 constexpr const char* kProcessFrameCopyTitle = "processFrameCopy Error";
 
-// Sets up a frame set of one input and one output, filled from the host's buffers, with
-// every other slot emptied. A slot whose buffer cannot be had stays empty, which the
-// entry steps then refuse.
-void prepareFrameSet(PlugObj& obj, const void* input, const void* output) {
-  obj.restoreOwnFrameSet();
-  Qov_Multi& multi = *obj.fMulti;
-  multi.numInputs = 1;
-  fillSlot(*multi.inputs[0], obj, input);
-  for (uint32_t i = 1; i < kMaxSlots; ++i) emptySlot(*multi.inputs[i]);
-  multi.numOutputs = 1;
-  fillSlot(*multi.outputs[0], obj, output);
-  for (uint32_t i = 1; i < kMaxSlots; ++i) emptySlot(*multi.outputs[i]);
-}
-
 bool hasPixels(const ImageSlot* slot) { return slot != nullptr && slot->data != nullptr; }
 
 // A plug-in cannot know how large a host's buffer is, only what its slot declares; the
@@ -38,7 +28,58 @@ bool firstSlotsAgree(const PlugObj& obj, const ImageSlot& input, const ImageSlot
   return output.channels == input.channels && declaresInstanceSize(input, obj) && declaresInstanceSize(output, obj);
 }
 
+// Whether the effect may read `input` while it writes `output`, both frames of `bytes`
+// bytes: always when they do not share memory, when they are the same frame only if the
+// effect works in place (on every input it reads: with one frame, a second input is the
+// first), and never when they overlap in part.
+bool effectTakesAsGiven(const uint8_t* input, const uint8_t* output, std::size_t bytes) {
+  const auto in = reinterpret_cast<std::uintptr_t>(input);
+  const auto out = reinterpret_cast<std::uintptr_t>(output);
+  const bool overlap = bytes != 0 && in < out + bytes && out < in + bytes;
+  if (!overlap) return true;
+  const BufferSharing& sharing = kPluginDefinition.sharing;
+  return in == out && sharing.outputMayBeInput && (!sharing.readsSecondInput || sharing.outputMayBeSecondInput);
+}
+
+// An image slot that describes one frame of the instance's format at `pixels`.
+void describeFrame(ImageSlot& slot, const PlugObj& obj, const uint8_t* pixels) {
+  slot.format = kFormatInterleaved8;
+  slot.channels = obj.bytesPerPixel();
+  // The effects never write an input slot's pixels.
+  slot.data = const_cast<uint8_t*>(pixels);
+  slot.width = obj.fVideoInfo.frameWidth;
+  slot.height = obj.fVideoInfo.frameHeight;
+  slot.data2 = nullptr;
+  slot.reserved1 = 0;
+  slot.reserved2 = 0;
+}
+
 }  // namespace
+
+uint8_t* PlugObj::inputCopy(const uint8_t* input) {
+  if (fInputCopy == nullptr) fInputCopy = alignedAlloc(frameBytes());
+  if (fInputCopy != nullptr) std::memcpy(fInputCopy, input, frameBytes());
+  return fInputCopy;
+}
+
+int PlugObj::processHostFrames(const uint8_t* input, uint8_t* output) {
+  // Without memory for the copy the input slot stays without pixels, which the entry
+  // steps refuse with their message.
+  const uint8_t* source = effectTakesAsGiven(input, output, frameBytes()) ? input : inputCopy(input);
+  restoreOwnFrameSet();
+  fMulti->numInputs = 1;
+  fMulti->numOutputs = 1;
+  ImageSlot& inputSlot = *fMulti->inputs[0];
+  ImageSlot& outputSlot = *fMulti->outputs[0];
+  describeFrame(inputSlot, *this, source);
+  describeFrame(outputSlot, *this, output);
+  const int result = processFrameMulti(fMulti);
+  // The host's frames are lent for this call only: the frame set keeps no address of
+  // them, so nothing can release or read them later.
+  inputSlot.data = nullptr;
+  outputSlot.data = nullptr;
+  return result;
+}
 
 int PlugObj::processFrame(void* pFrameData) {
   if (!fMultiReady) {
@@ -46,15 +87,9 @@ int PlugObj::processFrame(void* pFrameData) {
     return kFailure;
   }
   clampParameters();
-  prepareFrameSet(*this, pFrameData, pFrameData);
-  const int result = processFrameMulti(fMulti);
-  if (result != 0) return result;
-  const ImageSlot& output = *fMulti->outputs[0];
-  if (output.data != nullptr)
-    std::memcpy(pFrameData, output.data, frameBytes());
-  else
-    std::memset(pFrameData, 0, frameBytes());
-  return 0;
+  // Effects refuse before they write, so a refused frame is left as it was.
+  uint8_t* frame = static_cast<uint8_t*>(pFrameData);
+  return processHostFrames(frame, frame);
 }
 
 int PlugObj::processFrameCopy(const ProcessFrameCopyRecord& record) {
@@ -66,13 +101,9 @@ int PlugObj::processFrameCopy(const ProcessFrameCopyRecord& record) {
   clampParameters();
   // Only the first input frame is used: the plug-ins declare one input as both the
   // minimum and the maximum.
-  prepareFrameSet(*this, record.inputFrames[0], record.outputFrame);
-  const int result = processFrameMulti(fMulti);
-  const ImageSlot& output = *fMulti->outputs[0];
-  if (result == 0 && output.data != nullptr)
-    std::memcpy(record.outputFrame, output.data, frameBytes());
-  else
-    std::memset(record.outputFrame, 0, frameBytes());
+  uint8_t* output = static_cast<uint8_t*>(record.outputFrame);
+  const int result = processHostFrames(static_cast<const uint8_t*>(record.inputFrames[0]), output);
+  if (result != 0) std::memset(output, 0, frameBytes());
   return result;
 }
 

@@ -52,14 +52,10 @@ void PlugObj::restoreOwnFrameSet() {
   if (ownMulti.numOutputs > kMaxSlots) ownMulti.numOutputs = 0;
 }
 
+// The instance's slots never own pixel memory (the frame calls lend them the host's
+// frames for one call), so emptying one releases nothing.
 void emptySlot(ImageSlot& slot) {
   slot.format = kFormatEmpty;
-  if (slot.data != nullptr) {
-    if (slot.data2 != slot.data) alignedFree(slot.data2);
-    alignedFree(slot.data);
-  } else {
-    alignedFree(slot.data2);
-  }
   slot.data = nullptr;
   slot.data2 = nullptr;
   slot.width = 0;
@@ -67,28 +63,6 @@ void emptySlot(ImageSlot& slot) {
   slot.reserved1 = 0;
   slot.reserved2 = 0;
   slot.channels = 0;
-}
-
-bool fillSlot(ImageSlot& slot, const PlugObj& obj, const void* source) {
-  const VideoInfo& info = obj.fVideoInfo;
-  const uint32_t channels = obj.bytesPerPixel();
-  const bool reusable = slot.data != nullptr && slot.width == info.frameWidth &&
-                        slot.height == info.frameHeight && slot.channels == channels;
-  if (!reusable) {
-    emptySlot(slot);
-    slot.data = alignedAlloc(obj.frameBytes());
-    if (slot.data == nullptr) return false;
-  }
-  slot.channels = channels;
-  slot.format = (channels == 3 || channels == 4) ? kFormatInterleaved8 : kFormatEmpty;
-  slot.width = info.frameWidth;
-  slot.height = info.frameHeight;
-  std::memcpy(slot.data, source, obj.frameBytes());
-  if (slot.data2 != nullptr && slot.data2 != slot.data) alignedFree(slot.data2);
-  slot.data2 = nullptr;
-  slot.reserved1 = 0;
-  slot.reserved2 = 0;
-  return true;
 }
 
 PlugObj* instantiate(const VideoInfo& videoInfo) {
@@ -148,6 +122,8 @@ void deInstantiate(PlugObj* obj) {
   obj->fMultiReady = false;
   alignedFree(obj->fScratchFrame);
   obj->fScratchFrame = nullptr;
+  alignedFree(obj->fInputCopy);
+  obj->fInputCopy = nullptr;
   delete obj;
 }
 

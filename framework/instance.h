@@ -25,6 +25,9 @@ struct PlugObj {
   // Antialiasing plug-in only: 4-byte-per-pixel working image and edge buffer.
   uint8_t* fWorkFrame = nullptr;
   uint8_t* fScratchFrame = nullptr;
+  // A copy of the input for codes 3 and 14, made only when the effect cannot read the
+  // host's frame as given (see BufferSharing); allocated at the first such frame.
+  uint8_t* fInputCopy = nullptr;
 
   // Frame calls (function codes 3, 14 and 16). Each returns 0 or -1.
   int processFrame(void* pFrameData);
@@ -38,9 +41,11 @@ struct PlugObj {
   std::size_t frameBytes() const { return frameBytes_; }
   std::size_t pixelCount() const { return pixelCount_; }
 
-  // The instance's own frame-set record and its 32 slot records. A frame set that a host
-  // passes through code 16 is copied into `fMulti` (counts and slot pointers); the
-  // instance points `fMulti` back at its own slots before it fills or releases any.
+  // The instance's own frame-set record and its 32 slot records. Codes 3 and 14 point
+  // slot 0 of each list at the host's frames for the length of the call, so the slots
+  // never own pixel memory. A frame set that a host passes through code 16 is copied into
+  // `fMulti` (counts and slot pointers); the instance points `fMulti` back at its own
+  // slots before it uses or releases any.
   Qov_Multi ownMulti = {};
   ImageSlot ownSlots[2 * kMaxSlots] = {};
   std::size_t frameBytes_ = 0;
@@ -48,6 +53,11 @@ struct PlugObj {
 
   void restoreOwnFrameSet();
   void clampParameters();
+  // Runs the effect from `input` into `output` (host frames of the instance's format)
+  // through the instance's own frame set.
+  int processHostFrames(const uint8_t* input, uint8_t* output);
+  // `input` copied into fInputCopy, or null when no memory could be had.
+  uint8_t* inputCopy(const uint8_t* input);
 };
 
 // Creates an instance for the given frame format, or returns null: unsupported depth,
@@ -62,10 +72,7 @@ inline bool declaresInstanceSize(const ImageSlot& slot, const PlugObj& obj) {
          (slot.width == obj.fVideoInfo.frameWidth && slot.height == obj.fVideoInfo.frameHeight);
 }
 
-// Slot handling shared by instantiate, deInstantiate and the frame calls.
+// Empties a slot of the instance's own frame set (instantiate, deInstantiate).
 void emptySlot(ImageSlot& slot);
-// Points `slot` at a buffer of the instance's frame size holding a copy of `source`.
-// Returns false when no buffer could be had (the slot is then empty).
-bool fillSlot(ImageSlot& slot, const PlugObj& obj, const void* source);
 
 }  // namespace qov

@@ -11,6 +11,18 @@ namespace qov {
 
 struct PlugObj;
 
+// What an effect allows of the buffers it is handed. Function codes 3 and 14 give it the
+// host's frames directly where these allow it, and a copy of the input otherwise.
+struct BufferSharing {
+  // Output slot 0 may be input slot 0's memory (in place): each output byte is written
+  // only after every input byte it depends on has been read.
+  bool outputMayBeInput;
+  // The effect reads a second input (input slot 1, or input slot 0 when one is counted)...
+  bool readsSecondInput;
+  // ...and the output may be that input's memory too.
+  bool outputMayBeSecondInput;
+};
+
 // One entry of a plug-in's static parameter table.
 struct ParamDef {
   float defaultValue;
@@ -31,6 +43,7 @@ struct PluginDefinition {
   uint32_t numParameters;
   // The antialiasing plug-in keeps two 4-byte-per-pixel working images per instance.
   bool needsWorkFrames;
+  BufferSharing sharing;
 };
 
 // Defined by each plug-in.
@@ -38,7 +51,9 @@ extern const PluginDefinition kPluginDefinition;
 
 // The plug-in's own work of processFrameMulti, called once the common entry steps have
 // passed: parameters are clamped and `obj.fMulti` holds at least one input and one output
-// with pixel memory in slot 0. Returns 0 on success or -1 after showing a message.
+// with pixel memory in slot 0, both declaring the instance's size and the same channel
+// count. Returns 0 on success or -1 after showing a message; an effect refuses before it
+// writes anything, so that a refused frame is left as the host gave it.
 int effectProcessFrameMulti(PlugObj& obj);
 
 }  // namespace qov

@@ -21,6 +21,8 @@ const PluginDefinition kPluginDefinition = {
     kParameters,
     matte_params::kNumMultiInputParameters,
     false,
+    // Each output pixel comes from the same pixel of the two inputs alone.
+    {true, true, true},
 };
 
 }  // namespace qov

@@ -25,6 +25,9 @@ const PluginDefinition kPluginDefinition = {
     kParameters,
     mlaa1::kNumParameters,
     true,
+    // The working copy holds every input pixel before the Strength mix writes the output,
+    // one pixel from the same pixel of both.
+    {true, false, false},
 };
 
 }  // namespace qov

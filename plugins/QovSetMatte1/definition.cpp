@@ -18,6 +18,8 @@ const PluginDefinition kPluginDefinition = {
     kParameters,
     matte::matteParameterCount,
     false,
+    // Each output pixel comes from the same pixel of the input alone.
+    {true, false, false},
 };
 
 }  // namespace qov

@@ -106,6 +106,25 @@ TEST_P(BadInput, HostSlotFieldsBesideChannelsPixelsAndSizeAreIgnored) {
   EXPECT_EQ(odd.output.data2, hostSecondBuffer) << "the host's records are not rewritten";
 }
 
+TEST_P(BadInput, ProcessFrameCopyIntoAnOutputThatOverlapsItsInput) {
+  // An output frame that shares part of the input's memory: the effect reads the input
+  // as it was before the call (a copy, as the effect cannot run on such buffers) and the
+  // result is what separate buffers give.
+  for (uint32_t depth : {FF_DEPTH_24, FF_DEPTH_32}) {
+    SCOPED_TRACE(depth);
+    PluginInstance instance(lib(), kWidth, kHeight, depth);
+    setWorkingParameters(instance);
+    const std::size_t bytes = instance.frameBytes();
+    const std::size_t shift = (kHeight / 2) * kWidth * instance.bytesPerPixel();
+    std::vector<uint8_t> shared = randomBytes(bytes + shift, 13);
+    std::vector<uint8_t> input(shared.begin(), shared.begin() + bytes);
+    std::vector<uint8_t> expected(shared.begin() + shift, shared.end());
+    ASSERT_EQ(instance.processFrameCopy({input.data()}, expected.data()).uintValue, 0u);
+    ASSERT_EQ(instance.processFrameCopy({shared.data()}, shared.data() + shift).uintValue, 0u);
+    EXPECT_EQ(std::vector<uint8_t>(shared.begin() + shift, shared.end()), expected);
+  }
+}
+
 TEST_P(BadInput, OutputMayBeTheInput) {
   // Code 16 with the output slot being the input slot, and code 14 with the output frame
   // being the input frame, give what separate buffers give.
@@ -154,14 +173,14 @@ TEST_P(BadInput, FrameSetsReleasedByTheHostRightAfterTheCall) {
   EXPECT_EQ(instance.release().uintValue, 0u);
 }
 
-TEST_P(BadInput, NoMemoryRefusesTheInstanceOrTheFrame) {
+TEST_P(BadInput, NoMemoryRefusesOnlyTheInstance) {
 #if defined(QOV_UNDER_SANITIZER)
   GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
 #else
   // Run in a child process whose address space is limited to what it already uses plus a
   // little: the antialiasing plug-in cannot get its working images and refuses the
-  // instance; the matte plug-ins (which allocate at the first frame) refuse the frame
-  // with the frame-set message and leave the host frame as it was.
+  // instance; the matte plug-ins allocate nothing, not even at the first frame (the
+  // effect runs on the host's frame), and process it.
   constexpr uint32_t kSide = 4096;  // 64 MiB per 4-byte frame
   constexpr std::size_t kHeadroom = 16u << 20;
   const bool antialias = GetParam() == "QovMLAA1";
@@ -180,14 +199,11 @@ TEST_P(BadInput, NoMemoryRefusesTheInstanceOrTheFrame) {
     if (antialias) std::_Exit(host::failed(id) ? 0 : 4);
     if (host::failed(id)) std::_Exit(5);
     const FFMixed result = plugin.callPointer(FF_PROCESS_FRAME, frame.data(), id.pointerValue);
-    if (!host::failed(result)) std::_Exit(6);
-    for (uint8_t byte : frame)
-      if (byte != 0x3C) std::_Exit(7);
+    if (result.uintValue != 0) std::_Exit(6);
     plugin.call(FF_DEINSTANTIATE, 0u, id.pointerValue);
     std::_Exit(0);
   };
-  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0),
-              antialias ? "^$" : "Qov_Multi: Error: No valid input data present");
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "^$");
 #endif
 }
 
