@@ -18,6 +18,7 @@
 //   --quick  only the 32-bit code 3 and 16 rows at 1920x1080, and the 3840x2160 rows
 //   --full   every row at 3840x2160 as well
 #include <benchmark/benchmark.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kThreadsVariable = "QOV_THREADS";
 constexpr const char* kRatioCounter = "x_memcpy";
+constexpr const char* kCpuRatioCounter = "x_memcpy_cpu";
 
 enum class Load { idle, defaultThreads, oneThread };
 
@@ -126,11 +128,37 @@ const std::vector<uint8_t>& frame(FrameKind kind, Size size, uint32_t bytesPerPi
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+double processCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t middle = values.size() / 2;
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
+
+// Wall-clock and process CPU times of repeated runs of one thing. On a machine shared with
+// other programs, a long call's wall clock includes the time it waited for a core and a
+// short copy's mostly does not; the CPU time leaves the waiting out (and, once worker
+// threads help, adds up the work of all of them).
+struct Samples {
+  std::vector<double> wall, cpu;
+
+  template <typename Work>
+  double time(Work work) {
+    const double cpuBefore = processCpuSeconds();
+    const Clock::time_point before = Clock::now();
+    work();
+    benchmark::ClobberMemory();
+    const double elapsed = seconds(Clock::now() - before);
+    cpu.push_back(processCpuSeconds() - cpuBefore);
+    wall.push_back(elapsed);
+    return elapsed;
+  }
+};
 
 // Copies in a loop, as a plain copy loop keeps its buffers: one untimed copy first, then at
 // least kLeastCopies timed ones, until kMostCopies or kCopyBudget is reached.
@@ -138,17 +166,16 @@ constexpr int kLeastCopies = 5;
 constexpr int kMostCopies = 15;
 constexpr double kCopyBudget = 0.03;  // seconds
 
-void timeCopies(const uint8_t* source, uint8_t* target, std::size_t bytes, std::vector<double>& samples) {
+void timeCopies(const uint8_t* source, uint8_t* target, std::size_t bytes, Samples& samples) {
   std::memcpy(target, source, bytes);
   benchmark::ClobberMemory();
   const Clock::time_point start = Clock::now();
   for (int i = 0; i < kMostCopies; ++i) {
     if (i >= kLeastCopies && seconds(Clock::now() - start) > kCopyBudget) break;
-    const Clock::time_point before = Clock::now();
-    std::memcpy(target, source, bytes);
-    benchmark::DoNotOptimize(target);
-    benchmark::ClobberMemory();
-    samples.push_back(seconds(Clock::now() - before));
+    samples.time([&] {
+      std::memcpy(target, source, bytes);
+      benchmark::DoNotOptimize(target);
+    });
   }
 }
 
@@ -205,7 +232,7 @@ void runRow(benchmark::State& state, const Row& row) {
     }
   };
 
-  std::vector<double> copies;
+  Samples copies;
   timeCopies(original.data(), copyTarget.data(), bytes, copies);
   for (int i = 0; i < kWarmUpCalls; ++i) {
     prepare();
@@ -214,26 +241,24 @@ void runRow(benchmark::State& state, const Row& row) {
       return;
     }
   }
-  std::vector<double> calls;
+  Samples calls;
   for (auto _ : state) {
     prepare();
-    const Clock::time_point before = Clock::now();
-    const FFMixed result = call();
-    benchmark::ClobberMemory();
-    const double elapsed = seconds(Clock::now() - before);
+    FFMixed result{};
+    const double elapsed = calls.time([&] { result = call(); });
     if (qov::host::failed(result)) {
       state.SkipWithError("the plug-in refused the frame");
       break;
     }
     state.SetIterationTime(elapsed);
-    calls.push_back(elapsed);
   }
-  if (calls.empty()) return;
+  if (state.error_occurred() || calls.wall.empty()) return;
   timeCopies(original.data(), copyTarget.data(), bytes, copies);
 
-  const double callTime = median(calls);
-  const double copyTime = median(copies);
+  const double callTime = median(calls.wall);
+  const double copyTime = median(copies.wall);
   state.counters[kRatioCounter] = callTime / copyTime;
+  state.counters[kCpuRatioCounter] = median(calls.cpu) / median(copies.cpu);
   state.counters["call_ms"] = callTime * 1e3;
   state.counters["memcpy_ms"] = copyTime * 1e3;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
@@ -300,12 +325,16 @@ class SummaryReporter : public benchmark::ConsoleReporter {
         continue;
       }
       const auto ratio = run.counters.find(kRatioCounter);
-      if (run.run_type != Run::RT_Iteration || ratio == run.counters.end()) continue;
+      const auto cpuRatio = run.counters.find(kCpuRatioCounter);
+      if (run.run_type != Run::RT_Iteration || ratio == run.counters.end() || cpuRatio == run.counters.end())
+        continue;
       const std::string& name = run.run_name.function_name;
       const std::size_t slash = name.find('/');
       const std::string key = name.substr(slash + 1);
+      const std::string load = name.substr(0, slash);
       if (ratios_.find(key) == ratios_.end()) keys_.push_back(key);
-      ratios_[key][name.substr(0, slash)].push_back(ratio->second.value);
+      ratios_[key][load].push_back(ratio->second.value);
+      cpuRatios_[key][load].push_back(cpuRatio->second.value);
     }
   }
 
@@ -313,16 +342,18 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     if (keys_.empty()) return;
     std::ostream& out = GetOutputStream();
-    out << "\nRatio to a memcpy of the same frame (median over a row's runs; lowest-highest when repeated)\n"
-        << line("row", "idle", "load, default", "load, 1 thread", "default / 1 thread");
+    out << "\nRatio to a memcpy of the same frame: wall-clock times, and process CPU times where said"
+           "\n(median over a row's runs; lowest-highest when repeated)\n"
+        << line({"row", "idle", "idle, CPU", "load, default", "load, 1 thread", "default / 1 thread"});
+    const std::string idle = loadName(Load::idle);
+    const std::string defaultLoad = loadName(Load::defaultThreads);
+    const std::string oneThread = loadName(Load::oneThread);
     for (const std::string& key : keys_) {
-      std::map<std::string, std::vector<double>>& byLoad = ratios_[key];
-      const std::vector<double>& defaultThreads = byLoad[loadName(Load::defaultThreads)];
-      const std::vector<double>& oneThread = byLoad[loadName(Load::oneThread)];
+      std::map<std::string, std::vector<double>>& wall = ratios_[key];
       std::string row = key;
       std::replace(row.begin(), row.end(), '/', ' ');
-      out << line(row, cell(byLoad[loadName(Load::idle)]), cell(defaultThreads), cell(oneThread),
-                  quotient(defaultThreads, oneThread));
+      out << line({row, cell(wall[idle]), cell(cpuRatios_[key][idle]), cell(wall[defaultLoad]), cell(wall[oneThread]),
+                   quotient(wall[defaultLoad], wall[oneThread])});
     }
     out.flush();
   }
@@ -330,35 +361,34 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   bool failed() const { return failed_; }
 
  private:
-  static std::string line(const std::string& row, const std::string& idle, const std::string& loadDefault,
-                          const std::string& loadOne, const std::string& quotient) {
+  static std::string line(const std::vector<std::string>& cells) {
     char text[256];
-    std::snprintf(text, sizeof text, "%-44s %-18s %-18s %-18s %s\n", row.c_str(), idle.c_str(),
-                  loadDefault.c_str(), loadOne.c_str(), quotient.c_str());
+    std::snprintf(text, sizeof text, "%-44s %-17s %-17s %-17s %-17s %s\n", cells[0].c_str(), cells[1].c_str(),
+                  cells[2].c_str(), cells[3].c_str(), cells[4].c_str(), cells[5].c_str());
+    return text;
+  }
+
+  // Three significant digits, without exponents.
+  static std::string figure(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, value >= 100 ? "%.0f" : value >= 10 ? "%.1f" : "%.2f", value);
     return text;
   }
 
   static std::string cell(const std::vector<double>& values) {
     if (values.empty()) return "-";
-    char text[64];
-    if (values.size() == 1) {
-      std::snprintf(text, sizeof text, "%.2f", values[0]);
-    } else {
-      const auto [lowest, highest] = std::minmax_element(values.begin(), values.end());
-      std::snprintf(text, sizeof text, "%.2f (%.2f-%.2f)", median(values), *lowest, *highest);
-    }
-    return text;
+    if (values.size() == 1) return figure(values[0]);
+    const auto [lowest, highest] = std::minmax_element(values.begin(), values.end());
+    return figure(median(values)) + " (" + figure(*lowest) + "-" + figure(*highest) + ")";
   }
 
   static std::string quotient(const std::vector<double>& defaultThreads, const std::vector<double>& oneThread) {
     if (defaultThreads.empty() || oneThread.empty()) return "-";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", median(defaultThreads) / median(oneThread));
-    return text;
+    return figure(median(defaultThreads) / median(oneThread));
   }
 
   std::vector<std::string> keys_;  // in the order the rows ran
-  std::map<std::string, std::map<std::string, std::vector<double>>> ratios_;
+  std::map<std::string, std::map<std::string, std::vector<double>>> ratios_, cpuRatios_;
   bool failed_ = false;
 };
 
