@@ -163,6 +163,9 @@ RgbaImage readPng(const std::string& path) {
     throw CommandError("cannot read " + path + ": the picture is " + std::to_string(state.error.width) + "x" +
                        std::to_string(state.error.height) + " pixels; qovhost takes at most " +
                        std::to_string(kMaxFrameSide) + " pixels a side");
+  // libpng's own allocations fail with this text rather than an exception.
+  if (!decoded && std::strcmp(state.error.text, "Out of memory") == 0)
+    throw CommandError("cannot read " + path + ": not enough memory");
   if (!decoded) throw CommandError("cannot read " + path + ": damaged PNG file (" + state.error.text + ")");
   if (image.width == 0 || image.height == 0) throw CommandError("cannot read " + path + ": empty picture");
   return image;
