@@ -4,7 +4,7 @@
 # and the time per frame, and writes the pictures into qov-demo/ (or the directory given).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh demo
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$(nproc)" --target qovhost >/dev/null
 outdir=${1:-qov-demo}

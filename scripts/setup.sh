@@ -1,19 +1,37 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian machine lacks to build and test Qov. Safe to run again:
-# only missing packages are installed. Needs root (or sudo) on a machine that lacks any.
+# Installs what a fresh Debian machine lacks for one of Qov's commands:
+#
+#   scripts/setup.sh demo   # the compiler, CMake and qovhost's libraries (scripts/demo.sh)
+#   scripts/setup.sh test   # that and everything the test builds use (scripts/test.sh)
+#
+# Safe to run again: only missing packages are installed, so a machine that has them all
+# is left alone. Needs root (or sudo) on a machine that lacks any.
 set -euo pipefail
 
-packages=(
+# One package group per line; the test command installs both lists.
+demo_packages=(
   build-essential cmake pkg-config
+  libpng-dev libcli11-dev nlohmann-json3-dev
+)
+test_packages=(
   libgtest-dev googletest libbenchmark-dev
   gcc-multilib g++-multilib
-  libpng-dev libcli11-dev nlohmann-json3-dev
   ffmpeg frei0r-plugins-dev
+  # The fuzz targets and the ThreadSanitizer run: clang with its runtimes.
   clang libclang-rt-14-dev libomp-dev
   # The 32-bit Windows DLLs: the cross compiler (its posix variant has OpenMP) and Wine
   # with its 32-bit half to run their tests.
   g++-mingw-w64-i686-posix wine wine32:i386
 )
+
+case "${1:-}" in
+  demo) packages=("${demo_packages[@]}") ;;
+  test) packages=("${demo_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: scripts/setup.sh demo|test" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -27,8 +45,16 @@ echo "setup: installing ${missing[*]}" >&2
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
-fi
+# Packages of another architecture (wine32:i386) need that architecture first.
+for package in "${missing[@]}"; do
+  case "$package" in
+    *:*)
+      architecture=${package##*:}
+      if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+        $sudo dpkg --add-architecture "$architecture"
+      fi
+      ;;
+  esac
+done
 $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
 $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

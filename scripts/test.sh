@@ -5,7 +5,7 @@
 # must produce the same bytes); then a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 
 jobs=$(nproc)
 run_build() {
@@ -13,7 +13,7 @@ run_build() {
   echo "=== build: $dir ($*)"
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
   cmake --build "$dir" -j "$jobs" >/dev/null
-  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600 --no-tests=error
 }
 
 run_build build -DQOV_BUILD_BENCH=ON -DQOV_REFERENCE_CHECKSUMS=

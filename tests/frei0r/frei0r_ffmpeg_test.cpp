@@ -6,7 +6,9 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -50,7 +52,7 @@ std::vector<uint8_t> readFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-class ThroughFfmpeg : public ::testing::TestWithParam<FfmpegCase> {
+class FfmpegScratch : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string pattern = ::testing::TempDir() + "qov_frei0r_ffmpeg_XXXXXX";
@@ -58,11 +60,13 @@ class ThroughFfmpeg : public ::testing::TestWithParam<FfmpegCase> {
     directory_ = pattern;
   }
   void TearDown() override {
-    for (const char* file : {"/in.raw", "/out.raw"}) std::remove((directory_ + file).c_str());
+    for (const char* file : {"/in.raw", "/padded.raw", "/out.raw"}) std::remove((directory_ + file).c_str());
     std::remove(directory_.c_str());
   }
   std::string directory_;
 };
+
+class ThroughFfmpeg : public FfmpegScratch, public ::testing::WithParamInterface<FfmpegCase> {};
 
 TEST_P(ThroughFfmpeg, GivesTheFreeFrameBytes) {
   const FfmpegCase& c = GetParam();
@@ -108,6 +112,68 @@ INSTANTIATE_TEST_SUITE_P(
                       FfmpegCase{"qov_setmatte", "QovSetMatte1", "0.00003|0.0001|0.00005|0|n|n|n|n|n",
                                  {0.00003f, 0.0001f, 0.00005f, 0, 0, 0, 0, 0, 0}, true}),
     [](const auto& info) { return std::string(info.param.frei0rName) + "_" + std::to_string(info.index); });
+
+// ffmpeg hands a frei0r filter padded rows when a row's bytes are not a multiple of its
+// line alignment (854 x 4 bytes is not a multiple of 16), and the filter cannot tell. The
+// README's recipe pads the width to a multiple of 16 pixels (64 bytes) with the edge
+// column repeated, filters and crops back. What the plug-in then sees is exactly the
+// padded frame: the output equals the FreeFrame plug-in's on that frame. Against the
+// unpadded frame it differs only where an edge runs into the right border, whose run the
+// repeated columns lengthen: a blend weight may move by one level (1 byte of these
+// 4.9 million).
+TEST_F(FfmpegScratch, PaddingRecipeAtAnOddWidth) {
+  constexpr uint32_t kOddWidth = 854;
+  constexpr uint32_t kPaddedWidth = 864;
+  constexpr uint32_t kOddHeight = 480;
+  constexpr int kMaxLevelChange = 1;
+  const std::string source = "-f lavfi -i testsrc=size=854x480 -frames:v " + std::to_string(kFrames);
+  const std::string pad = "format=bgra,pad=ceil(iw/16)*16:ih,fillborders=right=10:mode=smear";
+  const std::string recipe = pad + ",frei0r=qov_mlaa:1.0|n|n|n|n,crop=854:480:0:0";
+  const std::string in = directory_ + "/in.raw";
+  const std::string padded = directory_ + "/padded.raw";
+  const std::string out = directory_ + "/out.raw";
+  ASSERT_EQ(ffmpeg("", source + " " + kRawBgra + " " + quoted(in)), 0);
+  ASSERT_EQ(ffmpeg("", source + " -vf " + quoted(pad) + " " + kRawBgra + " " + quoted(padded)), 0);
+  ASSERT_EQ(ffmpeg("FREI0R_PATH=" + quoted(frei0rDirectory()),
+                   source + " -vf " + quoted(recipe) + " " + kRawBgra + " " + quoted(out)),
+            0);
+  const std::size_t row = std::size_t{kOddWidth} * 4;
+  const std::size_t paddedRow = std::size_t{kPaddedWidth} * 4;
+  const std::size_t frameBytes = row * kOddHeight;
+  const std::size_t paddedFrameBytes = paddedRow * kOddHeight;
+  const std::vector<uint8_t> inputs = readFile(in);
+  std::vector<uint8_t> paddedInputs = readFile(padded);
+  const std::vector<uint8_t> outputs = readFile(out);
+  ASSERT_EQ(inputs.size(), kFrames * frameBytes);
+  ASSERT_EQ(paddedInputs.size(), kFrames * paddedFrameBytes);
+  ASSERT_EQ(outputs.size(), kFrames * frameBytes);
+
+  host::PluginInstance unpaddedInstance(library("QovMLAA1"), kOddWidth, kOddHeight, FF_DEPTH_32);
+  host::PluginInstance paddedInstance(library("QovMLAA1"), kPaddedWidth, kOddHeight, FF_DEPTH_32);
+  std::size_t changed = 0;
+  for (int f = 0; f < kFrames; ++f) {
+    SCOPED_TRACE(f);
+    std::vector<uint8_t> input(inputs.begin() + f * frameBytes, inputs.begin() + (f + 1) * frameBytes);
+    std::vector<uint8_t> unpadded(frameBytes);
+    std::vector<uint8_t> paddedResult(paddedFrameBytes);
+    ASSERT_EQ(unpaddedInstance.processFrameCopy({input.data()}, unpadded.data()).uintValue, 0u);
+    ASSERT_EQ(paddedInstance.processFrame(paddedInputs.data() + f * paddedFrameBytes).uintValue, 0u);
+    std::copy_n(paddedInputs.begin() + f * paddedFrameBytes, paddedFrameBytes, paddedResult.begin());
+    int worst = 0;
+    bool asPadded = true;
+    for (uint32_t y = 0; y < kOddHeight; ++y)
+      for (std::size_t b = 0; b < row; ++b) {
+        const int got = outputs[f * frameBytes + y * row + b];
+        asPadded &= got == paddedResult[y * paddedRow + b];
+        const int level = std::abs(got - unpadded[y * row + b]);
+        worst = std::max(worst, level);
+        changed += input[y * row + b] != unpadded[y * row + b];
+      }
+    EXPECT_TRUE(asPadded) << "the filter did not see the padded frame as the FreeFrame plug-in does";
+    EXPECT_LE(worst, kMaxLevelChange) << "the recipe's result is not the unpadded frame's";
+  }
+  EXPECT_GT(changed, 0u) << "the effect changes these frames";
+}
 
 }  // namespace
 }  // namespace qov::test

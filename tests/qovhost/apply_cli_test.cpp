@@ -1,7 +1,11 @@
 // qovhost apply and info on small pictures: the frame layout, the three call paths, two
 // inputs, parameters by name and index, and the descriptor tables.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "tests/qovhost/cli_test_support.h"
@@ -64,6 +68,25 @@ TEST_F(ApplyTwoInputs, OurPlugInsTakeBothDepthsAndEveryCall) {
       }
 }
 
+// Mattes do nothing to 24-bit frames, and qovhost says so, whichever call carries the
+// frame; the antialiasing does change them, and gets no warning.
+TEST_F(ApplyTwoInputs, EffectsThatDoNothingTo24BitFramesAreNamed) {
+  const std::string in = writePicture("in.png", patternPicture(kWidth, kHeight));
+  const std::string warning = " does nothing to 24-bit frames (it changes 32-bit frames only); use --depth 32\n";
+  for (const auto& [plugin, name, warned] :
+       {std::tuple{kMlaa1, "QovMLAA1", false}, {kSetMatte1, "QovSetMatte1", true}, {kMISetMatte1, "QovMISetMatte1", true}})
+    for (const std::string call : {"frame", "copy", "multi"}) {
+      SCOPED_TRACE(std::string(name) + " --call " + call);
+      const CommandResult result = qovhost({"apply", plugin, in, path("out.png"), "--depth", "24", "--call", call});
+      ASSERT_EQ(result.exitCode, 0) << result.err;
+      EXPECT_EQ(result.err, warned ? "qovhost: warning: " + std::string(name) + warning : "");
+    }
+  const CommandResult twoInputs =
+      qovhost({"apply", kMISetMatte1, in, path("out.png"), "--second", in, "--set", "red amount=0.0001"});
+  EXPECT_EQ(twoInputs.exitCode, 0) << twoInputs.err;
+  EXPECT_EQ(twoInputs.err, "");
+}
+
 // "Strength" 0 hands the input through unchanged, whichever call carries the frame: the
 // conversion from PNG to frame and back loses nothing at 32 bits and only alpha at 24.
 TEST_F(ApplyTwoInputs, AntialiasingAtStrengthZeroReturnsTheInput) {
@@ -89,6 +112,59 @@ TEST_F(ApplyTwoInputs, ValuesOutsideTheRangeAreWarnedAboutAndPassedOn) {
   EXPECT_NE(result.err.find("warning: \"Blue\" = 1.5 is outside 0..1"), std::string::npos) << result.err;
   // The probe does not clamp: the low byte of 1.5 x 255 = 382.
   EXPECT_EQ(readPng(path("out.png")).at(0, 0)[2], 382 & 0xFF);
+}
+
+class OutputTargets : public ScratchDirectory {};
+
+bool isFifo(const std::string& path) {
+  struct stat status;
+  return ::lstat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
+// A symbolic link stays one, its target gets the picture; a pipe and devices are written
+// into and stay what they were. The devices come last: only once the pipe has shown that
+// non-files are not replaced, since as root a rename would replace the system's own.
+TEST_F(OutputTargets, LinksPipesAndDevicesStayWhatTheyWere) {
+  const RgbaImage input = patternPicture(kWidth, kHeight);
+  const std::string in = writePicture("in.png", input);
+  const RgbaImage expected = probeResult(input, input, 1.0f);
+  std::filesystem::create_directory(path("sub"));
+  std::filesystem::create_symlink("sub/target.png", path("link.png"));
+  for (int run = 0; run < 2; ++run) {  // first a link to nothing yet, then to the file just written
+    SCOPED_TRACE(run);
+    const CommandResult result = qovhost({"apply", kProbe, in, path("link.png"), "--set", "blue=1"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.png")));
+    EXPECT_EQ(readPng(path("sub/target.png")).pixels, expected.pixels);
+  }
+  EXPECT_EQ(files(), (std::vector<std::string>{"in.png", "link.png", "sub"}));
+
+  // The picture is far smaller than a pipe's buffer: it waits there until read.
+  ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+  const int reader = ::open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const CommandResult piped = qovhost({"apply", kProbe, in, path("pipe"), "--set", "blue=1"});
+  std::string bytes(1 << 16, '\0');
+  const ssize_t got = ::read(reader, bytes.data(), bytes.size());
+  ::close(reader);
+  ASSERT_EQ(piped.exitCode, 0) << piped.err;
+  ASSERT_TRUE(isFifo(path("pipe")));
+  ASSERT_GT(got, 8);
+  EXPECT_EQ(bytes.substr(1, 3), "PNG");
+
+  struct stat before;
+  ASSERT_EQ(::stat("/dev/full", &before), 0);
+  const CommandResult full = qovhost({"apply", kProbe, in, "/dev/full"});
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_EQ(full.err, "qovhost: error: cannot write /dev/full: No space left on device\n");
+  const CommandResult null = qovhost({"apply", kProbe, in, "/dev/null"});
+  EXPECT_EQ(null.exitCode, 0) << null.err;
+  for (const char* device : {"/dev/full", "/dev/null"}) {
+    struct stat after;
+    ASSERT_EQ(::stat(device, &after), 0);
+    EXPECT_TRUE(S_ISCHR(after.st_mode)) << device;
+  }
+  EXPECT_EQ(files(), (std::vector<std::string>{"in.png", "link.png", "pipe", "sub"}));
 }
 
 TEST(Info, TableShowsIdentityParametersAndCapabilities) {
@@ -123,6 +199,8 @@ TEST(Info, JsonDescribesEachOfOurPlugIns) {
     EXPECT_EQ(json["parameters"][0]["display"], "1.000000");
     EXPECT_EQ(json["capabilities"].size(), 22u);
     EXPECT_EQ(json["capabilities"][2]["value"], 1);
+    for (const nlohmann::json& capability : json["capabilities"])
+      EXPECT_NE(capability["meaning"], "") << "code " << capability["code"] << " has no label";
   }
 }
 

@@ -1,8 +1,10 @@
 // Shared helpers of the command-line tests.
 #include "tests/qovhost/cli_test_support.h"
 
-#include <algorithm>
 #include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
 
 #include <filesystem>
 
@@ -28,6 +30,36 @@ qovhost::RgbaImage probeResult(const qovhost::RgbaImage& first, const qovhost::R
                  {first.at(x, y)[0], last.at(x, y)[1], static_cast<uint8_t>(blue * 255.0f),
                   static_cast<uint8_t>(255 - first.at(x, y)[3])});
   return result;
+}
+
+namespace {
+
+void appendWord(std::string& bytes, uint32_t word) {
+  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>((word >> shift) & 0xFF));
+}
+
+void appendChunk(std::string& bytes, const std::string& type, const std::string& data) {
+  appendWord(bytes, static_cast<uint32_t>(data.size()));
+  const std::string typed = type + data;
+  bytes += typed;
+  appendWord(bytes, static_cast<uint32_t>(
+                        ::crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()))));
+}
+
+}  // namespace
+
+std::string pngClaimingSize(uint32_t width, uint32_t height) {
+  constexpr char kSignature[] = "\x89PNG\r\n\x1a\n";
+  constexpr char kRgba8[] = {8, 6, 0, 0, 0};  // bit depth, colour type, compression, filter, interlace
+  std::string header;
+  appendWord(header, width);
+  appendWord(header, height);
+  header.append(kRgba8, sizeof kRgba8);
+  std::string bytes(kSignature, sizeof kSignature - 1);
+  appendChunk(bytes, "IHDR", header);
+  appendChunk(bytes, "IDAT", std::string("\x78\x9c\x63\x00\x00\x00\x01\x00\x01", 9));
+  appendChunk(bytes, "IEND", "");
+  return bytes;
 }
 
 std::string frameBytes(const qovhost::RgbaImage& picture) {

@@ -30,6 +30,10 @@ qovhost::RgbaImage patternPicture(uint32_t width, uint32_t height, uint32_t seed
 // What the probe plug-in makes of the first input (and of `last` for the green channel).
 qovhost::RgbaImage probeResult(const qovhost::RgbaImage& first, const qovhost::RgbaImage& last, float blue);
 
+// The bytes of a PNG file whose header claims `width` x `height` pixels of 8-bit RGBA,
+// followed by a few bytes of image data and the end chunk: what a hostile file looks like.
+std::string pngClaimingSize(uint32_t width, uint32_t height);
+
 // The picture as a 32-bit frame (bytes B, G, R, A).
 std::string frameBytes(const qovhost::RgbaImage& picture);
 

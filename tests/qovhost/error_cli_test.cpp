@@ -35,6 +35,7 @@ class Errors : public ScratchDirectory {
         << std::ifstream(path("in.png"), std::ios::binary).rdbuf();
     std::filesystem::resize_file(path("truncated.png"), 60);
     std::ofstream(path("fake.so")) << "not a library";
+    std::ofstream(path("huge.png"), std::ios::binary) << pngClaimingSize(65535, 65535);
   }
 
   std::vector<std::string> resolve(const std::vector<std::string>& arguments) const {
@@ -77,7 +78,21 @@ TEST_F(Errors, EachCaseGivesOneClearLineAndNoOutput) {
       {"bad depth", {"apply", kProbe, "@in.png", "@out.png", "--depth", "16"}, "--depth", kExitUsage},
       {"bad call", {"apply", kProbe, "@in.png", "@out.png", "--call", "twice"}, "--call", kExitUsage},
       {"bad size", {"stream", kProbe, "--size", "12by4"}, "expected WIDTHxHEIGHT", kExitUsage},
-      {"no subcommand", {}, "subcommand", kExitUsage},
+      {"huge picture",
+       {"apply", kProbe, "@huge.png", "@out.png"},
+       "huge.png: the picture is 65535x65535 pixels; qovhost takes at most 16384 pixels a side"},
+      {"not a PNG name", {"apply", kProbe, "@in.png", "@out.jpg"}, "the output file name must end in .png, not \""},
+      {"second for one input",
+       {"apply", kMlaa1, "@in.png", "@out.png", "--second", "@in.png"},
+       "QovMLAA1 takes one input (it declares at most 1 and a second one does not change its output)"},
+      {"no subcommand", {}, "a subcommand is required (info, apply, stream, bench or demo); run 'qovhost --help'",
+       kExitUsage},
+      {"unknown subcommand", {"frobnicate"}, "unknown subcommand \"frobnicate\" (info, apply", kExitUsage},
+      {"missing option",
+       {"stream", kProbe},
+       "--size is required; run 'qovhost stream --help' for more information",
+       kExitUsage},
+      {"unexpected argument", {"info", kProbe, "extra"}, "extra; run 'qovhost info --help'", kExitUsage},
       {"size with a picture", {"bench", kProbe, "@in.png", "--size", "4x4"}, "--size does not go with an input"},
   };
   const std::vector<std::string> before = files();
@@ -86,10 +101,8 @@ TEST_F(Errors, EachCaseGivesOneClearLineAndNoOutput) {
     const CommandResult result = qovhost(resolve(error.arguments));
     EXPECT_EQ(result.exitCode, error.exitCode);
     EXPECT_NE(result.err.find(error.expected), std::string::npos) << result.err;
-    if (error.exitCode == kExitFailure) {
-      EXPECT_EQ(result.err.rfind("qovhost: error: ", 0), 0u) << result.err;
-      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    }
+    EXPECT_EQ(result.err.rfind("qovhost: error: ", 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(files(), before);
   }
@@ -101,9 +114,30 @@ TEST_F(Errors, FailedRunLeavesAnEarlierOutputAsItWas) {
   EXPECT_EQ(result.exitCode, kExitFailure);
   std::ifstream kept(path("out.png"));
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "earlier result");
-  const std::vector<std::string> expected = {"fake.so", "garbage.png", "in.png", "out.png", "small.png",
+  const std::vector<std::string> expected = {"fake.so",   "garbage.png", "huge.png",
+                                             "in.png",    "out.png",     "small.png",
                                              "truncated.png"};
   EXPECT_EQ(files(), expected);
+}
+
+// A file of a few bytes that claims a huge picture is refused from its header: under an
+// address-space limit far below the picture's size the refusal is the same, and a
+// picture within the size limit that does not fit into memory is reported in words.
+TEST_F(Errors, HugeClaimsAreRefusedBeforeAnyPixelMemory) {
+  constexpr const char* kLimitedRun = "ulimit -v 393216 && exec \"$0\" \"$@\"";  // 384 MiB
+  std::ofstream(path("largest.png"), std::ios::binary) << pngClaimingSize(16384, 16384);
+  const struct {
+    const char* file;
+    std::string expected;
+  } cases[] = {{"huge.png", "the picture is 65535x65535 pixels; qovhost takes at most 16384 pixels a side"},
+               {"largest.png", "not enough memory for a 16384x16384 picture (1024 MiB)"}};
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.file);
+    const CommandResult result =
+        runCommand("/bin/sh", {"-c", kLimitedRun, kQovhost, "apply", kMlaa1, path(test.file), path("out.png")});
+    EXPECT_EQ(result.exitCode, kExitFailure);
+    EXPECT_EQ(result.err, "qovhost: error: cannot read " + path(test.file) + ": " + test.expected + "\n");
+  }
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ TEST(ParameterSettings, NamesInAnyCaseOrIndicesWithNumbers) {
   };
   for (const Case& test : {Case{"Strength=0.25", 0, 0.25f}, Case{"use half=1", 1, 1.0f},
                            Case{"  THIN LINES  =  0.75 ", 2, 0.75f}, Case{"3=1e-1", 3, 0.1f},
-                           Case{"use alpha=.5", 4, 0.5f}, Case{"Strength=0", 0, 0.0f}}) {
+                           Case{"use alpha=.5", 4, 0.5f}, Case{"Strength=0", 0, 0.0f}, Case{"Strength=+1", 0, 1.0f},
+                           Case{"Strength=1e-50", 0, 0.0f}, Case{"Strength=0x1p-2", 0, 0.25f}}) {
     SCOPED_TRACE(test.text);
     StderrCapture capture;
     const qovhost::ParameterSetting setting = parseSetting(mlaa(), test.text);
@@ -62,7 +63,7 @@ TEST(ParameterSettings, MistakesAreExplained) {
   EXPECT_EQ(errorOf("5=1"), "parameter index 5 is out of range for QovMLAA1; " + names + " (or an index 0..4)");
   EXPECT_EQ(errorOf("99999999999999999999=1").rfind("parameter index 99999999999999999999 is out of range", 0), 0u);
   EXPECT_EQ(errorOf("Strength"), "--set takes NAME=VALUE, not \"Strength\"; " + names + " (or an index 0..4)");
-  for (const char* value : {"", "half", "0.5x", "nan", "inf", "-inf", "1e999", "0,5"})
+  for (const char* value : {"", "half", "0.5x", "nan", "inf", "-inf", "1e999", "0,5", "1 0", "++1"})
     EXPECT_EQ(errorOf(std::string("Strength=") + value),
               std::string("the value of \"Strength\" must be a number, not \"") + value + "\"")
         << value;

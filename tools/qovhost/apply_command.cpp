@@ -1,6 +1,8 @@
 // qovhost apply PLUGIN INPUT.png OUTPUT.png: one frame through a plug-in.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 
 #include "tools/qovhost/cli_options.h"
@@ -8,12 +10,16 @@
 #include "tools/qovhost/commands.h"
 #include "tools/qovhost/frame_conversion.h"
 #include "tools/qovhost/frame_processor.h"
+#include "tools/qovhost/output_file.h"
 #include "tools/qovhost/parameter_settings.h"
+#include "tools/qovhost/plugin_behaviour.h"
 #include "tools/qovhost/plugin_locator.h"
 #include "tools/qovhost/png_io.h"
 
 namespace qov::qovhost {
 namespace {
+
+constexpr uint32_t kCodeMaximumInputs = 11;
 
 struct ApplyOptions {
   std::string plugin;
@@ -26,7 +32,20 @@ struct ApplyOptions {
   bool callGiven = false;
 };
 
+constexpr const char* kPngExtension = ".png";
+
+bool hasPngExtension(const std::string& path) {
+  const std::string extension = kPngExtension;
+  if (path.size() <= extension.size()) return false;
+  return std::equal(extension.begin(), extension.end(), path.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                    [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
 void apply(const ApplyOptions& options) {
+  // A device or a pipe takes the PNG bytes whatever its name; a file is named for them.
+  if (!hasPngExtension(options.output) && !isSpecialFile(options.output))
+    throw CommandError("the output file name must end in .png, not \"" + options.output +
+                       "\": qovhost writes PNG pictures only");
   const host::PluginLibrary library = openPlugin(options.plugin);
   const std::vector<ParameterSetting> settings = parseSettings(library, options.settings);
   const bool twoInputs = !options.second.empty();
@@ -35,6 +54,10 @@ void apply(const ApplyOptions& options) {
   if (twoInputs && mode != CallMode::kMulti)
     throw CommandError("--second needs --call multi: a second input reaches a plug-in only through "
                        "processFrameMulti");
+  if (twoInputs && !readsSecondInput(library))
+    throw CommandError(library.name() + " takes one input (it declares at most " +
+                       std::to_string(library.capability(kCodeMaximumInputs)) +
+                       " and a second one does not change its output): leave out --second");
 
   const RgbaImage input = readPng(options.input);
   RgbaImage second;
@@ -59,6 +82,7 @@ void apply(const ApplyOptions& options) {
   }
   std::vector<uint8_t> outputFrame(processor.frameBytes());
   processor.process(inputs, outputFrame.data());
+  if (options.depth == kDepth24) warnWhen24BitFramesPassUnchanged(library, settings, mode, inputs.size());
   writePng(options.output, fromFrame(outputFrame.data(), input.width, input.height, bytesPerPixel),
            bytesPerPixel == kBytesPerPixel32 ? PngChannels::kRgba : PngChannels::kRgb);
 }

@@ -10,6 +10,7 @@
 #include "tools/qovhost/frame_conversion.h"
 #include "tools/qovhost/frame_processor.h"
 #include "tools/qovhost/parameter_settings.h"
+#include "tools/qovhost/plugin_behaviour.h"
 #include "tools/qovhost/plugin_locator.h"
 #include "tools/qovhost/png_io.h"
 #include "tools/qovhost/scene.h"
@@ -52,6 +53,7 @@ void bench(const BenchOptions& options) {
 
   const CallMode mode = parseCallMode(options.call);
   FrameProcessor processor(library, picture.width, picture.height, options.depth, mode);
+  if (options.depth == kDepth24) warnWhen24BitFramesPassUnchanged(library, settings, mode, 1);
   applySettings(processor.instance(), settings);
   const std::vector<uint8_t> input = toFrame(picture, processor.bytesPerPixel());
   std::vector<uint8_t> output(processor.frameBytes());

@@ -14,6 +14,7 @@ class Option;
 namespace qov::qovhost {
 
 inline constexpr uint32_t kDefaultDepth = 32;
+inline constexpr uint32_t kDepth24 = 24;
 inline constexpr uint32_t kMaxFrameSide = 16384;
 
 struct FrameSize {

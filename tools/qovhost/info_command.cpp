@@ -17,32 +17,40 @@
 namespace qov::qovhost {
 namespace {
 
-// Capability codes a host asks about, and what the standard's codes mean.
-constexpr uint32_t kCapabilityCount = 22;
 constexpr uint32_t kJsonIndent = 2;
 // A small frame for the instance that formats the current parameter values.
 constexpr uint32_t kProbeSide = 64;
 
-const char* capabilityMeaning(uint32_t code) {
-  switch (code) {
-    case 0:
-      return "16-bit video";
-    case 1:
-      return "24-bit video";
-    case 2:
-      return "32-bit video";
-    case 3:
-      return "processFrameCopy";
-    case 10:
-      return "minimum input frames";
-    case 11:
-      return "maximum input frames";
-    case 15:
-      return "copy-or-in-place preference (3: both)";
-    default:
-      return "";
-  }
-}
+// What each capability code a host may ask about means. Our plug-ins answer non-zero
+// values for codes that carry no meaning for a host (4, 16 to 21); they are labelled as
+// such rather than left blank, so that no answer looks unexplained.
+constexpr const char* kCapabilityMeanings[] = {
+    "16-bit video",                             // 0
+    "24-bit video",                             // 1
+    "32-bit video",                             // 2
+    "processFrameCopy",                         // 3
+    "no meaning for hosts (answered as stored)",// 4
+    "unused",                                   // 5
+    "unused",                                   // 6
+    "unused",                                   // 7
+    "unused",                                   // 8
+    "unused",                                   // 9
+    "minimum input frames",                     // 10
+    "maximum input frames",                     // 11
+    "unused",                                   // 12
+    "unused",                                   // 13
+    "unused",                                   // 14
+    "copy-or-in-place preference (3: both)",    // 15
+    "no meaning for hosts (answered as stored)",// 16
+    "no meaning for hosts (answered as stored)",// 17
+    "no meaning for hosts (answered as stored)",// 18
+    "no meaning for hosts (answered as stored)",// 19
+    "no meaning for hosts (answered as stored)",// 20
+    "no meaning for hosts (answered as stored)",// 21
+};
+constexpr uint32_t kCapabilityCount = sizeof kCapabilityMeanings / sizeof kCapabilityMeanings[0];
+
+const char* capabilityMeaning(uint32_t code) { return kCapabilityMeanings[code]; }
 
 constexpr uint32_t kSourceType = 1;
 
@@ -107,7 +115,8 @@ void printJson(const host::PluginLibrary& library) {
   }
   json["capabilities"] = nlohmann::ordered_json::array();
   for (uint32_t code = 0; code < kCapabilityCount; ++code)
-    json["capabilities"].push_back({{"code", code}, {"value", library.capability(code)}});
+    json["capabilities"].push_back(
+        {{"code", code}, {"value", library.capability(code)}, {"meaning", capabilityMeaning(code)}});
   std::cout << json.dump(kJsonIndent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 

@@ -1,5 +1,7 @@
 // Writing an output file all or nothing: the bytes go to a temporary file in the same
-// directory, which replaces the target only once it is complete.
+// directory, which replaces the target only once it is complete. A symbolic link is
+// followed, so that the file it points to is replaced and the link stays; a target that
+// is not a regular file (a device, a pipe) is written directly, as any program would.
 #pragma once
 
 #include <cstdio>
@@ -9,7 +11,8 @@ namespace qov::qovhost {
 
 class OutputFile {
  public:
-  // Throws CommandError when the directory cannot take a new file.
+  // Throws CommandError when the directory cannot take a new file or the device or pipe
+  // cannot be opened.
   explicit OutputFile(std::string path);
   // Removes the temporary file unless commit() succeeded.
   ~OutputFile();
@@ -18,16 +21,24 @@ class OutputFile {
 
   std::FILE* stream() const { return stream_; }
   const std::string& path() const { return path_; }
-  // Flushes, closes and renames the temporary file over the target; throws CommandError.
+  // Flushes and closes the stream and renames the temporary file over the target;
+  // throws CommandError.
   void commit();
 
  private:
   void discard();
+  void openTemporary();
+  void openDirect();
 
-  std::string path_;
-  std::string temporaryPath_;
+  std::string path_;          // as the user named it, for messages
+  std::string target_;        // the file that is replaced, with symbolic links followed
+  std::string temporaryPath_;  // empty when the target is written directly
   std::FILE* stream_ = nullptr;
   bool committed_ = false;
 };
+
+// True when `path` names (through any symbolic links) something that exists and is
+// neither a regular file nor a directory: a device or a pipe.
+bool isSpecialFile(const std::string& path);
 
 }  // namespace qov::qovhost

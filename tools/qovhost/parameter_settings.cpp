@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include "tools/qovhost/command_error.h"
@@ -59,10 +60,16 @@ uint32_t findParameter(const host::PluginLibrary& library, const std::string& na
   throw CommandError("unknown parameter \"" + name + "\" for " + library.name() + "; " + validNames(library));
 }
 
+// A number as the C library reads one (strtof: a sign, exponents, hexadecimal floats),
+// all of the text. A value too small for a float becomes 0 or the nearest subnormal, as
+// the plug-in would store it; one too large, and infinities and NaN, are refused.
+// qovhost never sets a locale, so the decimal point is always ".".
 float parseValue(const std::string& parameter, const std::string& text) {
-  float value = 0.0f;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value))
+  const char* first = text.c_str();
+  char* end = nullptr;
+  const float value = std::strtof(first, &end);
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || end != first + text.size() ||
+      !std::isfinite(value))
     throw CommandError("the value of \"" + parameter + "\" must be a number, not \"" + text + "\"");
   return value;
 }

@@ -9,8 +9,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
+#include "tools/qovhost/cli_options.h"
 #include "tools/qovhost/command_error.h"
 #include "tools/qovhost/output_file.h"
 
@@ -19,11 +21,18 @@ namespace {
 
 constexpr std::size_t kSignatureBytes = 8;
 constexpr std::size_t kMessageSize = 256;
-constexpr png_uint_32 kMaxSide = 1u << 16;  // larger than any frame a host would ask for
 constexpr png_uint_16 kOpaqueFiller = 0xFF;
+constexpr std::size_t kMebibyte = std::size_t{1} << 20;
 
 struct ErrorText {
   char text[kMessageSize] = "unknown libpng error";
+  // Set when the bytes could not be written: the system's reason (ENOSPC, EIO, ...).
+  int writeErrno = 0;
+  // Set when the header claims more pixels than qovhost takes; nothing was allocated.
+  bool tooLarge = false;
+  // The size the header claims, once it has been read.
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
 };
 
 [[noreturn]] void onError(png_structp png, png_const_charp message) {
@@ -34,6 +43,26 @@ struct ErrorText {
 
 // Warnings (an odd colour profile, say) do not stop the picture from being read.
 void onWarning(png_structp, png_const_charp) {}
+
+// libpng's own writer reports every failure as "Write Error"; this one keeps errno, so
+// that a full disk says so.
+void writeBytes(png_structp png, png_bytep data, std::size_t length) {
+  auto* file = static_cast<std::FILE*>(png_get_io_ptr(png));
+  errno = 0;
+  if (std::fwrite(data, 1, length, file) != length) {
+    static_cast<ErrorText*>(png_get_error_ptr(png))->writeErrno = errno != 0 ? errno : EIO;
+    png_error(png, "write failed");
+  }
+}
+
+void flushBytes(png_structp png) {
+  auto* file = static_cast<std::FILE*>(png_get_io_ptr(png));
+  errno = 0;
+  if (std::fflush(file) != 0) {
+    static_cast<ErrorText*>(png_get_error_ptr(png))->writeErrno = errno != 0 ? errno : EIO;
+    png_error(png, "write failed");
+  }
+}
 
 struct FileCloser {
   std::FILE* file;
@@ -57,15 +86,23 @@ struct WriteState {
 };
 
 // Reads the picture behind an already checked signature into `image`. Returns false
-// after a libpng error (its text is in the error record).
+// after a libpng error (its text is in the error record). The size is checked as soon as
+// the header is read, before anything of the picture's size is allocated: a file of a
+// few bytes may claim billions of pixels. (libpng's own user limits would refuse it too,
+// but their message does not say what size the file claims.)
 bool decode(ReadState& state, std::FILE* file, RgbaImage& image, std::vector<png_bytep>& rows) {
   png_structp png = state.png;
   png_infop info = state.info;
   if (setjmp(png_jmpbuf(png))) return false;
   png_init_io(png, file);
   png_set_sig_bytes(png, static_cast<int>(kSignatureBytes));
-  png_set_user_limits(png, kMaxSide, kMaxSide);
   png_read_info(png, info);
+  state.error.width = png_get_image_width(png, info);
+  state.error.height = png_get_image_height(png, info);
+  if (state.error.width > kMaxFrameSide || state.error.height > kMaxFrameSide) {
+    state.error.tooLarge = true;
+    png_error(png, "picture too large");
+  }
   png_set_expand(png);
   png_set_scale_16(png);
   png_set_gray_to_rgb(png);
@@ -87,7 +124,7 @@ bool encode(WriteState& state, std::FILE* file, const RgbaImage& image, PngChann
   png_structp png = state.png;
   png_infop info = state.info;
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, file);
+  png_set_write_fn(png, file, writeBytes, flushBytes);
   const int colourType = channels == PngChannels::kRgba ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
   png_set_IHDR(png, info, image.width, image.height, 8, colourType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -112,8 +149,24 @@ RgbaImage readPng(const std::string& path) {
   if (state.info == nullptr) throw CommandError("cannot read " + path + ": out of memory");
   RgbaImage image;
   std::vector<png_bytep> rows;
-  if (!decode(state, input.file, image, rows))
-    throw CommandError("cannot read " + path + ": damaged PNG file (" + state.error.text + ")");
+  bool decoded = false;
+  try {
+    decoded = decode(state, input.file, image, rows);
+  } catch (const std::bad_alloc&) {
+    const std::size_t mebibytes =
+        (std::size_t{state.error.width} * state.error.height * kRgbaChannels + kMebibyte - 1) / kMebibyte;
+    throw CommandError("cannot read " + path + ": not enough memory for a " + std::to_string(state.error.width) +
+                       "x" + std::to_string(state.error.height) + " picture (" + std::to_string(mebibytes) +
+                       " MiB)");
+  }
+  if (!decoded && state.error.tooLarge)
+    throw CommandError("cannot read " + path + ": the picture is " + std::to_string(state.error.width) + "x" +
+                       std::to_string(state.error.height) + " pixels; qovhost takes at most " +
+                       std::to_string(kMaxFrameSide) + " pixels a side");
+  // libpng's own allocations fail with this text rather than an exception.
+  if (!decoded && std::strcmp(state.error.text, "Out of memory") == 0)
+    throw CommandError("cannot read " + path + ": not enough memory");
+  if (!decoded) throw CommandError("cannot read " + path + ": damaged PNG file (" + state.error.text + ")");
   if (image.width == 0 || image.height == 0) throw CommandError("cannot read " + path + ": empty picture");
   return image;
 }
@@ -125,7 +178,8 @@ void writePng(const std::string& path, const RgbaImage& image, PngChannels chann
   std::vector<png_bytep> rows(image.height);
   for (uint32_t y = 0; y < image.height; ++y) rows[y] = const_cast<png_bytep>(image.at(0, y));
   if (!encode(state, output.stream(), image, channels, rows))
-    throw CommandError("cannot write " + path + ": " + state.error.text);
+    throw CommandError("cannot write " + path + ": " +
+                       (state.error.writeErrno != 0 ? std::strerror(state.error.writeErrno) : state.error.text));
   output.commit();
 }
 

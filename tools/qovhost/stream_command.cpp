@@ -13,6 +13,7 @@
 #include "tools/qovhost/commands.h"
 #include "tools/qovhost/frame_processor.h"
 #include "tools/qovhost/parameter_settings.h"
+#include "tools/qovhost/plugin_behaviour.h"
 #include "tools/qovhost/plugin_locator.h"
 #include "tools/qovhost/progress_line.h"
 
@@ -65,7 +66,9 @@ void stream(const StreamOptions& options) {
   if (::isatty(STDOUT_FILENO))
     throw CommandError("stream writes raw frames to standard output: pipe them on or redirect them to a file");
 
-  FrameProcessor processor(library, size.width, size.height, options.depth, parseCallMode(options.call));
+  const CallMode mode = parseCallMode(options.call);
+  FrameProcessor processor(library, size.width, size.height, options.depth, mode);
+  if (options.depth == kDepth24) warnWhen24BitFramesPassUnchanged(library, settings, mode, 1);
   applySettings(processor.instance(), settings);
   const std::size_t frameBytes = processor.frameBytes();
   std::vector<uint8_t> input(frameBytes);
