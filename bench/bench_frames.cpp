@@ -15,8 +15,11 @@
 // measurement: other programs can only slow it down, so its fastest time is the machine's
 // own, while the median call is what a host sees per frame. x_memcpy_cpu is the same ratio
 // in process CPU time, which leaves out the waits for a core when other programs share the
-// machine. The summary at the end sets each row's ratios side by side with the
-// quotient load_default / load_1thread.
+// machine. x_memcpy_mem is the median call over the median copy of a frame that is not in
+// the processor's caches (the copies rotate over buffers several times the size of the
+// last-level cache): what a copy costs when the frame comes from memory, as a host's
+// freshly decoded frame does. The summary at the end sets each row's ratios side by side
+// with the quotient load_default / load_1thread.
 //
 // Own flags, given before or among Google Benchmark's:
 //   --quick  only the 32-bit code 3 and 16 rows at 1920x1080, and the 3840x2160 rows
@@ -52,6 +55,7 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kThreadsVariable = "QOV_THREADS";
 constexpr const char* kRatioCounter = "x_memcpy";
 constexpr const char* kCpuRatioCounter = "x_memcpy_cpu";
+constexpr const char* kMemoryRatioCounter = "x_memcpy_mem";
 
 enum class Load { idle, defaultThreads, oneThread };
 
@@ -183,6 +187,33 @@ void timeCopies(const uint8_t* source, uint8_t* target, std::size_t bytes, Sampl
   }
 }
 
+// The median copy of a frame that comes from memory: the copies rotate over pairs of
+// buffers that together hold several times the last-level cache, so that no copy finds its
+// source or target in it.
+double medianCopyFromMemory(std::size_t bytes) {
+  long cache = sysconf(_SC_LEVEL3_CACHE_SIZE);
+  if (cache <= 0) cache = 64L << 20;
+  const std::size_t pairs = std::max<std::size_t>(2, (4 * static_cast<std::size_t>(cache)) / (2 * bytes) + 1);
+  std::vector<std::vector<uint8_t>> sources(pairs, std::vector<uint8_t>(bytes, 1)), targets(pairs, std::vector<uint8_t>(bytes, 0));
+  std::vector<double> times;
+  for (std::size_t round = 0; round < 3; ++round) {
+    for (std::size_t i = 0; i < pairs; ++i) {
+      const Clock::time_point before = Clock::now();
+      std::memcpy(targets[i].data(), sources[i].data(), bytes);
+      benchmark::ClobberMemory();
+      times.push_back(seconds(Clock::now() - before));
+    }
+  }
+  return median(times);
+}
+
+const double& copyFromMemory(std::size_t bytes) {
+  static std::map<std::size_t, double> measured;
+  auto found = measured.find(bytes);
+  if (found == measured.end()) found = measured.emplace(bytes, medianCopyFromMemory(bytes)).first;
+  return found->second;
+}
+
 // ---------------------------------------------------------------------------------------
 // One row.
 
@@ -265,6 +296,7 @@ void runRow(benchmark::State& state, const Row& row) {
   state.counters[kCpuRatioCounter] = median(calls.cpu) / *std::min_element(copies.cpu.begin(), copies.cpu.end());
   state.counters["call_ms"] = callTime * 1e3;
   state.counters["memcpy_ms"] = copyTime * 1e3;
+  state.counters[kMemoryRatioCounter] = callTime / copyFromMemory(bytes);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
@@ -330,7 +362,9 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       }
       const auto ratio = run.counters.find(kRatioCounter);
       const auto cpuRatio = run.counters.find(kCpuRatioCounter);
-      if (run.run_type != Run::RT_Iteration || ratio == run.counters.end() || cpuRatio == run.counters.end())
+      const auto memoryRatio = run.counters.find(kMemoryRatioCounter);
+      if (run.run_type != Run::RT_Iteration || ratio == run.counters.end() || cpuRatio == run.counters.end() ||
+          memoryRatio == run.counters.end())
         continue;
       const std::string& name = run.run_name.function_name;
       const std::size_t slash = name.find('/');
@@ -339,6 +373,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       if (ratios_.find(key) == ratios_.end()) keys_.push_back(key);
       ratios_[key][load].push_back(ratio->second.value);
       cpuRatios_[key][load].push_back(cpuRatio->second.value);
+      memoryRatios_[key][load].push_back(memoryRatio->second.value);
     }
   }
 
@@ -347,8 +382,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     if (keys_.empty()) return;
     std::ostream& out = GetOutputStream();
     out << "\nMedian call / fastest memcpy of the same frame: wall-clock times, and process CPU times where"
-           " said\n(median over a row's runs; lowest-highest when repeated)\n"
-        << line({"row", "idle", "idle, CPU", "load, default", "load, 1 thread", "default / 1 thread"});
+           " said;\n\"from memory\": over the median copy of a frame that is in no cache (median over a row's runs;"
+           " lowest-highest when repeated)\n"
+        << line({"row", "idle", "idle, CPU", "idle, from memory", "load, default", "load, 1 thread",
+                 "default / 1 thread"});
     const std::string idle = loadName(Load::idle);
     const std::string defaultLoad = loadName(Load::defaultThreads);
     const std::string oneThread = loadName(Load::oneThread);
@@ -356,8 +393,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       std::map<std::string, std::vector<double>>& wall = ratios_[key];
       std::string row = key;
       std::replace(row.begin(), row.end(), '/', ' ');
-      out << line({row, cell(wall[idle]), cell(cpuRatios_[key][idle]), cell(wall[defaultLoad]), cell(wall[oneThread]),
-                   quotient(wall[defaultLoad], wall[oneThread])});
+      out << line({row, cell(wall[idle]), cell(cpuRatios_[key][idle]), cell(memoryRatios_[key][idle]),
+                   cell(wall[defaultLoad]), cell(wall[oneThread]), quotient(wall[defaultLoad], wall[oneThread])});
     }
     out.flush();
   }
@@ -366,9 +403,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 
  private:
   static std::string line(const std::vector<std::string>& cells) {
-    char text[256];
-    std::snprintf(text, sizeof text, "%-44s %-17s %-17s %-17s %-17s %s\n", cells[0].c_str(), cells[1].c_str(),
-                  cells[2].c_str(), cells[3].c_str(), cells[4].c_str(), cells[5].c_str());
+    char text[320];
+    std::snprintf(text, sizeof text, "%-44s %-17s %-17s %-17s %-17s %-17s %s\n", cells[0].c_str(),
+                  cells[1].c_str(), cells[2].c_str(), cells[3].c_str(), cells[4].c_str(), cells[5].c_str(),
+                  cells[6].c_str());
     return text;
   }
 
@@ -392,7 +430,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   }
 
   std::vector<std::string> keys_;  // in the order the rows ran
-  std::map<std::string, std::map<std::string, std::vector<double>>> ratios_, cpuRatios_;
+  std::map<std::string, std::map<std::string, std::vector<double>>> ratios_, cpuRatios_, memoryRatios_;
   bool failed_ = false;
 };
 
