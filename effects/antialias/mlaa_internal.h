@@ -166,8 +166,9 @@ void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int hei
 // Paints EDGE_BELOW pixels 0x0000FF00 and other EDGE_RIGHT pixels 0x00FF0000.
 void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height);
 
-// MLAA with a chosen detection kernel.
+// MLAA with a chosen detection kernel, on the pool's threads when there is a pool. Whatever
+// step the counter starts at, the steps it runs give the bytes of the serial order.
 void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
-              uint32_t flags, DetectRowsFn detect);
+              uint32_t flags, DetectRowsFn detect, parallel::WorkerPool* pool = nullptr);
 
 }  // namespace qov::aa::detail

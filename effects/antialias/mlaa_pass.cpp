@@ -1,6 +1,7 @@
-// The blending passes: blocks of lines in their order, runs of edge pixels on each line, and
-// the choice of blends for each run. Everything here runs on the calling thread in a fixed
-// order, because every blend works in place and later blends read what earlier ones wrote.
+// The blending passes: blocks of lines, runs of edge pixels on each line, and the choice of
+// blends for each run. Within a block everything runs in a fixed order, because every blend
+// works in place and later blends read what earlier ones wrote; mlaa.cpp says which blocks
+// may run side by side.
 #include <algorithm>
 #include <cstdint>
 
