@@ -1,5 +1,6 @@
 // MLAA on a 1920 x 1080 frame: an aliased synthetic scene (hard-edged polygons at many angles
-// and one-pixel lines) and a noisy frame (edges everywhere), against a memcpy of the frame.
+// and one-pixel lines), a photo-like frame (few edges) and a noisy frame (edges everywhere),
+// against a memcpy of the frame.
 // Every iteration copies the source frame into the work frame first (MLAA works in place), so
 // each figure includes one memcpy; the detection kernels are also timed on their own.
 #include <benchmark/benchmark.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/mlaa_photo_frame.h"
 #include "bench/mlaa_scenes.h"
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/mlaa_internal.h"
@@ -27,6 +29,10 @@ struct Buffers {
 
 Buffers& scene() {
   static Buffers b = [] { Buffers x; x.source = qov::bench::makeScene(); return x; }();
+  return b;
+}
+Buffers& photo() {
+  static Buffers b = [] { Buffers x; x.source = qov::bench::makePhoto(); return x; }();
   return b;
 }
 Buffers& noise() {
@@ -58,6 +64,7 @@ void runFrame(benchmark::State& state, Buffers& b) {
 }
 
 void BM_runMLAA_scene(benchmark::State& state) { runFrame(state, scene()); }
+void BM_runMLAA_photo(benchmark::State& state) { runFrame(state, photo()); }
 void BM_runMLAA_noise(benchmark::State& state) { runFrame(state, noise()); }
 
 void BM_detect(benchmark::State& state) {
@@ -82,6 +89,7 @@ constexpr int64_t kFlagSets[] = {0, qov::aa::MLAA_USE_HALF | qov::aa::MLAA_THIN_
 BENCHMARK(BM_memcpy_frame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_runMLAA_scene)->ArgName("flags")->Arg(kFlagSets[0])->Arg(kFlagSets[1])
     ->Arg(kFlagSets[2])->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_runMLAA_photo)->ArgName("flags")->Arg(kFlagSets[0])->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_runMLAA_noise)->ArgName("flags")->Arg(kFlagSets[0])->Arg(kFlagSets[1])
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_detect)->ArgName("level")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
