@@ -38,6 +38,7 @@ OwnedBuffer allocateEdgeBuffer(std::size_t bytes) {
 // are uniform and cheap, so they go two at a time.
 constexpr std::size_t kDetectGrain = 2;
 constexpr std::size_t kBlendGrain = 1;
+constexpr std::size_t kGatherGrain = 2;  // bands of 64 rows whose column bits a thread gathers
 
 // Steps [from, blocks) of a blending pass of `blocks` blocks, step j doing the block
 // blockForStep(j, blocks): the even blocks, then the odd ones. A block writes its own eight
@@ -130,8 +131,20 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
     step = horizontalEnd;
   }
   if (step < verticalEnd) {
+    // The column bits come from one walk along the rows; without memory for them, each
+    // block gathers its own.
+    const std::size_t words = columnBitWords(width, height);
+    std::unique_ptr<uint64_t[]> columnBits(words ? new (std::nothrow) uint64_t[words] : nullptr);
+    if (columnBits) {
+      const int wordRows = (height + 63) / 64;
+      parallel::forEachChunk(pool, static_cast<std::size_t>(wordRows), kGatherGrain,
+                             [&](std::size_t begin, std::size_t end) {
+                               gatherFrameColumnBits(edgeBuffer, width, height, static_cast<int>(begin),
+                                                     static_cast<int>(end), columnBits.get());
+                             });
+    }
     runPassSteps(pool, static_cast<int>(step - horizontalEnd), columnBlocks, [&](int block) {
-      blendVerticalBlock(image, edgeBuffer, width, height, block, flags);
+      blendVerticalBlock(image, edgeBuffer, width, height, block, flags, columnBits.get());
     });
   }
   if (stepCounter) *stepCounter = verticalEnd;
