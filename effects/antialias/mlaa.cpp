@@ -136,8 +136,8 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
     const std::size_t words = columnBitWords(width, height);
     std::unique_ptr<uint64_t[]> columnBits(words ? new (std::nothrow) uint64_t[words] : nullptr);
     if (columnBits) {
-      const int wordRows = (height + 63) / 64;
-      parallel::forEachChunk(pool, static_cast<std::size_t>(wordRows), kGatherGrain,
+      const std::size_t wordRows = words / static_cast<std::size_t>(width);
+      parallel::forEachChunk(pool, wordRows, kGatherGrain,
                              [&](std::size_t begin, std::size_t end) {
                                gatherFrameColumnBits(edgeBuffer, width, height, static_cast<int>(begin),
                                                      static_cast<int>(end), columnBits.get());
