@@ -1,7 +1,9 @@
 // MLAA on a 1920 x 1080 frame: an aliased synthetic scene (hard-edged polygons at many angles
-// and one-pixel lines) and a noisy frame (edges everywhere), against a memcpy of the frame.
+// and one-pixel lines), a photo-like frame (few edges) and a noisy frame (edges everywhere),
+// against a memcpy of the frame.
 // Every iteration copies the source frame into the work frame first (MLAA works in place), so
-// each figure includes one memcpy; the detection kernels are also timed on their own.
+// each figure includes one memcpy; the blending passes and the detection kernels are also
+// timed on their own.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/mlaa_photo_frame.h"
 #include "bench/mlaa_scenes.h"
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/mlaa_internal.h"
@@ -27,6 +30,10 @@ struct Buffers {
 
 Buffers& scene() {
   static Buffers b = [] { Buffers x; x.source = qov::bench::makeScene(); return x; }();
+  return b;
+}
+Buffers& photo() {
+  static Buffers b = [] { Buffers x; x.source = qov::bench::makePhoto(); return x; }();
   return b;
 }
 Buffers& noise() {
@@ -58,7 +65,30 @@ void runFrame(benchmark::State& state, Buffers& b) {
 }
 
 void BM_runMLAA_scene(benchmark::State& state) { runFrame(state, scene()); }
+void BM_runMLAA_photo(benchmark::State& state) { runFrame(state, photo()); }
 void BM_runMLAA_noise(benchmark::State& state) { runFrame(state, noise()); }
+
+// The blending passes alone, from a frame whose edge words are in place: the call resumes
+// after detection (range 0: both passes) or after the horizontal pass (range 1: the vertical
+// pass only). Their differences with the whole call give detection and the horizontal pass.
+void runPasses(benchmark::State& state, Buffers& b) {
+  constexpr int kDetectSteps = kHeight / 8, kRowBlocks = (kHeight + 7) / 8;
+  const int resumeAfter = state.range(0) == 0 ? kDetectSteps - 1 : kDetectSteps + kRowBlocks - 1;
+  std::memcpy(b.work.data(), b.source.data(), kFrameBytes);
+  qov::aa::runMLAA(b.work.data(), b.edges.data(), kWidth, kHeight, 0);  // the edge words
+  for (auto _ : state) {
+    std::memcpy(b.work.data(), b.source.data(), kFrameBytes);
+    int step = resumeAfter;
+    qov::aa::MLAA(b.work.data(), b.edges.data(), kWidth, kHeight, &step, 0, 0);
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(state.range(0) == 0 ? "both passes" : "vertical pass");
+  setBytes(state);
+}
+
+void BM_passes_scene(benchmark::State& state) { runPasses(state, scene()); }
+void BM_passes_photo(benchmark::State& state) { runPasses(state, photo()); }
+void BM_passes_noise(benchmark::State& state) { runPasses(state, noise()); }
 
 void BM_detect(benchmark::State& state) {
   const auto level = static_cast<qov::simd::Level>(state.range(0));
@@ -82,8 +112,12 @@ constexpr int64_t kFlagSets[] = {0, qov::aa::MLAA_USE_HALF | qov::aa::MLAA_THIN_
 BENCHMARK(BM_memcpy_frame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_runMLAA_scene)->ArgName("flags")->Arg(kFlagSets[0])->Arg(kFlagSets[1])
     ->Arg(kFlagSets[2])->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_runMLAA_photo)->ArgName("flags")->Arg(kFlagSets[0])->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_runMLAA_noise)->ArgName("flags")->Arg(kFlagSets[0])->Arg(kFlagSets[1])
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_passes_scene)->ArgName("from")->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_passes_photo)->ArgName("from")->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_passes_noise)->ArgName("from")->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_detect)->ArgName("level")->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
 // Prints the usual table, then every benchmark's time as a multiple of the memcpy baseline.

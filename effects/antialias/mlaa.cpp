@@ -1,10 +1,13 @@
 // MLAA's entry: the edge buffer it works in, the schedule of its steps (detection, then either
-// the painting of the edges or the two blending passes), and runMLAA.
+// the painting of the edges or the two blending passes) and how they split over threads, and
+// runMLAA.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "effects/antialias/mlaa_internal.h"
+#include "effects/parallel/worker_pool.h"
 #include "effects/simd/parallel_policy.h"
 
 namespace qov::aa {
@@ -30,6 +33,34 @@ OwnedBuffer allocateEdgeBuffer(std::size_t bytes) {
   return OwnedBuffer(p);
 }
 
+// Blocks handed to a thread at a time. A blending block is thousands of pixels and the
+// blocks of a pass differ widely in work, so threads take them one by one; detection blocks
+// are uniform and cheap, so they go two at a time.
+constexpr std::size_t kDetectGrain = 2;
+constexpr std::size_t kBlendGrain = 1;
+constexpr std::size_t kGatherGrain = 2;  // bands of 64 rows whose column bits a thread gathers
+
+// Steps [from, blocks) of a blending pass of `blocks` blocks, step j doing the block
+// blockForStep(j, blocks): the even blocks, then the odd ones. A block writes its own eight
+// lines and the line after them, and reads the line before them besides (the end searches
+// read further along the lines, but only edge words, which no blend writes). Blocks of one
+// parity are therefore eight lines apart and share no pixel, in any order or all at once,
+// so each parity is one parallel loop, and the odd blocks begin once every even one is done.
+template <class BlendBlock>
+void runPassSteps(parallel::WorkerPool* pool, int from, int blocks, const BlendBlock& blendBlock) {
+  const auto runParity = [&](int first, int end) {
+    if (first >= end) return;
+    parallel::forEachChunk(pool, static_cast<std::size_t>(end - first), kBlendGrain,
+                           [&](std::size_t begin, std::size_t stop) {
+                             for (std::size_t j = begin; j < stop; ++j)
+                               blendBlock(blockForStep(first + static_cast<int>(j), blocks));
+                           });
+  };
+  const int evenBlocks = (blocks + 1) / 2;
+  runParity(from, evenBlocks);
+  runParity(std::max(from, evenBlocks), blocks);
+}
+
 }  // namespace
 
 void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height) {
@@ -50,7 +81,7 @@ void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height) {
 }
 
 void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
-              uint32_t flags, DetectRowsFn detect) {
+              uint32_t flags, DetectRowsFn detect, parallel::WorkerPool* pool) {
   if (width <= 0 || height <= 0) return;
   const std::size_t rowBytes = static_cast<std::size_t>(width) * kBytesPerPixel;
   OwnedBuffer owned;
@@ -72,9 +103,17 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
   // Wide enough that a counter at INT_MAX cannot overflow when it is advanced.
   long long step = stepCounter ? static_cast<long long>(*stepCounter) + 1 : 0;
   if (step < 0) step = 0;
-  for (; step < detectSteps; ++step)
-    detect(image, edgeBuffer, width, height, kBlockLines * static_cast<int>(step),
-           kBlockLines * static_cast<int>(step) + kBlockLines);
+  if (step < detectSteps) {
+    // Each block of rows reads the image and writes its own rows of edge words only.
+    const int first = static_cast<int>(step);
+    parallel::forEachChunk(pool, static_cast<std::size_t>(detectSteps - first), kDetectGrain,
+                           [&](std::size_t begin, std::size_t end) {
+                             detect(image, edgeBuffer, width, height,
+                                    kBlockLines * (first + static_cast<int>(begin)),
+                                    kBlockLines * (first + static_cast<int>(end)));
+                           });
+    step = detectSteps;
+  }
 
   if (flags & MLAA_VISUALIZE) {
     // Painting is step D; a counter that already stood past it has nothing left to do.
@@ -85,12 +124,29 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
 
   const int horizontalEnd = detectSteps + rowBlocks;
   const int verticalEnd = horizontalEnd + columnBlocks;
-  for (; step < horizontalEnd; ++step)
-    blendHorizontalBlock(image, edgeBuffer, width, height,
-                         blockForStep(static_cast<int>(step - detectSteps), rowBlocks), flags);
-  for (; step < verticalEnd; ++step)
-    blendVerticalBlock(image, edgeBuffer, width, height,
-                       blockForStep(static_cast<int>(step - horizontalEnd), columnBlocks), flags);
+  if (step < horizontalEnd) {
+    runPassSteps(pool, static_cast<int>(step - detectSteps), rowBlocks, [&](int block) {
+      blendHorizontalBlock(image, edgeBuffer, width, height, block, flags);
+    });
+    step = horizontalEnd;
+  }
+  if (step < verticalEnd) {
+    // The column bits come from one walk along the rows; without memory for them, each
+    // block gathers its own.
+    const std::size_t words = columnBitWords(width, height);
+    std::unique_ptr<uint64_t[]> columnBits(words ? new (std::nothrow) uint64_t[words] : nullptr);
+    if (columnBits) {
+      const std::size_t wordRows = words / static_cast<std::size_t>(width);
+      parallel::forEachChunk(pool, wordRows, kGatherGrain,
+                             [&](std::size_t begin, std::size_t end) {
+                               gatherFrameColumnBits(edgeBuffer, width, height, static_cast<int>(begin),
+                                                     static_cast<int>(end), columnBits.get());
+                             });
+    }
+    runPassSteps(pool, static_cast<int>(step - horizontalEnd), columnBlocks, [&](int block) {
+      blendVerticalBlock(image, edgeBuffer, width, height, block, flags, columnBits.get());
+    });
+  }
   if (stepCounter) *stepCounter = verticalEnd;
 }
 
@@ -101,9 +157,11 @@ void MLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepC
   detail::runSteps(image, edgeBuffer, width, height, stepCounter, mlaaFlags, detail::detectRows());
 }
 
-void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_t flags) {
+void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_t flags,
+             parallel::WorkerPool* pool) {
   int stepCounter = -1;
-  MLAA(image, edgeBuffer, width, height, &stepCounter, 0, flags);
+  detail::runSteps(image, edgeBuffer, width, height, &stepCounter, flags, detail::detectRows(),
+                   pool);
 }
 
 }  // namespace qov::aa

@@ -8,6 +8,10 @@
 
 #include <cstdint>
 
+namespace qov::parallel {
+class WorkerPool;
+}
+
 namespace qov::aa {
 
 // Bits of an edge word: the pixel differs from the pixel below / to its right.
@@ -20,8 +24,10 @@ inline constexpr uint32_t MLAA_VISUALIZE = 0x10u;   // paint the detected edges,
 inline constexpr uint32_t MLAA_THIN_LINES = 0x40u;  // soften one-pixel-thick lines first
 
 // Antialiases the whole frame with the given flags. edgeBuffer is width x height words of
-// scratch space (any alignment) or null, in which case MLAA allocates its own.
-void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_t flags);
+// scratch space (any alignment) or null, in which case MLAA allocates its own. With a pool,
+// detection and blending are split over its threads; the bytes are those of the serial order.
+void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_t flags,
+             parallel::WorkerPool* pool = nullptr);
 
 // Runs the work steps of one frame from *stepCounter + 1 to the end and leaves the index it
 // stopped at in *stepCounter. Steps: D = height/8 detection steps (one block of 8 rows each),

@@ -43,6 +43,23 @@ inline uint32_t mixWeightedSse2(uint32_t p, uint32_t q, float wp, float wq) {
 }
 #endif
 
+#if defined(__SSE2__)
+// Four pixels at once, pixel i of p and q with the weights in lane i of wp and wq: one
+// register per colour byte, each lane computing what mixWeightedSse2 computes for that byte
+// of that pixel (the same two products, their sum, the same truncation), so the same bits.
+inline __m128i mixFourSse2(__m128i p, __m128i q, __m128 wp, __m128 wq) {
+  const __m128i byteMask = _mm_set1_epi32(static_cast<int>(kByteMask));
+  __m128i out = _mm_set1_epi32(static_cast<int>(kOpaque));
+  for (int c = 0; c < kColourBytes; ++c) {
+    const __m128 pc = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 8 * c), byteMask));
+    const __m128 qc = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(q, 8 * c), byteMask));
+    const __m128 v = _mm_add_ps(_mm_mul_ps(pc, wp), _mm_mul_ps(qc, wq));
+    out = _mm_or_si128(out, _mm_slli_epi32(_mm_and_si128(_mm_cvttps_epi32(v), byteMask), 8 * c));
+  }
+  return out;
+}
+#endif
+
 inline uint32_t mix(uint32_t p, uint32_t q, float wp, float wq) {
 #if defined(__SSE2__)
   return mixWeightedSse2(p, q, wp, wq);
@@ -53,6 +70,38 @@ inline uint32_t mix(uint32_t p, uint32_t q, float wp, float wq) {
 
 // The blends' mix: P takes w, Q the rest.
 inline uint32_t mixRest(uint32_t p, uint32_t q, float w) { return mix(p, q, w, 1.0f - w); }
+
+// The pixels j, j + s, ... below `end` each take mixRest(pixel, partner across, w), with w
+// changing by `step` from one pixel to the next, and write it to themselves (onSide) or to
+// the partner. Returns the weight after the last pixel. Where the pixels are adjacent and
+// the partners four or more pixels away, four go at once: none of the four reads a pixel
+// that another of them writes.
+inline float blendSpan(uint8_t* image, Index j, Index end, Index s, Index across, float w,
+                       float step, bool onSide) {
+#if defined(__SSE2__)
+  if (s == 1 && (across >= 4 || across <= -4)) {
+    for (; j + 4 <= end; j += 4) {
+      // The weights are summed one by one, as for single pixels.
+      const float w0 = w, w1 = w0 + step, w2 = w1 + step, w3 = w2 + step;
+      w = w3 + step;
+      const __m128 wp = _mm_setr_ps(w0, w1, w2, w3);
+      const __m128 wq = _mm_sub_ps(_mm_set1_ps(1.0f), wp);
+      uint8_t* const own = image + j * kBytesPerPixel;
+      uint8_t* const partner = own + across * kBytesPerPixel;
+      const __m128i v = mixFourSse2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(own)),
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(partner)),
+                                    wp, wq);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(onSide ? own : partner), v);
+    }
+  }
+#endif
+  for (; j < end; j += s) {
+    const uint32_t v = mixRest(loadWord(image, j), loadWord(image, j + across), w);
+    storeWord(image, onSide ? j : j + across, v);
+    w += step;
+  }
+  return w;
+}
 
 // P x (1 - s0) + Q x s0: the middle pixel's own form. It is not mixRest(P, Q, 1 - s0),
 // because 1 - (1 - s0) need not equal s0 in single precision.
@@ -123,13 +172,10 @@ void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongS
   const Index mid = (a2 + b2) / 2;
 
   // First half: P takes weight t, which grows by r0 per pixel. The first pixel is always done.
-  float t = 0.5f * r0 + h0;
-  Index j = a2;
-  do {
-    storeWord(image, j, mixRest(loadWord(image, j), loadWord(image, j + across), t));
-    t += r0;
-    j += s;
-  } while (j < mid);
+  const Index firstHalfEnd = mid > a2 + s ? mid : a2 + s;
+  blendSpan(image, a2, firstHalfEnd, s, across, 0.5f * r0 + h0, r0, true);
+  // The first index at or past firstHalfEnd.
+  Index j = a2 + (firstHalfEnd - a2 + s - 1) / s * s;
 
   float w0;
   if (j == mid) {
@@ -146,14 +192,8 @@ void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongS
 
   // Second half: a Z writes across the edge with a growing weight, a U writes on the run's
   // side with a shrinking one.
-  float w = sameSide ? 1.0f - w0 : w0;
-  const float delta = sameSide ? -r1 : r1;
-  do {
-    const uint32_t v = mixRest(loadWord(image, j), loadWord(image, j + across), w);
-    storeWord(image, sameSide ? j : j + across, v);
-    w += delta;
-    j += s;
-  } while (j <= b2);
+  // There is always at least one pixel left.
+  blendSpan(image, j, b2 + 1, s, across, sameSide ? 1.0f - w0 : w0, sameSide ? -r1 : r1, sameSide);
 }
 
 }  // namespace qov::aa::detail

@@ -160,14 +160,25 @@ int blockForStep(int j, int n);
 
 void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int height,
                           int block, uint32_t flags);
+// frameColumnBits, when given, holds the EDGE_RIGHT bits of every column as
+// gatherFrameColumnBits leaves them; otherwise the block gathers its own.
 void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
-                        uint32_t flags);
+                        uint32_t flags, const uint64_t* frameColumnBits = nullptr);
+
+// The EDGE_RIGHT bits of the columns of the whole frame, gathered in walks along the rows
+// rather than once per column block down the whole frame: the bits of rows 64w .. 64w + 63 of
+// column x are word w * width + x. columnBitWords is the number of words, or 0 when columns
+// are too long for bit sets; gatherFrameColumnBits fills the words w of [wordBegin, wordEnd).
+std::size_t columnBitWords(int width, int height);
+void gatherFrameColumnBits(const uint8_t* edges, int width, int height, int wordBegin, int wordEnd,
+                           uint64_t* bits);
 
 // Paints EDGE_BELOW pixels 0x0000FF00 and other EDGE_RIGHT pixels 0x00FF0000.
 void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height);
 
-// MLAA with a chosen detection kernel.
+// MLAA with a chosen detection kernel, on the pool's threads when there is a pool. Whatever
+// step the counter starts at, the steps it runs give the bytes of the serial order.
 void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
-              uint32_t flags, DetectRowsFn detect);
+              uint32_t flags, DetectRowsFn detect, parallel::WorkerPool* pool = nullptr);
 
 }  // namespace qov::aa::detail

@@ -1,6 +1,7 @@
-// The blending passes: blocks of lines in their order, runs of edge pixels on each line, and
-// the choice of blends for each run. Everything here runs on the calling thread in a fixed
-// order, because every blend works in place and later blends read what earlier ones wrote.
+// The blending passes: blocks of lines, runs of edge pixels on each line, and the choice of
+// blends for each run. Within a block everything runs in a fixed order, because every blend
+// works in place and later blends read what earlier ones wrote; mlaa.cpp says which blocks
+// may run side by side.
 #include <algorithm>
 #include <cstdint>
 
@@ -88,60 +89,68 @@ void gatherRowBits(const uint8_t* edges, Index first, int width, uint64_t* bits)
   }
 }
 
-// EDGE_RIGHT of `count` columns (at most 8) from column x0, rows 0 .. height - 1: column c's
-// bits go to bits[c]. Each row's bits of the block are gathered into one byte first; 16 such
-// bytes are then turned into 16 bits per column.
+// EDGE_RIGHT of `count` columns (at most 8) from column x0, rows y0 .. y0 + 15 (those in
+// the frame; y0 a multiple of 16): column c's 16 bits go into the bit-set word out[c * stride]
+// (which they start when y0 is a multiple of 64). Each row's bits of the block are gathered
+// into one byte first; the 16 bytes are then turned into 16 bits per column.
+void gatherColumnGroup(const uint8_t* edges, int width, int height, int x0, int count, int y0,
+                       uint64_t* out, Index stride) {
+  constexpr int kRightShift = 30;  // EDGE_RIGHT
+  alignas(16) uint8_t rowMasks[kRowsPerGather] = {};
+  const int rows = std::min(kRowsPerGather, height - y0);
+  int r = 0;
+#if defined(__SSE2__)
+  if (count == kBlockLines && x0 + kBlockLines <= width) {
+    // Two rows at a time: EDGE_RIGHT is moved to the sign bit, and saturating packs keep
+    // the signs of the 16 words in 16 bytes, row y0 + r in the low 8, the next in the high.
+    const auto rightAsSign = [&](int row, int k) {
+      const Index index = static_cast<Index>(y0 + row) * width + x0 + 4 * k;
+      return _mm_slli_epi32(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(edges + index * kBytesPerPixel)), 1);
+    };
+    for (; r + 1 < rows; r += 2) {
+      const __m128i signs =
+          _mm_packs_epi16(_mm_packs_epi32(rightAsSign(r, 0), rightAsSign(r, 1)),
+                          _mm_packs_epi32(rightAsSign(r + 1, 0), rightAsSign(r + 1, 1)));
+      const auto pair = static_cast<uint32_t>(_mm_movemask_epi8(signs));
+      rowMasks[r] = static_cast<uint8_t>(pair);
+      rowMasks[r + 1] = static_cast<uint8_t>(pair >> 8);
+    }
+  }
+#endif
+  for (; r < rows; ++r) {
+    const Index row = static_cast<Index>(y0 + r) * width + x0;
+    uint32_t mask = 0;
+    for (int c = 0; c < count; ++c) mask |= ((loadWord(edges, row + c) >> kRightShift) & 1u) << c;
+    rowMasks[r] = static_cast<uint8_t>(mask);
+  }
+  const int shift = y0 % kBitsPerWord;
+#if defined(__SSE2__)
+  // Adding a byte to itself moves each bit up by one without crossing into the next byte,
+  // so bit 7 of every byte walks through the columns 7, 6, ..., 0.
+  __m128i masks = _mm_load_si128(reinterpret_cast<const __m128i*>(rowMasks));
+  for (int c = kBlockLines - 1; c >= 0; --c) {
+    const auto column = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(masks)));
+    if (c < count) out[c * stride] = (shift == 0 ? 0 : out[c * stride]) | (column << shift);
+    masks = _mm_add_epi8(masks, masks);
+  }
+#else
+  for (int c = 0; c < count; ++c) {
+    uint64_t column = 0;
+    for (int r = 0; r < kRowsPerGather; ++r)
+      column |= static_cast<uint64_t>((rowMasks[r] >> c) & 1u) << r;
+    out[c * stride] = (shift == 0 ? 0 : out[c * stride]) | (column << shift);
+  }
+#endif
+}
+
+// EDGE_RIGHT of `count` columns (at most 8) from column x0, all rows: column c's bits go to
+// bits[c].
 void gatherColumnBits(const uint8_t* edges, int width, int height, int x0, int count,
                       LineBits* bits) {
-  constexpr int kRightShift = 30;  // EDGE_RIGHT
-  for (int y0 = 0; y0 < height; y0 += kRowsPerGather) {
-    alignas(16) uint8_t rowMasks[kRowsPerGather] = {};
-    const int rows = std::min(kRowsPerGather, height - y0);
-    int r = 0;
-#if defined(__SSE2__)
-    if (count == kBlockLines && x0 + kBlockLines <= width) {
-      // Two rows at a time: EDGE_RIGHT is moved to the sign bit, and saturating packs keep
-      // the signs of the 16 words in 16 bytes, row y0 + r in the low 8, the next in the high.
-      const auto rightAsSign = [&](int row, int k) {
-        const Index index = static_cast<Index>(y0 + row) * width + x0 + 4 * k;
-        return _mm_slli_epi32(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(edges + index * kBytesPerPixel)), 1);
-      };
-      for (; r + 1 < rows; r += 2) {
-        const __m128i signs =
-            _mm_packs_epi16(_mm_packs_epi32(rightAsSign(r, 0), rightAsSign(r, 1)),
-                            _mm_packs_epi32(rightAsSign(r + 1, 0), rightAsSign(r + 1, 1)));
-        const auto pair = static_cast<uint32_t>(_mm_movemask_epi8(signs));
-        rowMasks[r] = static_cast<uint8_t>(pair);
-        rowMasks[r + 1] = static_cast<uint8_t>(pair >> 8);
-      }
-    }
-#endif
-    for (; r < rows; ++r) {
-      const Index row = static_cast<Index>(y0 + r) * width + x0;
-      uint32_t mask = 0;
-      for (int c = 0; c < count; ++c) mask |= ((loadWord(edges, row + c) >> kRightShift) & 1u) << c;
-      rowMasks[r] = static_cast<uint8_t>(mask);
-    }
-    const int w = y0 / kBitsPerWord, shift = y0 % kBitsPerWord;
-#if defined(__SSE2__)
-    // Adding a byte to itself moves each bit up by one without crossing into the next byte,
-    // so bit 7 of every byte walks through the columns 7, 6, ..., 0.
-    __m128i masks = _mm_load_si128(reinterpret_cast<const __m128i*>(rowMasks));
-    for (int c = kBlockLines - 1; c >= 0; --c) {
-      const auto column = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(masks)));
-      if (c < count) bits[c][w] = (shift == 0 ? 0 : bits[c][w]) | (column << shift);
-      masks = _mm_add_epi8(masks, masks);
-    }
-#else
-    for (int c = 0; c < count; ++c) {
-      uint64_t column = 0;
-      for (int r = 0; r < kRowsPerGather; ++r)
-        column |= static_cast<uint64_t>((rowMasks[r] >> c) & 1u) << r;
-      bits[c][w] = (shift == 0 ? 0 : bits[c][w]) | (column << shift);
-    }
-#endif
-  }
+  for (int y0 = 0; y0 < height; y0 += kRowsPerGather)
+    gatherColumnGroup(edges, width, height, x0, count, y0, &bits[0][y0 / kBitsPerWord],
+                      kBitsetWords);
 }
 
 // The first index in [from, last] of a line whose edge word has the pass bit, or past last.
@@ -211,6 +220,23 @@ int blockForStep(int j, int n) {
   return j < evenBlocks ? 2 * j : 2 * (j - evenBlocks) + 1;
 }
 
+std::size_t columnBitWords(int width, int height) {
+  if (height > kMaxBitsetPixels) return 0;
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>((height + kBitsPerWord - 1) / kBitsPerWord);
+}
+
+void gatherFrameColumnBits(const uint8_t* edges, int width, int height, int wordBegin, int wordEnd,
+                           uint64_t* bits) {
+  const int rowEnd = std::min(height, wordEnd * kBitsPerWord);
+  for (int y0 = wordBegin * kBitsPerWord; y0 < rowEnd; y0 += kRowsPerGather) {
+    uint64_t* const word = bits + static_cast<Index>(y0 / kBitsPerWord) * width;
+    // The last column is no line of the vertical pass.
+    for (int x0 = 0; x0 < width - 1; x0 += kBlockLines)
+      gatherColumnGroup(edges, width, height, x0, std::min(kBlockLines, width - 1 - x0), y0,
+                        word + x0, 1);
+  }
+}
+
 void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int height,
                           int block, uint32_t flags) {
   const Index pixelCount = static_cast<Index>(width) * height;
@@ -230,13 +256,19 @@ void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int h
 }
 
 void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
-                        uint32_t flags) {
+                        uint32_t flags, const uint64_t* frameColumnBits) {
   const Index pixelCount = static_cast<Index>(width) * height;
   const int x0 = kBlockLines * block, xEnd = lineEnd(block, width);
   if (xEnd <= x0) return;
   LineBits bits[kBlockLines];
   const bool useBits = height <= kMaxBitsetPixels;
-  if (useBits) gatherColumnBits(edges, width, height, x0, xEnd - x0, bits);
+  if (useBits && frameColumnBits != nullptr) {
+    const int words = (height + kBitsPerWord - 1) / kBitsPerWord;
+    for (int x = x0; x < xEnd; ++x)
+      for (int w = 0; w < words; ++w) bits[x - x0][w] = frameColumnBits[static_cast<Index>(w) * width + x];
+  } else if (useBits) {
+    gatherColumnBits(edges, width, height, x0, xEnd - x0, bits);
+  }
   for (int x = x0; x < xEnd; ++x) {
     const LineGeometry g{image,      edges,     pixelCount, 1, width, x == 0 ? 0 : -1,
                          EDGE_RIGHT, EDGE_BELOW};
