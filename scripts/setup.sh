@@ -13,6 +13,9 @@ packages=(
   # The 32-bit Windows DLLs: the cross compiler (its posix variant has OpenMP) and Wine
   # with its 32-bit half to run their tests.
   g++-mingw-w64-i686-posix wine wine32:i386
+  # The 64-bit Windows DLLs: the x86-64 cross compiler, and the 64-bit Wine loader that
+  # runs their tests in a 64-bit prefix.
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()
