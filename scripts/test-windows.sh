@@ -21,12 +21,12 @@ jobs=$(nproc)
 
 wine_prefixes=()
 stop_wine() {
-  # Ends each prefix's wineserver and whatever Wine processes it still has.
+  # Ends each prefix's wineserver and whatever Wine processes it still has (a prefix whose
+  # server has ended already is no failure).
   local prefix
   for prefix in "${wine_prefixes[@]}"; do
-    [ -d "$prefix" ] && WINEPREFIX=$prefix timeout 60 wineserver -k 2>/dev/null
+    if [ -d "$prefix" ]; then WINEPREFIX=$prefix timeout 60 wineserver -k 2>/dev/null || true; fi
   done
-  return 0
 }
 trap stop_wine EXIT
 
