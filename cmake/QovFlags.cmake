@@ -23,6 +23,13 @@ if(MINGW)
   # Windows programs and DLLs carry their own libgcc, libstdc++, libgomp and winpthread, so
   # that nothing but system DLLs is needed beside them.
   target_link_options(qov_flags INTERFACE -static)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    # 64-bit Windows guarantees a 16-byte aligned stack, and GCC cannot realign it there for
+    # 32- and 64-byte vector values it spills to the stack, yet would still access them with
+    # aligned moves. The assembler writes every aligned vector move as an unaligned one
+    # (same result, no fault on a 16-byte boundary).
+    target_compile_options(qov_flags INTERFACE -Wa,-muse-unaligned-vector-move)
+  endif()
 endif()
 
 if(QOV_SANITIZE)

@@ -4,7 +4,8 @@
 //
 // On 32-bit platforms every record has its FreeFrame size and offsets (checked below).
 // On 64-bit platforms pointer fields are pointer-sized, records keep their natural
-// alignment, and values travel in a pointer-sized union.
+// alignment, and values travel in a pointer-sized union; Linux and Windows builds have
+// the same sizes and offsets (also checked below).
 #pragma once
 
 #include <cstddef>
@@ -158,6 +159,34 @@ static_assert(sizeof(Qov_Multi) == 136 && offsetof(Qov_Multi, inputs) == 4 &&
                   offsetof(Qov_Multi, numOutputs) == 68 && offsetof(Qov_Multi, outputs) == 72,
               "Qov_Multi layout");
 static_assert(sizeof(FFMixed) == 4, "FFMixed is one 32-bit word");
+#elif defined(__x86_64__) || defined(_M_X64) || defined(__aarch64__) || defined(_M_ARM64)
+// The same layout for every 64-bit build: LP64 (Linux) and LLP64 (Windows) differ only in
+// `long`, which no record uses, so a host of either model reads the other's records.
+static_assert(sizeof(void*) == 8, "64-bit pointers");
+static_assert(sizeof(PlugInfo) == 32 && offsetof(PlugInfo, uniqueId) == 8 &&
+                  offsetof(PlugInfo, pluginName) == 12 && offsetof(PlugInfo, pluginType) == 28,
+              "PlugInfo layout");
+static_assert(sizeof(ExtendedInfo) == 40 && offsetof(ExtendedInfo, description) == 8 &&
+                  offsetof(ExtendedInfo, about) == 16 && offsetof(ExtendedInfo, extendedDataSize) == 24 &&
+                  offsetof(ExtendedInfo, extendedData) == 32,
+              "ExtendedInfo layout");
+static_assert(sizeof(VideoInfo) == 16 && offsetof(VideoInfo, bitDepth) == 8 &&
+                  offsetof(VideoInfo, orientation) == 12,
+              "VideoInfo layout");
+static_assert(sizeof(SetParameterRecord) == 16 && offsetof(SetParameterRecord, value) == 8,
+              "SetParameter layout");
+static_assert(sizeof(ProcessFrameCopyRecord) == 24 && offsetof(ProcessFrameCopyRecord, inputFrames) == 8 &&
+                  offsetof(ProcessFrameCopyRecord, outputFrame) == 16,
+              "ProcessFrameCopy layout");
+static_assert(sizeof(ImageSlot) == 40 && offsetof(ImageSlot, data) == 8 && offsetof(ImageSlot, width) == 16 &&
+                  offsetof(ImageSlot, height) == 20 && offsetof(ImageSlot, data2) == 24 &&
+                  offsetof(ImageSlot, reserved1) == 32 && offsetof(ImageSlot, reserved2) == 36,
+              "ImageSlot layout");
+static_assert(sizeof(Qov_Multi) == 272 && offsetof(Qov_Multi, inputs) == 8 &&
+                  offsetof(Qov_Multi, numOutputs) == 136 && offsetof(Qov_Multi, outputs) == 144,
+              "Qov_Multi layout");
+static_assert(sizeof(FFMixed) == 8 && offsetof(FFMixed, uintValue) == 0 && offsetof(FFMixed, floatValue) == 0,
+              "FFMixed is one pointer-sized word whose low bytes hold the 32-bit values");
 #endif
 
 }  // namespace qov

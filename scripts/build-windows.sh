@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
-# Builds the three plug-ins as 32-bit Windows DLLs with the MinGW-w64 cross compiler:
-# build-windows/QovMLAA1.dll, QovSetMatte1.dll and QovMISetMatte1.dll. Installs what a
-# fresh Debian machine lacks first (scripts/setup.sh).
+# Builds the three plug-ins as Windows DLLs with the MinGW-w64 cross compilers, in two
+# flavours: 32-bit DLLs for 32-bit hosts in build-windows-win32/, 64-bit DLLs for 64-bit
+# hosts in build-windows-win64/ (QovMLAA1.dll, QovSetMatte1.dll and QovMISetMatte1.dll in
+# each). Installs what a fresh Debian machine lacks first (scripts/setup.sh).
+#
+#   scripts/build-windows.sh [win32|win64]...    # both flavours when none is named
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh test
 
-dir=build-windows
-cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target QovMLAA1 QovSetMatte1 QovMISetMatte1 >/dev/null
-ls -l "$dir"/QovMLAA1.dll "$dir"/QovSetMatte1.dll "$dir"/QovMISetMatte1.dll
+flavours=("$@")
+[ ${#flavours[@]} -eq 0 ] && flavours=(win32 win64)
+for flavour in "${flavours[@]}"; do
+  case $flavour in
+    win32) toolchain=cmake/mingw-w64-i686.cmake ;;
+    win64) toolchain=cmake/mingw-w64-x86_64.cmake ;;
+    *) echo "build-windows: unknown flavour '$flavour' (win32 or win64)" >&2; exit 2 ;;
+  esac
+  dir=build-windows-$flavour
+  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF >/dev/null
+  cmake --build "$dir" -j "$(nproc)" --target QovMLAA1 QovSetMatte1 QovMISetMatte1 >/dev/null
+  ls -l "$dir"/QovMLAA1.dll "$dir"/QovSetMatte1.dll "$dir"/QovMISetMatte1.dll
+done

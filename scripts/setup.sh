@@ -22,6 +22,12 @@ test_packages=(
   # The 32-bit Windows DLLs: the cross compiler (its posix variant has OpenMP) and Wine
   # with its 32-bit half to run their tests.
   g++-mingw-w64-i686-posix wine wine32:i386
+  # The 64-bit Windows DLLs: the x86-64 cross compiler, and the 64-bit Wine loader that
+  # runs their tests in a 64-bit prefix.
+  g++-mingw-w64-x86-64-posix wine64
+  # The packaging test (tests/package/): CPack's dependency scan (dpkg-shlibdeps), the
+  # release archive, and the frei0r hosts that must find the installed plug-ins.
+  dpkg-dev zip melt gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad
 )
 
 case "${1:-}" in

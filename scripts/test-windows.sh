@@ -1,31 +1,60 @@
 #!/usr/bin/env bash
-# The Windows stage of scripts/test.sh: cross-builds the DLLs and their tests, checks the
-# DLLs' export and import tables, and runs the test programs under Wine, headless, in a
-# 32-bit prefix inside the build tree (scripts/wine-run.sh runs each of them).
+# The Windows stage of scripts/test.sh, for both flavours of DLLs: cross-builds the DLLs
+# and their tests, checks the DLLs' export and import tables, and runs the test programs
+# under Wine, headless (scripts/wine-run.sh runs each of them): the 32-bit build in
+# build-windows-win32/ with a 32-bit prefix, the 64-bit build in build-windows-win64/ with
+# a 64-bit prefix (Debian's wine64), each prefix inside its build tree.
 #
-#   scripts/test-windows.sh [REFERENCE_CHECKSUMS]
+#   scripts/test-windows.sh [REFERENCE_CHECKSUMS [win32|win64]...]
 #
 # With REFERENCE_CHECKSUMS (the file the native build's conformance test wrote), the DLLs'
-# output must have the same bytes as that build's.
+# output must have the same bytes as that build's. Both flavours are tested unless some
+# are named.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-dir=build-windows
 reference=${1:-}
+[ $# -gt 0 ] && shift
+flavours=("$@")
+[ ${#flavours[@]} -eq 0 ] && flavours=(win32 win64)
 jobs=$(nproc)
-wine_prefix=$PWD/$dir/wine-prefix
 
+wine_prefixes=()
 stop_wine() {
-  # Ends the prefix's wineserver and whatever Wine processes it still has.
-  [ -d "$wine_prefix" ] && WINEPREFIX=$wine_prefix timeout 60 wineserver -k 2>/dev/null
-  return 0
+  # Ends each prefix's wineserver and whatever Wine processes it still has (a prefix whose
+  # server has ended already is no failure).
+  local prefix
+  for prefix in "${wine_prefixes[@]}"; do
+    if [ -d "$prefix" ]; then WINEPREFIX=$prefix timeout 60 wineserver -k 2>/dev/null || true; fi
+  done
 }
 trap stop_wine EXIT
 
-echo "=== build: $dir (32-bit Windows, tests under Wine)"
-cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DQOV_BUILD_TESTS=ON -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF \
-  -DQOV_REFERENCE_CHECKSUMS="$reference" >/dev/null
-cmake --build "$dir" -j "$jobs" >/dev/null
-scripts/wine-run.sh "$wine_prefix" --start-server
-ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600
+for flavour in "${flavours[@]}"; do
+  case $flavour in
+    win32)
+      toolchain=cmake/mingw-w64-i686.cmake
+      wine_arch=()
+      bits=32
+      ;;
+    win64)
+      toolchain=cmake/mingw-w64-x86_64.cmake
+      wine_arch=(--win64)
+      bits=64
+      ;;
+    *) echo "test-windows: unknown flavour '$flavour' (win32 or win64)" >&2; exit 2 ;;
+  esac
+  dir=build-windows-$flavour
+  wine_prefix=$PWD/$dir/wine-prefix
+  wine_prefixes+=("$wine_prefix")
+  start=$SECONDS
+  echo "=== build: $dir ($bits-bit Windows, tests under Wine)"
+  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DQOV_BUILD_TESTS=ON -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF \
+    -DQOV_REFERENCE_CHECKSUMS="$reference" >/dev/null
+  cmake --build "$dir" -j "$jobs" >/dev/null
+  scripts/wine-run.sh "${wine_arch[@]}" "$wine_prefix" --start-server
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600
+  WINEPREFIX=$wine_prefix timeout 60 wineserver -k 2>/dev/null || true
+  echo "=== $dir: $((SECONDS - start)) s"
+done

@@ -1,25 +1,34 @@
 #!/usr/bin/env bash
-# Runs one Windows program of the cross build under Wine, headless:
+# Runs one Windows program of a cross build under Wine, headless:
 #
-#   scripts/wine-run.sh PREFIX PROGRAM [ARGS...]
-#   scripts/wine-run.sh PREFIX --start-server
+#   scripts/wine-run.sh [--win64] PREFIX PROGRAM [ARGS...]
+#   scripts/wine-run.sh [--win64] PREFIX --start-server
 #
-# The Windows build's CMake uses it as the emulator of its test programs, with a Wine
-# prefix inside the build tree. A 32-bit prefix is created on first use. Every Wine call is
-# bounded by a timeout (QOV_WINE_TIMEOUT seconds, 600 by default), the program's exit code
-# is passed on (124 for a timeout), and carriage returns are stripped from its output so
-# that it reads like any other program's.
+# The Windows builds' CMake uses it as the emulator of their test programs, with a Wine
+# prefix inside the build tree: a 32-bit prefix run by Wine's 32-bit loader, or with
+# --win64 a 64-bit prefix run by its 64-bit loader (Debian's wine64). The prefix is created
+# on first use. Every Wine call is bounded by a timeout (QOV_WINE_TIMEOUT seconds, 600 by
+# default), the program's exit code is passed on (124 for a timeout), and carriage returns
+# are stripped from its output so that it reads like any other program's.
 set -uo pipefail
 
+export WINEARCH=win32
+wine=wine
+if [ "${1:-}" = --win64 ]; then
+  shift
+  export WINEARCH=win64
+  wine=/usr/lib/wine/wine64
+  # Processes that Wine itself starts in this prefix use the same loader.
+  export WINELOADER=$wine
+fi
 if [ $# -lt 2 ]; then
-  echo "usage: $0 PREFIX PROGRAM [ARGS...] | $0 PREFIX --start-server" >&2
+  echo "usage: $0 [--win64] PREFIX PROGRAM [ARGS...] | $0 [--win64] PREFIX --start-server" >&2
   exit 2
 fi
 prefix=$1
 shift
 
 export WINEPREFIX=$prefix
-export WINEARCH=win32
 export WINEDEBUG=-all
 # No Mono or Gecko install prompts, no menu entries written into the home folder, and no
 # display: nothing may wait for a user.
@@ -41,7 +50,7 @@ mkdir -p "$(dirname "$prefix")"
   flock 9
   # wineboot's own server, or one ended here, must be gone before a lasting one starts.
   if [ ! -f "$prefix/system.reg" ]; then
-    timeout "$timeout_seconds" wineboot --init </dev/null >/dev/null 2>&1 9>&- || {
+    timeout "$timeout_seconds" "$wine" wineboot --init </dev/null >/dev/null 2>&1 9>&- || {
       echo "wine-run: could not create the Wine prefix $prefix" >&2
       exit 1
     }
@@ -55,13 +64,13 @@ mkdir -p "$(dirname "$prefix")"
   fi
   # Fails, changing nothing, when a server is still running.
   if timeout 60 wineserver "$persist" </dev/null >/dev/null 2>&1 9>&-; then
-    timeout "$timeout_seconds" wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+    timeout "$timeout_seconds" "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
   fi
   exit 0
 ) 9>"$prefix.lock" || exit 1
 [ "$1" = --start-server ] && exit 0
 
-timeout --kill-after=10 "$timeout_seconds" wine "$@" 2> >(tr -d '\r' >&2) | tr -d '\r'
+timeout --kill-after=10 "$timeout_seconds" "$wine" "$@" 2> >(tr -d '\r' >&2) | tr -d '\r'
 status=${PIPESTATUS[0]}
 wait  # for the standard error filter
 [ "$status" -eq 124 ] && echo "wine-run: $1 did not finish within $timeout_seconds s" >&2

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Reads the export and import tables of the plug-in DLLs with objdump -p. Each DLL must
-# export exactly one function, by the plain name plugMain (no @12 decoration, nothing by
+# Reads the headers and the export and import tables of the plug-in DLLs with objdump -p.
+# Each DLL must be of the build's kind (FORMAT: pei-i386 for the 32-bit build, pei-x86-64
+# for the 64-bit one), export exactly one function, by the plain name plugMain (no @12 decoration, nothing by
 # ordinal only), and import from Windows system DLLs only: KERNEL32, msvcrt and USER32,
 # whose only use is MessageBoxA. Working images come from msvcrt's _aligned_malloc.
 #
-#   check_dll_tables.sh OBJDUMP DLL...
+#   check_dll_tables.sh OBJDUMP FORMAT DLL...
 set -euo pipefail
 objdump=$1
-shift
+format=$2
+shift 2
 
 status=0
 fail() {
@@ -17,6 +19,7 @@ fail() {
 
 for dll in "$@"; do
   table=$("$objdump" -p "$dll")
+  grep -q "file format $format\$" <<<"$table" || fail "is $(grep -o 'file format .*' <<<"$table"), expected $format"
   export_hex=$(awk '/^Number in:/ {on = 1} on && /Export Address Table/ {print $NF; exit}' <<<"$table")
   export_count=$((16#${export_hex:-0}))
   exports=$(awk '/^\[Ordinal\/Name Pointer\] Table/ {on = 1; next} on && NF == 0 {exit} on {print $NF}' <<<"$table")

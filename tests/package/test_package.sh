@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# The release packages as a user gets them (part of scripts/test.sh; needs root for dpkg):
+#
+# - scripts/package.sh makes both; the .deb holds exactly the expected files, carries the
+#   project version, and declares a dependency on the package of every shared library
+#   that its programs and plug-ins link; the Windows archive holds win32/ and win64/ with
+#   the three DLLs each, of the right machine type, and README.txt.
+# - Installed with dpkg -i, with no FREI0R_PATH and an empty home folder: ffmpeg's frei0r
+#   filter, melt's frei0r.qov_mlaa and GStreamer's frei0r-filter-qov-mlaa find the plug-in
+#   and give the same bytes as the installed qovhost with the installed FreeFrame
+#   plug-in; `qovhost info QovMLAA1` finds the plug-in by name.
+# - dpkg -r leaves none of the package's files or folders behind, and GStreamer no longer
+#   lists the element.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "=== package test SKIPPED: installing a package (dpkg -i) needs root; run as root to test it"
+  exit 0
+fi
+if dpkg-query -W -f='${Status}' qov 2>/dev/null | grep -q "install ok installed"; then
+  echo "=== package test SKIPPED: a qov package is installed already; remove it (dpkg -r qov) to test"
+  exit 0
+fi
+
+start=$SECONDS
+failures=0
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+
+work=$(mktemp -d)
+installed=0
+cleanup() {
+  if [ $installed -eq 1 ]; then dpkg -r qov >/dev/null 2>&1 || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+echo "=== package: scripts/package.sh"
+bash scripts/package.sh deb windows
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-package/CMakeCache.txt)
+deb=dist/qov_${version}_$(dpkg --print-architecture).deb
+zip=dist/qov-$version-windows.zip
+[ -f "$deb" ] || { echo "FAILED: $deb was not made"; exit 1; }
+[ -f "$zip" ] || { echo "FAILED: $zip was not made"; exit 1; }
+
+# --- The Debian package's contents and control fields.
+expected_files="./usr/bin/qovhost
+./usr/lib/freeframe/QovMISetMatte1.so
+./usr/lib/freeframe/QovMLAA1.so
+./usr/lib/freeframe/QovSetMatte1.so
+./usr/lib/frei0r-1/qov_misetmatte.so
+./usr/lib/frei0r-1/qov_mlaa.so
+./usr/lib/frei0r-1/qov_setmatte.so
+./usr/share/doc/qov/README.md"
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
+[ "$files" = "$expected_files" ] || fail "the package holds
+$files
+expected
+$expected_files"
+[ "$(dpkg-deb -f "$deb" Package)" = qov ] || fail "package name $(dpkg-deb -f "$deb" Package)"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version), expected $version"
+
+# Every shared library that a file of the package links must come from a declared package.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+depends_names=$(tr ',|' '\n\n' <<<"$depends" | awk '{print $1}')
+dpkg-deb -x "$deb" "$work/unpacked"
+libraries=$(ldconfig -p)
+for file in $(find "$work/unpacked" -type f \( -name '*.so' -o -path '*/bin/*' \)); do
+  for soname in $(objdump -p "$file" | awk '$1 == "NEEDED" {print $2}'); do
+    path=$(awk -v name="$soname" '$1 == name && /x86-64/ {print $NF; exit}' <<<"$libraries")
+    [ -n "$path" ] || { fail "${file#$work/unpacked}: cannot find $soname"; continue; }
+    # The package database knows a library by its real name or by the linker's path.
+    owner=$( (dpkg -S "$(readlink -f "$path")" || dpkg -S "$path") 2>/dev/null | awk -F: 'NR == 1 {print $1}')
+    [ -n "$owner" ] || { fail "${file#$work/unpacked}: no package owns $path"; continue; }
+    grep -Fxq "$owner" <<<"$depends_names" ||
+      fail "${file#$work/unpacked} links $soname (package $owner), which Depends does not name"
+  done
+done
+
+# --- The Windows archive.
+zip_files=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
+expected_zip="qov-$version-windows/README.txt"
+for flavour in win32 win64; do
+  for dll in QovMISetMatte1 QovMLAA1 QovSetMatte1; do expected_zip+=$'\n'"qov-$version-windows/$flavour/$dll.dll"; done
+done
+[ "$zip_files" = "$(sort <<<"$expected_zip")" ] || fail "the Windows archive holds
+$zip_files"
+unzip -q "$zip" -d "$work/zip"
+for flavour in win32 win64; do
+  [ $flavour = win32 ] && format=pei-i386 || format=pei-x86-64
+  for dll in "$work/zip/qov-$version-windows/$flavour"/*.dll; do
+    objdump -f "$dll" | grep -q "file format $format" || fail "$flavour/$(basename "$dll") is not $format"
+  done
+done
+
+# --- Installed: the hosts find the plug-ins by themselves.
+# A copy elsewhere in the hosts' search folders (a `cmake --install` by hand) would be found
+# instead of the package's, and the comparisons below would test that copy.
+for folder in /usr/local/lib/frei0r-1 /usr/lib64/frei0r-1 /usr/local/lib64/frei0r-1 /opt/local/lib/frei0r-1 \
+  /usr/lib/x86_64-linux-gnu/frei0r-1 /usr/lib32/frei0r-1 /usr/local/lib32/frei0r-1; do
+  for copy in "$folder"/qov_*.so; do
+    if [ -e "$copy" ]; then
+      echo "FAILED: $copy would be found before the package's plug-in; remove it to test the package"
+      exit 1
+    fi
+  done
+done
+echo "=== package: dpkg -i $deb"
+dpkg -i "$deb" >/dev/null
+installed=1
+
+# Nothing points the hosts anywhere: no FREI0R_PATH, and a home folder without plug-ins
+# (or GStreamer registry) of its own.
+mkdir -p "$work/home"
+run_clean() { env -u FREI0R_PATH -u MLT_FREI0R_PLUGIN_PATH -u GST_PLUGIN_PATH HOME="$work/home" "$@"; }
+
+info=$(cd / && run_clean qovhost info QovMLAA1) || fail "qovhost info QovMLAA1 failed"
+grep -q /usr/lib/freeframe/QovMLAA1.so <<<"$info" || fail "qovhost info QovMLAA1 did not find /usr/lib/freeframe/QovMLAA1.so:
+$info"
+
+# Three frames of ffmpeg's test picture, 4-byte pixels in the frei0r plug-ins' order (B, G,
+# R, A), 16 pixels wide multiples so that ffmpeg passes rows without padding. melt gets a
+# fourth: it leaves out the last frame of a file that does not state its length.
+width=320 height=240 frames=3
+frame_bytes=$((width * height * 4))
+ffmpeg -hide_banner -loglevel error -nostdin -f lavfi -i "testsrc=size=${width}x$height:rate=25" \
+  -frames:v $((frames + 1)) -f rawvideo -pix_fmt bgra "$work/in4.bgra"
+head -c $((frame_bytes * frames)) "$work/in4.bgra" >"$work/in.bgra"
+# The reference: the installed qovhost and FreeFrame plug-in at full strength.
+run_clean qovhost stream QovMLAA1 --size ${width}x$height --set Strength=1 <"$work/in.bgra" >"$work/qovhost.bgra"
+[ "$(stat -c %s "$work/qovhost.bgra")" -eq $((frame_bytes * frames)) ] || fail "qovhost stream wrote a short output"
+if cmp -s "$work/in.bgra" "$work/qovhost.bgra"; then
+  fail "QovMLAA1 left the test picture unchanged: nothing is compared"
+fi
+
+compare() {  # NAME FILE
+  if [ ! -s "$2" ]; then
+    fail "$1 wrote nothing"
+  elif cmp -s "$work/qovhost.bgra" "$2"; then
+    echo "ok $1: the same $(stat -c %s "$2") bytes as qovhost"
+  else
+    fail "$1's output differs from qovhost's ($(cmp "$work/qovhost.bgra" "$2" 2>&1 | head -1))"
+  fi
+}
+
+run_clean ffmpeg -hide_banner -loglevel error -nostdin -f rawvideo -pix_fmt bgra -s ${width}x$height -i "$work/in.bgra" \
+  -vf "frei0r=qov_mlaa:1.0|n|n|n|n" -f rawvideo -pix_fmt bgra "$work/ffmpeg.bgra" || fail "ffmpeg -vf frei0r=qov_mlaa failed"
+compare "ffmpeg -vf frei0r=qov_mlaa" "$work/ffmpeg.bgra"
+
+# melt reads and writes the frames losslessly (raw video in NUT files) in a profile of
+# their size.
+ffmpeg -hide_banner -loglevel error -nostdin -f rawvideo -pix_fmt bgra -s ${width}x$height -r 25 -i "$work/in4.bgra" \
+  -c:v rawvideo -pix_fmt bgra "$work/in.nut"
+cat >"$work/profile" <<PROFILE
+description=test frames
+frame_rate_num=25
+frame_rate_den=1
+width=$width
+height=$height
+progressive=1
+sample_aspect_num=1
+sample_aspect_den=1
+display_aspect_num=$width
+display_aspect_den=$height
+colorspace=709
+PROFILE
+run_clean melt -quiet -profile "$work/profile" "$work/in.nut" -filter frei0r.qov_mlaa 0=1 \
+  -consumer "avformat:$work/melt.nut" vcodec=rawvideo pix_fmt=bgra an=1 >/dev/null 2>&1 || fail "melt -filter frei0r.qov_mlaa failed"
+[ ! -f "$work/melt.nut" ] || ffmpeg -hide_banner -loglevel error -nostdin -i "$work/melt.nut" \
+  -frames:v $frames -f rawvideo -pix_fmt bgra "$work/melt.bgra"
+compare "melt -filter frei0r.qov_mlaa" "$work/melt.bgra"
+
+if run_clean gst-inspect-1.0 frei0r-filter-qov-mlaa >"$work/gst-inspect.txt" 2>&1; then
+  echo "ok gst-inspect-1.0 frei0r-filter-qov-mlaa: $(grep -m1 -i 'long-name' "$work/gst-inspect.txt" | xargs)"
+  run_clean gst-launch-1.0 -q filesrc location="$work/in.bgra" \
+    ! rawvideoparse format=bgra width=$width height=$height framerate=25/1 \
+    ! frei0r-filter-qov-mlaa strength=1 ! filesink location="$work/gstreamer.bgra" >/dev/null 2>&1 ||
+    fail "gst-launch-1.0 ... frei0r-filter-qov-mlaa failed"
+  compare "GStreamer frei0r-filter-qov-mlaa" "$work/gstreamer.bgra"
+else
+  fail "gst-inspect-1.0 does not find frei0r-filter-qov-mlaa: $(tail -1 "$work/gst-inspect.txt")"
+fi
+
+# --- Removed: nothing is left.
+echo "=== package: dpkg -r qov"
+dpkg -r qov >/dev/null
+installed=0
+status=$(dpkg-query -W -f='${Status}' qov 2>/dev/null || true)
+case $status in
+  "" | *" not-installed") ;;
+  *) fail "dpkg lists qov as '$status' after dpkg -r" ;;
+esac
+for file in $expected_files /usr/lib/freeframe /usr/share/doc/qov; do
+  if [ -e "/${file#./}" ]; then fail "/${file#./} is left after dpkg -r"; fi
+done
+if run_clean gst-inspect-1.0 frei0r-filter-qov-mlaa >/dev/null 2>&1; then
+  fail "GStreamer still lists frei0r-filter-qov-mlaa after dpkg -r"
+fi
+
+echo "=== package test: $((SECONDS - start)) s"
+if [ $failures -ne 0 ]; then
+  echo "=== package test FAILED ($failures)"
+  exit 1
+fi
+echo "=== package test passed"
