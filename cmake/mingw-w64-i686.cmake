@@ -1,5 +1,5 @@
 # Cross build of the 32-bit Windows DLLs with Debian's MinGW-w64 i686 toolchain, the
-# "posix" thread-model variant (package g++-mingw-w64-i686-posix), whose GCC has OpenMP.
+# "posix" thread-model variant (package g++-mingw-w64-i686-posix), whose GCC has std::thread.
 #
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
 #

@@ -7,6 +7,7 @@
 
 #include "framework/aligned_memory.h"
 #include "framework/plugin_definition.h"
+#include "framework/worker_threads.h"
 
 namespace qov {
 namespace {
@@ -132,6 +133,7 @@ PlugObj* instantiate(const VideoInfo& videoInfo) {
   }
   obj->restoreOwnFrameSet();
   obj->fMultiReady = true;
+  obj->fPool = acquireWorkerThreads();
   return obj;
 }
 
@@ -148,6 +150,7 @@ void deInstantiate(PlugObj* obj) {
   alignedFree(obj->fScratchFrame);
   obj->fScratchFrame = nullptr;
   delete obj;
+  releaseWorkerThreads();
 }
 
 }  // namespace qov

@@ -7,6 +7,10 @@
 
 #include "framework/boundary.h"
 
+namespace qov::parallel {
+class WorkerPool;
+}
+
 namespace qov {
 
 inline constexpr uint32_t kMaxParameters = 16;
@@ -25,6 +29,9 @@ struct PlugObj {
   // Antialiasing plug-in only: 4-byte-per-pixel working image and edge buffer.
   uint8_t* fWorkFrame = nullptr;
   uint8_t* fScratchFrame = nullptr;
+  // The library's worker threads, shared with every other instance (null: the calling
+  // thread alone). The effects only read the pool; nothing in it belongs to an instance.
+  parallel::WorkerPool* fPool = nullptr;
 
   // Frame calls (function codes 3, 14 and 16). Each returns 0 or -1.
   int processFrame(void* pFrameData);

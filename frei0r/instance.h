@@ -7,6 +7,10 @@
 
 #include "frei0r/plugin_description.h"
 
+namespace qov::parallel {
+class WorkerPool;
+}
+
 namespace qov::frei0r {
 
 inline constexpr float kSwitchThreshold = 0.5f;
@@ -30,9 +34,12 @@ class Instance {
 
   int width() const { return width_; }
   int height() const { return height_; }
+  // The library's worker threads (null: the calling thread alone), set by f0r_construct.
+  void setPool(parallel::WorkerPool* pool) { pool_ = pool; }
 
  protected:
   Instance(int width, int height);
+  parallel::WorkerPool* pool() const { return pool_; }
   float value(int index) const { return values_[index]; }
   // A switch as the effects read one: on strictly above one half (NaN is off).
   bool switchOn(int index) const { return values_[index] > kSwitchThreshold; }
@@ -42,6 +49,7 @@ class Instance {
  private:
   int width_;
   int height_;
+  parallel::WorkerPool* pool_ = nullptr;
   float values_[kMaxParameters] = {};
 };
 

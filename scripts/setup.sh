@@ -9,8 +9,8 @@ packages=(
   gcc-multilib g++-multilib
   libpng-dev libcli11-dev nlohmann-json3-dev
   ffmpeg frei0r-plugins-dev
-  clang libclang-rt-14-dev libomp-dev
-  # The 32-bit Windows DLLs: the cross compiler (its posix variant has OpenMP) and Wine
+  clang libclang-rt-14-dev
+  # The 32-bit Windows DLLs: the cross compiler (its posix variant has std::thread) and Wine
   # with its 32-bit half to run their tests.
   g++-mingw-w64-i686-posix wine wine32:i386
 )

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "effects/antialias/mlaa.h"
+#include "effects/parallel/worker_pool.h"
 #include "effects/simd/cpu_level.h"
 
 namespace qov::aa::detail {
@@ -163,11 +164,13 @@ void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int h
 void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
                         uint32_t flags);
 
-// Paints EDGE_BELOW pixels 0x0000FF00 and other EDGE_RIGHT pixels 0x00FF0000.
-void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height);
+// Paints EDGE_BELOW pixels 0x0000FF00 and other EDGE_RIGHT pixels 0x00FF0000; with a pool,
+// on its threads.
+void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height,
+                parallel::WorkerPool* pool = nullptr);
 
-// MLAA with a chosen detection kernel.
+// MLAA with a chosen detection kernel; the edge painting shares `pool`'s threads.
 void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
-              uint32_t flags, DetectRowsFn detect);
+              uint32_t flags, DetectRowsFn detect, parallel::WorkerPool* pool = nullptr);
 
 }  // namespace qov::aa::detail

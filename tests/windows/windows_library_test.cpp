@@ -1,15 +1,18 @@
 // What a Windows host relies on beyond the function codes: plugMain is __stdcall (it
 // removes its own three arguments from the stack and returns its 32-bit result in EAX),
 // it works on a stack aligned to 4 bytes only (as other compilers' hosts call it), and a
-// DLL can be unloaded and loaded again.
+// DLL can be unloaded and loaded again, leaving no thread behind.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
+#include "tests/support/thread_count.h"
 
 // Calls `function(code, input, instance)` as a host built with another compiler might:
 // the stack pointer at the function's entry is `16 - misalignment` modulo 16 (12 is what
@@ -45,7 +48,7 @@ _qovCallPlugMain:
 namespace qov::test {
 namespace {
 
-constexpr uint32_t kWidth = 640;  // a frame the passes could split across threads
+constexpr uint32_t kWidth = 640;  // a frame the passes split across threads
 constexpr uint32_t kHeight = 360;
 constexpr int32_t kStdcallDelta = 0;
 constexpr int kLoadRounds = 10;
@@ -107,10 +110,15 @@ TEST_P(WindowsLibrary, FramesOnAStackOfAnyFourByteAlignment) {
   }
 }
 
-// A host that loads and unloads a DLL again and again (with whatever OpenMP worker threads
-// earlier frames started still idle) keeps working and gets the same bytes from every load.
-// Windows keeps no library mapped on its own: each unload really unmaps the DLL.
-TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFrames) {
+// A host that loads and unloads a DLL again and again keeps working and gets the same
+// bytes from every load. The instance's worker threads (one, with QOV_THREADS=2 on a
+// machine of two or more hardware threads) exist while it does and are joined by its
+// deInstantiate; the unload then really unmaps the DLL, with no thread of it left.
+TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFramesLeavingNoThread) {
+  _putenv("QOV_THREADS=2");
+  const int workers = std::thread::hardware_concurrency() >= 2 ? 1 : 0;
+  const int before = processThreadCount();
+  ASSERT_GT(before, 0);
   std::vector<uint8_t> firstOutput;
   for (int round = 0; round < kLoadRounds; ++round) {
     SCOPED_TRACE(round);
@@ -119,6 +127,7 @@ TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFrames) {
         host::PluginLibrary plugin(path());
         ASSERT_EQ(GetModuleHandleA(path()), static_cast<HMODULE>(plugin.nativeHandle()));
         host::PluginInstance instance(plugin, kWidth, kHeight, depth);
+        EXPECT_EQ(processThreadCount(), before + workers);
         std::vector<uint8_t> frame = randomBytes(instance.frameBytes(), 3);
         ASSERT_EQ(instance.processFrame(frame.data()).uintValue, FF_SUCCESS);
         if (depth == FF_DEPTH_32) {
@@ -126,9 +135,11 @@ TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFrames) {
           EXPECT_EQ(frame, firstOutput);
         }
         EXPECT_EQ(instance.release().uintValue, FF_SUCCESS);
+        EXPECT_EQ(processThreadCount(), before) << "joined by the last deInstantiate";
       }
       EXPECT_EQ(GetModuleHandleA(path()), nullptr);
-      Sleep(kIdleMilliseconds);  // idle worker threads get their chance to run meanwhile
+      Sleep(kIdleMilliseconds);
+      EXPECT_EQ(processThreadCount(), before) << "no thread left after the unload";
     }
   }
 }
