@@ -9,10 +9,13 @@
 // function and context are never used once run() has returned.
 //
 // Workers sleep on a condition variable between loops. The caller runs chunks itself and,
-// once none is left to claim, sleeps until the last one finished elsewhere is reported.
+// once none is left to claim, waits for the chunks still running elsewhere: it watches for
+// a few microseconds (about a chunk's time, so that the common case costs no sleep and no
+// wake-up) and then sleeps until the last one is reported.
 #include "effects/parallel/worker_pool.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -28,7 +31,18 @@ constexpr uint64_t kChunkMask = 0xFFFFFFFFu;
 // Chunk numbers fit the low half of the claim word with room to spare.
 constexpr std::size_t kMaxChunks = std::size_t{1} << 30;
 
+// How long a caller watches for the last chunks before it sleeps.
+constexpr std::chrono::microseconds kCallerWatch{20};
+constexpr int kWatchRounds = 16;  // pauses between two looks at the clock
+
 std::size_t chunkCount(std::size_t count, std::size_t grain) { return (count + grain - 1) / grain; }
+
+// Lets the other hardware thread of the core run while this one waits.
+inline void relax() {
+#if defined(__i386__) || defined(__x86_64__)
+  __builtin_ia32_pause();
+#endif
+}
 
 }  // namespace
 
@@ -165,6 +179,11 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
 
   const std::size_t ran = State::runChunks(*s, loopNumber, fn, context, count, grain, chunks);
   if (s->done.fetch_add(ran, std::memory_order_acq_rel) + ran != chunks) {
+    const auto watchEnd = std::chrono::steady_clock::now() + kCallerWatch;
+    while (s->done.load(std::memory_order_acquire) != chunks && std::chrono::steady_clock::now() < watchEnd)
+      for (int i = 0; i < kWatchRounds; ++i) relax();
+  }
+  if (s->done.load(std::memory_order_acquire) != chunks) {
     std::unique_lock<std::mutex> lock(s->mutex);
     s->finished.wait(lock, [&] { return s->done.load(std::memory_order_acquire) == chunks; });
   }
