@@ -3,6 +3,9 @@
 // when they should be.
 #pragma once
 
+#include <chrono>
+#include <thread>
+
 #if defined(_WIN32)
 #include <windows.h>
 #include <tlhelp32.h>
@@ -30,6 +33,20 @@ inline int processThreadCount() {
     if (entry->d_name[0] != '.') ++count;
   closedir(tasks);
 #endif
+  return count;
+}
+
+// The thread count once it has come down to `expected`, or as it stands after two seconds:
+// a thread that has been joined may still be listed for a moment while the system removes
+// it. A thread that is never joined stays, and the count then differs.
+inline int processThreadCountAfterJoin(int expected) {
+  constexpr int kLooks = 400;
+  constexpr auto kPause = std::chrono::milliseconds(5);
+  int count = processThreadCount();
+  for (int look = 0; look < kLooks && count != expected; ++look) {
+    std::this_thread::sleep_for(kPause);
+    count = processThreadCount();
+  }
   return count;
 }
 
