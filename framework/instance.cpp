@@ -7,6 +7,7 @@
 
 #include "framework/aligned_memory.h"
 #include "framework/plugin_definition.h"
+#include "effects/parallel/chunking.h"
 #include "framework/worker_threads.h"
 
 namespace qov {
@@ -133,7 +134,11 @@ PlugObj* instantiate(const VideoInfo& videoInfo) {
   }
   obj->restoreOwnFrameSet();
   obj->fMultiReady = true;
-  obj->fPool = acquireWorkerThreads();
+  // Frames too small to be split never use the library's worker threads.
+  if (parallel::framesCanSplit(obj->pixelCount_)) {
+    obj->fCountedByWorkers = true;
+    obj->fPool = acquireWorkerThreads();
+  }
   return obj;
 }
 
@@ -149,8 +154,9 @@ void deInstantiate(PlugObj* obj) {
   obj->fMultiReady = false;
   alignedFree(obj->fScratchFrame);
   obj->fScratchFrame = nullptr;
+  const bool counted = obj->fCountedByWorkers;
   delete obj;
-  releaseWorkerThreads();
+  if (counted) releaseWorkerThreads();
 }
 
 }  // namespace qov

@@ -32,6 +32,7 @@ struct PlugObj {
   // The library's worker threads, shared with every other instance (null: the calling
   // thread alone). The effects only read the pool; nothing in it belongs to an instance.
   parallel::WorkerPool* fPool = nullptr;
+  bool fCountedByWorkers = false;  // one of the users the worker threads are kept for
 
   // Frame calls (function codes 3, 14 and 16). Each returns 0 or -1.
   int processFrame(void* pFrameData);

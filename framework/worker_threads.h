@@ -1,5 +1,6 @@
-// The library's worker threads, shared by all of its instances: started when the first
-// instance is created while none exist, joined when the last one is destroyed.
+// The library's worker threads, shared by the instances whose frames are large enough to
+// be split (parallel::framesCanSplit): started when the first of them is created while
+// none exist, joined when the last one is destroyed.
 //
 // The number of threads taking part in a loop (the calling thread included) is the
 // machine's count of hardware threads, capped by the environment variable QOV_THREADS

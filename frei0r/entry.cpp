@@ -46,15 +46,15 @@ QOV_F0R_EXPORT void f0r_get_param_info(f0r_param_info_t* info, int param_index) 
 QOV_F0R_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
   if (!qov::frei0r::acceptableFrameSize(width, height)) return nullptr;
   Instance* instance = qov::frei0r::createInstance(static_cast<int>(width), static_cast<int>(height));
-  // Every instance counts as a user of the library's worker threads until it is destroyed.
-  if (instance != nullptr) instance->setPool(qov::acquireWorkerThreads());
+  if (instance != nullptr) instance->useWorkerThreads();
   return instance;
 }
 
 QOV_F0R_EXPORT void f0r_destruct(f0r_instance_t instance) {
   if (instance == nullptr) return;
+  const bool counted = static_cast<Instance*>(instance)->countedByWorkerThreads();
   delete static_cast<Instance*>(instance);
-  qov::releaseWorkerThreads();
+  if (counted) qov::releaseWorkerThreads();
 }
 
 // Both parameter types of these plug-ins travel as a double.

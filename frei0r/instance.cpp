@@ -5,6 +5,9 @@
 
 #include <climits>
 
+#include "effects/parallel/chunking.h"
+#include "framework/worker_threads.h"
+
 namespace qov::frei0r {
 namespace {
 
@@ -38,6 +41,12 @@ void Instance::setParameter(int index, double value) {
 }
 
 double Instance::parameter(int index) const { return values_[index]; }
+
+void Instance::useWorkerThreads() {
+  if (countedByWorkers_ || !parallel::framesCanSplit(std::size_t(width_) * std::size_t(height_))) return;
+  countedByWorkers_ = true;
+  pool_ = acquireWorkerThreads();
+}
 
 bool acceptableFrameSize(unsigned width, unsigned height) {
   if (width == 0 || height == 0) return false;

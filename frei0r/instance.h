@@ -34,8 +34,10 @@ class Instance {
 
   int width() const { return width_; }
   int height() const { return height_; }
-  // The library's worker threads (null: the calling thread alone), set by f0r_construct.
-  void setPool(parallel::WorkerPool* pool) { pool_ = pool; }
+  // Counts the instance as a user of the library's worker threads when its frames are large
+  // enough to be split (f0r_construct); f0r_destruct releases them if so.
+  void useWorkerThreads();
+  bool countedByWorkerThreads() const { return countedByWorkers_; }
 
  protected:
   Instance(int width, int height);
@@ -49,7 +51,8 @@ class Instance {
  private:
   int width_;
   int height_;
-  parallel::WorkerPool* pool_ = nullptr;
+  parallel::WorkerPool* pool_ = nullptr;  // null: the calling thread alone
+  bool countedByWorkers_ = false;
   float values_[kMaxParameters] = {};
 };
 

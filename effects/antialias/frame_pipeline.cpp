@@ -7,6 +7,7 @@
 
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/strength_blend.h"
+#include "effects/parallel/chunking.h"
 
 namespace qov::aa {
 namespace {
@@ -15,7 +16,7 @@ constexpr float kStrengthScale = 255.0f;
 constexpr uint32_t kColourMask = 0x00FFFFFFu;  // the three colour bytes of a little-endian pixel word
 // Pixels of one chunk of the working copy that a thread claims from the pool (64 KiB of
 // working image): every pixel is independent, so the cut does not show in the bytes.
-constexpr std::size_t kCopyChunkPixels = 16384;
+constexpr std::size_t kCopyChunkPixels = parallel::kChunkPixels;
 
 // Copies 4-byte pixels into the working image with byte 3 cleared, so that alpha takes
 // no part in edge detection.

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "effects/antialias/mlaa_internal.h"
+#include "effects/parallel/chunking.h"
 
 namespace qov::aa {
 namespace detail {
@@ -14,7 +15,7 @@ constexpr std::size_t kEdgeBufferAlignment = 16;
 constexpr uint32_t kPaintBelow = 0x0000FF00u;  // byte 1 = 255
 constexpr uint32_t kPaintRight = 0x00FF0000u;  // byte 2 = 255
 // Pixels of one chunk of the edge painting that a thread claims from the pool (64 KiB).
-constexpr std::size_t kPaintChunkPixels = 16384;
+constexpr std::size_t kPaintChunkPixels = parallel::kChunkPixels;
 
 struct AlignedDelete {
   void operator()(uint8_t* p) const {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "effects/antialias/compose.h"
+#include "effects/parallel/chunking.h"
 
 namespace qov::aa {
 namespace {
@@ -16,7 +17,7 @@ constexpr int kRgbaChannels = 4;
 constexpr int kFull = 255;
 constexpr unsigned kByteMask = 0xFFu;
 // Bytes of output in one band of rows that a thread claims from the pool.
-constexpr std::size_t kBandBytes = 64 * 1024;
+constexpr std::size_t kBandBytes = parallel::kChunkBytes;
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "effects/matte/matte_kernels.h"
 #include "effects/matte/matte_settings.h"
+#include "effects/parallel/chunking.h"
 #include "effects/parallel/worker_pool.h"
 #include "effects/simd/cpu_level.h"
 
@@ -27,7 +28,7 @@ namespace detail {
 // limited by memory (one thread with vector code comes within about 1.2x a memcpy of the
 // frame), and small chunks mean that a thread the system schedules late holds up the frame
 // by one chunk at most.
-constexpr size_t chunkPixels = 16384;
+constexpr size_t chunkPixels = parallel::kChunkPixels;
 
 // The kernel of a level, or nullptr when this build or this processor lacks the level.
 MatteKernel kernelForLevel(simd::Level level);

@@ -51,8 +51,8 @@ class Library {
   bool loaded() const { return plugMain_ != nullptr; }
   int unload() { return dlclose(handle_); }
 
-  void* instantiate(uint32_t depth) const {
-    VideoInfo videoInfo{kWidth, kHeight, depth, 0};
+  void* instantiate(uint32_t depth, uint32_t width = kWidth, uint32_t height = kHeight) const {
+    VideoInfo videoInfo{width, height, depth, 0};
     const FFMixed result = call(FF_INSTANTIATE, &videoInfo, nullptr);
     return result.uintValue == FF_FAIL ? nullptr : result.pointerValue;
   }
@@ -115,6 +115,12 @@ TEST(Unloading, WorkersAreStartedAgainByTheNextInstanceAndCappedByQovThreads) {
     EXPECT_EQ(library.release(instance), FF_SUCCESS);
     EXPECT_EQ(processThreadCountAfterJoin(before), before) << round;
   }
+  // Frames of one chunk (16384 pixels) or less are never split: no thread for them.
+  void* small = library.instantiate(FF_DEPTH_32, 128, 128);
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(processThreadCount(), before);
+  EXPECT_EQ(library.release(small), FF_SUCCESS);
+
   // Read when the workers start: a cap on the hardware threads; 1 starts none; what is no
   // positive number is ignored.
   const unsigned hardware = std::thread::hardware_concurrency();
