@@ -1,10 +1,10 @@
-// The constant-alpha composition on a 1920x1080 frame, per implementation, form, kind and
-// thread count, and the Strength mix, beside a memcpy of the same frame in the same run.
+// The constant-alpha composition on a 1920x1080 frame, per implementation, form and kind,
+// and the Strength mix on 1 to 4 threads of a worker pool, beside a memcpy of the same
+// frame in the same run.
 // Each composition also reports `xMemcpy`: its time per frame over the time of a memcpy
 // of one frame measured just before it, so the figure survives a noisy shared machine.
 // Run: build/bench/bench_compose --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
-#include <omp.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +16,7 @@
 #include "effects/antialias/compose.h"
 #include "effects/antialias/compose_levels.h"
 #include "effects/antialias/strength_blend.h"
+#include "effects/parallel/worker_pool.h"
 
 namespace {
 
@@ -75,8 +76,7 @@ void BM_Memcpy(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy)->ArgName("ch")->Arg(4)->Arg(3)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// Arguments: implementation index (composeImplementations), channels, kind, threads
-// (0 for the OpenMP default, 1 for the calling thread only).
+// Arguments: implementation index (composeImplementations), channels, kind.
 void BM_Compose(benchmark::State& state) {
   const auto& implementations = qov::aa::composeImplementations();
   const auto index = static_cast<std::size_t>(state.range(0));
@@ -87,7 +87,6 @@ void BM_Compose(benchmark::State& state) {
   const qov::aa::ComposeImplementation& implementation = implementations[index];
   const int channels = static_cast<int>(state.range(1));
   const int kind = static_cast<int>(state.range(2));
-  const int threads = static_cast<int>(state.range(3));
   state.SetLabel(std::string(qov::simd::levelName(implementation.level)));
 
   const std::size_t bytes = frameBytes(channels);
@@ -96,33 +95,36 @@ void BM_Compose(benchmark::State& state) {
   const int step = kWidth * channels;
   const qov::aa::ComposeFunction compose = channels == 3 ? implementation.compose3 : implementation.compose4;
 
-  const int defaultThreads = omp_get_max_threads();
-  if (threads > 0) omp_set_num_threads(threads);
   measure(state, bytes, [&] {
     benchmark::DoNotOptimize(compose(src1.data(), step, 128, src2.data(), step, 127, dst.data(),
                                      step, kWidth, kHeight, kind));
   });
-  omp_set_num_threads(defaultThreads);
 }
 BENCHMARK(BM_Compose)
-    ->ArgNames({"impl", "ch", "kind", "threads"})
-    ->ArgsProduct({{0, 1, 2, 3}, {4, 3}, {qov::aa::COMPOSE_PLUS, qov::aa::COMPOSE_OVER}, {0, 1}})
+    ->ArgNames({"impl", "ch", "kind"})
+    ->ArgsProduct({{0, 1, 2, 3}, {4, 3}, {qov::aa::COMPOSE_PLUS, qov::aa::COMPOSE_OVER}})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
-// The Strength mix through the dispatch, as the frame pipeline calls it (copy included).
+// The Strength mix through the dispatch, as the frame pipeline calls it (copy included),
+// on a pool of `threads` threads (1: the calling thread alone).
 void BM_StrengthBlend(benchmark::State& state) {
   const int channels = static_cast<int>(state.range(0));
+  qov::parallel::WorkerPool pool(static_cast<unsigned>(state.range(1)));
   const std::size_t bytes = frameBytes(channels);
   const std::vector<uint8_t> input = noiseFrame(bytes, 6), antialiased = noiseFrame(bytes, 7);
   std::vector<uint8_t> output(bytes);
   state.SetLabel(qov::simd::levelName(qov::aa::chosenComposeImplementation().level));
   measure(state, bytes, [&] {
     benchmark::DoNotOptimize(qov::aa::strengthBlend(output.data(), input.data(), antialiased.data(),
-                                                    kWidth, kHeight, channels, 127));
+                                                    kWidth, kHeight, channels, 127, &pool));
   });
 }
-BENCHMARK(BM_StrengthBlend)->ArgName("ch")->Arg(4)->Arg(3)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_StrengthBlend)
+    ->ArgNames({"ch", "threads"})
+    ->ArgsProduct({{4, 3}, {1, 2, 4}})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 }  // namespace
 

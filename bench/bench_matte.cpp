@@ -1,13 +1,14 @@
 // Speed of the matte effect on 4-byte frames against a memcpy of the same frame, measured
-// in the same run: the effect through matteFrame, on the calling thread and shared by one
-// parallel region, back to back and paced like a host's frames; each kernel level on one
-// thread; one parallel region per row (a layout matteFrame does not use); and small frames
-// serial and threaded (where matteFrame's serial limit comes from). The ratio of every
-// result to the memcpy of its size is printed at the end. A whole processFrame call of
-// QovSetMatte1 through plugMain shows what a host pays per frame.
+// in the same run: the effect through matteFrame, on the calling thread and on a worker
+// pool of all hardware threads, back to back and paced like a host's frames; each kernel
+// level on one thread; and small frames serial and threaded (where splitting starts to
+// pay). The ratio of every result to the memcpy of its size is printed at the end. A whole
+// processFrame call of QovSetMatte1 through plugMain shows what a host pays per frame.
+// Run it once more while another process keeps a core busy to see the cost of a late
+// worker: the pool's chunks keep it to one chunk.
 #include <benchmark/benchmark.h>
-#include <omp.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "effects/matte/matte_frame.h"
+#include "effects/parallel/worker_pool.h"
 #include "host/plugin_instance.h"
 #include "host/plugin_library.h"
 #include "effects/matte/matte_rule.h"
@@ -53,7 +55,7 @@ struct Frames {
   }
 };
 
-// A host calls once per video frame; between calls the OpenMP workers go to sleep and
+// A host calls once per video frame; between calls the pool's workers go to sleep and
 // the caches cool down. Paced runs wait this long, untimed, before every frame.
 constexpr auto frameGap = std::chrono::milliseconds(8);
 constexpr int pacedFrames = 150;
@@ -75,24 +77,14 @@ void measure(benchmark::State& state, size_t pixels, bool paced, Pass pass) {
                           static_cast<int64_t>(pixels * bytesPerPixel));
 }
 
-// Rows one after the other, each shared among the team of its own parallel region in
-// contiguous blocks, as a static loop over the row's pixels would share it.
-void perRowRegions(MatteKernel kernel, const uint8_t* colour, const uint8_t* mask, uint8_t* out,
-                   int width, int height, const MatteSettings& s) {
-  const size_t rowPixels = static_cast<size_t>(width);
-  for (int y = 0; y < height; ++y) {
-    const size_t row = static_cast<size_t>(y) * rowPixels * bytesPerPixel;
-#pragma omp parallel
-    {
-      const size_t threads = static_cast<size_t>(omp_get_num_threads());
-      const size_t thread = static_cast<size_t>(omp_get_thread_num());
-      const size_t begin = rowPixels * thread / threads;
-      const size_t end = rowPixels * (thread + 1) / threads;
-      const size_t offset = row + begin * bytesPerPixel;
-      kernel(colour + offset, mask + offset, out + offset, end - begin, s);
-    }
-  }
+// The pool every threaded run uses: one thread per hardware thread, as the plug-ins start.
+qov::parallel::WorkerPool& pool() {
+  static qov::parallel::WorkerPool workers(std::max(1u, std::thread::hardware_concurrency()));
+  return workers;
 }
+
+// Chunks as small as splitting allows, to find from which frame size two threads pay.
+constexpr size_t smallChunkPixels = 1024;
 
 void registerSize(size_t pixels, bool wholeFrame) {
   const MatteSettings s = defaultSettings();
@@ -114,26 +106,23 @@ void registerSize(size_t pixels, bool wholeFrame) {
     add("serial",
         [=](Frames& f) { selected(f.first.data(), f.first.data(), f.output.data(), pixels, s); });
     add("threaded", [=](Frames& f) {
-      detail::matteFrameWith(selected, 0, f.first.data(), f.first.data(), f.output.data(), pixels,
-                             s);
+      detail::matteFrameWith(selected, &pool(), smallChunkPixels, f.first.data(), f.first.data(),
+                             f.output.data(), pixels, s);
+    });
+    add("threaded_defaultChunks", [=](Frames& f) {
+      matteFrame(f.first.data(), f.first.data(), f.output.data(), static_cast<int>(pixels), 1, s, &pool());
     });
     return;
   }
-  const auto effect = [=](Frames& f) {
+  const auto serial = [=](Frames& f) {
     matteFrame(f.first.data(), f.first.data(), f.output.data(), frameWidth, frameHeight, s);
   };
-  const auto serial = [=](Frames& f) {
-    detail::matteFrameWith(selected, SIZE_MAX, f.first.data(), f.first.data(), f.output.data(),
-                           pixels, s);
-  };
   const auto threaded = [=](Frames& f) {
-    detail::matteFrameWith(selected, 0, f.first.data(), f.first.data(), f.output.data(), pixels, s);
+    matteFrame(f.first.data(), f.first.data(), f.output.data(), frameWidth, frameHeight, s, &pool());
   };
-  add("matteFrame", effect);
   add("matteFrame_serial", serial);
   add("matteFrame_threaded", threaded);
   addRun("memcpy_paced", true, copy);
-  addRun("matteFrame_paced", true, effect);
   addRun("matteFrame_serial_paced", true, serial);
   addRun("matteFrame_threaded_paced", true, threaded);
   // A whole frame call as a host makes it: copies into the frame set, the effect, the copy back.
@@ -145,10 +134,6 @@ void registerSize(size_t pixels, bool wholeFrame) {
   });
   add("matteFrame_twoInputs", [=](Frames& f) {
     matteFrame(f.first.data(), f.second.data(), f.output.data(), frameWidth, frameHeight, s);
-  });
-  add("perRowRegions", [=](Frames& f) {
-    perRowRegions(selected, f.first.data(), f.first.data(), f.output.data(), frameWidth,
-                  frameHeight, s);
   });
   for (Level level : {Level::scalar, Level::sse2, Level::avx2, Level::avx512bw}) {
     const MatteKernel kernel = detail::kernelForLevel(level);
@@ -172,8 +157,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     std::printf(
         "\nTime relative to memcpy of the same frame, paced runs to paced memcpy"
-        " (%d threads available):\n",
-        omp_get_max_threads());
+        " (pool of %u threads):\n",
+        pool().threads());
     for (const auto& [name, time] : realTimes_) {
       const std::string size = name.substr(name.rfind('/'));  // "/pixels", maybe "_median"
       const bool paced = name.find("_paced/") != std::string::npos;

@@ -20,7 +20,7 @@ if(QOV_X86 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 if(MINGW)
-  # Windows programs and DLLs carry their own libgcc, libstdc++, libgomp and winpthread, so
+  # Windows programs and DLLs carry their own libgcc, libstdc++ and winpthread, so
   # that nothing but system DLLs is needed beside them.
   target_link_options(qov_flags INTERFACE -static)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)

@@ -1,4 +1,5 @@
-# Cross build of the 32-bit Windows DLLs (package g++-mingw-w64-i686-posix):
+# Cross build of the 32-bit Windows DLLs (package g++-mingw-w64-i686-posix, the "posix"
+# thread-model variant, whose GCC has std::thread):
 #
 #   cmake -S . -B build-windows-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
 

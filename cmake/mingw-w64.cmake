@@ -1,5 +1,5 @@
 # What both Windows cross builds share, with Debian's MinGW-w64 toolchains in their "posix"
-# thread-model variant (whose GCC has OpenMP). Included by mingw-w64-i686.cmake (32-bit
+# thread-model variant (whose GCC has std::thread). Included by mingw-w64-i686.cmake (32-bit
 # DLLs) and mingw-w64-x86_64.cmake (64-bit DLLs), which set QOV_MINGW_TRIPLET and
 # CMAKE_SYSTEM_PROCESSOR first.
 #

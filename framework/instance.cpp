@@ -8,6 +8,8 @@
 #include "framework/aligned_memory.h"
 #include "framework/frame_size.h"
 #include "framework/plugin_definition.h"
+#include "effects/parallel/chunking.h"
+#include "framework/worker_threads.h"
 
 namespace qov {
 namespace {
@@ -107,6 +109,11 @@ PlugObj* instantiate(const VideoInfo& videoInfo) {
   }
   obj->restoreOwnFrameSet();
   obj->fMultiReady = true;
+  // Frames too small to be split never use the library's worker threads.
+  if (parallel::framesCanSplit(obj->pixelCount_)) {
+    obj->fCountedByWorkers = true;
+    obj->fPool = acquireWorkerThreads();
+  }
   return obj;
 }
 
@@ -124,7 +131,9 @@ void deInstantiate(PlugObj* obj) {
   obj->fScratchFrame = nullptr;
   alignedFree(obj->fInputCopy);
   obj->fInputCopy = nullptr;
+  const bool counted = obj->fCountedByWorkers;
   delete obj;
+  if (counted) releaseWorkerThreads();
 }
 
 }  // namespace qov

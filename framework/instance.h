@@ -7,6 +7,10 @@
 
 #include "framework/boundary.h"
 
+namespace qov::parallel {
+class WorkerPool;
+}
+
 namespace qov {
 
 inline constexpr uint32_t kMaxParameters = 16;
@@ -28,6 +32,10 @@ struct PlugObj {
   // A copy of the input for codes 3 and 14, made only when the effect cannot read the
   // host's frame as given (see BufferSharing); allocated at the first such frame.
   uint8_t* fInputCopy = nullptr;
+  // The library's worker threads, shared with every other instance (null: the calling
+  // thread alone). The effects only read the pool; nothing in it belongs to an instance.
+  parallel::WorkerPool* fPool = nullptr;
+  bool fCountedByWorkers = false;  // one of the users the worker threads are kept for
 
   // Frame calls (function codes 3, 14 and 16). Each returns 0 or -1.
   int processFrame(void* pFrameData);

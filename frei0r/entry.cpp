@@ -3,7 +3,7 @@
 // name no instance, an unknown parameter or a missing frame do nothing.
 #include "frei0r/frei0r_api.h"
 
-
+#include "framework/worker_threads.h"
 #include "frei0r/instance.h"
 #include "frei0r/plugin_description.h"
 
@@ -18,7 +18,7 @@ bool validParameter(int index) { return index >= 0 && index < kPluginDescription
 
 }  // namespace
 
-// Nothing lives outside the instances.
+// Nothing lives outside the instances (the worker threads are counted by them).
 QOV_F0R_EXPORT int f0r_init() { return 1; }
 QOV_F0R_EXPORT void f0r_deinit() {}
 
@@ -45,10 +45,17 @@ QOV_F0R_EXPORT void f0r_get_param_info(f0r_param_info_t* info, int param_index) 
 
 QOV_F0R_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
   if (!qov::frei0r::acceptableFrameSize(width, height)) return nullptr;
-  return qov::frei0r::createInstance(static_cast<int>(width), static_cast<int>(height));
+  Instance* instance = qov::frei0r::createInstance(static_cast<int>(width), static_cast<int>(height));
+  if (instance != nullptr) instance->useWorkerThreads();
+  return instance;
 }
 
-QOV_F0R_EXPORT void f0r_destruct(f0r_instance_t instance) { delete static_cast<Instance*>(instance); }
+QOV_F0R_EXPORT void f0r_destruct(f0r_instance_t instance) {
+  if (instance == nullptr) return;
+  const bool counted = static_cast<Instance*>(instance)->countedByWorkerThreads();
+  delete static_cast<Instance*>(instance);
+  if (counted) qov::releaseWorkerThreads();
+}
 
 // Both parameter types of these plug-ins travel as a double.
 QOV_F0R_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {

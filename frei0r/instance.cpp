@@ -6,6 +6,8 @@
 #include <climits>
 
 #include "framework/frame_size.h"
+#include "effects/parallel/chunking.h"
+#include "framework/worker_threads.h"
 
 namespace qov::frei0r {
 namespace {
@@ -40,6 +42,12 @@ void Instance::setParameter(int index, double value) {
 }
 
 double Instance::parameter(int index) const { return values_[index]; }
+
+void Instance::useWorkerThreads() {
+  if (countedByWorkers_ || !parallel::framesCanSplit(std::size_t(width_) * std::size_t(height_))) return;
+  countedByWorkers_ = true;
+  pool_ = acquireWorkerThreads();
+}
 
 bool acceptableFrameSize(unsigned width, unsigned height) {
   if (width == 0 || height == 0) return false;

@@ -7,6 +7,10 @@
 
 #include "frei0r/plugin_description.h"
 
+namespace qov::parallel {
+class WorkerPool;
+}
+
 namespace qov::frei0r {
 
 inline constexpr float kSwitchThreshold = 0.5f;
@@ -30,9 +34,14 @@ class Instance {
 
   int width() const { return width_; }
   int height() const { return height_; }
+  // Counts the instance as a user of the library's worker threads when its frames are large
+  // enough to be split (f0r_construct); f0r_destruct releases them if so.
+  void useWorkerThreads();
+  bool countedByWorkerThreads() const { return countedByWorkers_; }
 
  protected:
   Instance(int width, int height);
+  parallel::WorkerPool* pool() const { return pool_; }
   float value(int index) const { return values_[index]; }
   // A switch as the effects read one: on strictly above one half (NaN is off).
   bool switchOn(int index) const { return values_[index] > kSwitchThreshold; }
@@ -42,6 +51,8 @@ class Instance {
  private:
   int width_;
   int height_;
+  parallel::WorkerPool* pool_ = nullptr;  // null: the calling thread alone
+  bool countedByWorkers_ = false;
   float values_[kMaxParameters] = {};
 };
 

@@ -34,7 +34,7 @@ class MultiInputMatteInstance final : public Instance {
     const uint8_t* colourSource = switchInputs ? second : first;
     const uint8_t* maskSource = switchInputs ? first : second;
     matte::matteFrame(colourSource, maskSource, output, width(), height(),
-                      matte::matteSettingsFromParameters(values()));
+                      matte::matteSettingsFromParameters(values()), pool());
   }
 };
 

@@ -52,7 +52,7 @@ class AntialiasInstance final : public Instance {
     settings.thinLines = switchOn(mlaa1::kThinLines);
     settings.visualize = switchOn(mlaa1::kVisualize);
     settings.useAlpha = switchOn(mlaa1::kUseAlpha);
-    aa::antialiasFrame(first, output, workFrame_, edgeBuffer_, width(), height(), kChannels, settings);
+    aa::antialiasFrame(first, output, workFrame_, edgeBuffer_, width(), height(), kChannels, settings, pool());
   }
 
  private:

@@ -23,7 +23,8 @@ class SetMatteInstance final : public Instance {
   SetMatteInstance(int width, int height) : Instance(width, height) {}
 
   void update(const uint8_t* first, const uint8_t* /*second*/, uint8_t* output) override {
-    matte::matteFrame(first, first, output, width(), height(), matte::matteSettingsFromParameters(values()));
+    matte::matteFrame(first, first, output, width(), height(), matte::matteSettingsFromParameters(values()),
+                      pool());
   }
 };
 

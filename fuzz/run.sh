@@ -23,8 +23,8 @@ done
 cmake --build "$build" -j 2 --target "${targets[@]}" >/dev/null
 
 mkdir -p "$build/artifacts"
-# Two OpenMP threads, sleeping when idle: enough to run the parallel loops on a shared machine.
-export OMP_NUM_THREADS=2 OMP_WAIT_POLICY=passive
+# At most two threads per loop (the calling thread and one worker) on a shared machine.
+export QOV_THREADS=2
 export UBSAN_OPTIONS=print_stacktrace=1
 for target in "${targets[@]}"; do
   harness=${target#fuzz_}

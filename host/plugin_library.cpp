@@ -27,10 +27,7 @@ void closeLibrary(void* handle) { FreeLibrary(reinterpret_cast<HMODULE>(handle))
 void* openLibrary(const std::string& path, std::string& error) {
   // A bare file name would make dlopen search the library path instead of the file.
   const std::string target = path.find('/') == std::string::npos ? "./" + path : path;
-  // A plug-in's OpenMP runtime keeps its worker threads after a frame call; unmapping the
-  // library (and that runtime with it) under them would crash them, so the library stays
-  // mapped until the process ends.
-  void* handle = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  void* handle = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = dlerror();
     error = reason != nullptr ? reason : "cannot load library";

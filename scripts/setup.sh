@@ -17,9 +17,9 @@ test_packages=(
   libgtest-dev googletest libbenchmark-dev
   gcc-multilib g++-multilib
   ffmpeg frei0r-plugins-dev
-  # The fuzz targets and the ThreadSanitizer run: clang with its runtimes.
-  clang libclang-rt-14-dev libomp-dev
-  # The 32-bit Windows DLLs: the cross compiler (its posix variant has OpenMP) and Wine
+  # The fuzz targets and the ThreadSanitizer runs: clang with its runtimes.
+  clang libclang-rt-14-dev
+  # The 32-bit Windows DLLs: the cross compiler (its posix variant has std::thread) and Wine
   # with its 32-bit half to run their tests.
   g++-mingw-w64-i686-posix wine wine32:i386
   # The 64-bit Windows DLLs: the x86-64 cross compiler, and the 64-bit Wine loader that

@@ -14,7 +14,6 @@
 
 #include "effects/antialias/compose.h"
 #include "effects/simd/cpu_level.h"
-#include "effects/simd/parallel_policy.h"
 
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
 #define QOV_COMPOSE_X86 1
@@ -41,8 +40,9 @@ struct ComposeRowKernels {
 };
 
 // Checks the arguments (returning the failure status before anything is written), then
-// runs the kernel of `kind` over every row. Large images are split over the OpenMP
-// threads by rows; each row belongs to one thread, so the results do not depend on it.
+// runs the kernel of `kind` over every row. Rows are independent (an in-place dst shares
+// each row only with the same row of its source), so callers may split an image into bands
+// of rows and compose each band on its own.
 int composeRows(const uint8_t* src1, int src1Step, uint8_t alpha1,
                 const uint8_t* src2, int src2Step, uint8_t alpha2,
                 uint8_t* dst, int dstStep, int width, int height, int kind, int channels,
@@ -52,9 +52,6 @@ int composeRows(const uint8_t* src1, int src1Step, uint8_t alpha1,
 inline constexpr int kPixelBytes3 = 3;
 inline constexpr int kPixelBytes4 = 4;
 inline constexpr int kColourBytes = 3;
-
-// Images of at least this many bytes (width x height x channels) are split over threads.
-inline constexpr std::size_t kComposeParallelBytes = simd::kMinParallelBytes;
 
 // The reference: one byte at a time; `plus` in exact integer arithmetic, `over` in
 // floating point with 1/255 as a single-precision constant.

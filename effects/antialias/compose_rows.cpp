@@ -1,5 +1,5 @@
 // The row loop shared by every implementation of the constant-alpha composition: the
-// argument checks and the walk over rows, split over threads for large images.
+// argument checks and the walk over rows.
 #include <cstddef>
 
 #include "effects/antialias/compose_levels.h"
@@ -20,10 +20,6 @@ int composeRows(const uint8_t* src1, int src1Step, uint8_t alpha1,
   }
 
   const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
-  const bool split = height > 1 && rowBytes * static_cast<std::size_t>(height) >= kComposeParallelBytes;
-  // Rows are independent (an in-place dst shares each row only with the same row of its
-  // source), so a static split gives the same bytes as the serial loop.
-#pragma omp parallel for schedule(static) if (split)
   for (int y = 0; y < height; ++y) {
     row(src1 + static_cast<std::ptrdiff_t>(y) * src1Step,
         src2 + static_cast<std::ptrdiff_t>(y) * src2Step,

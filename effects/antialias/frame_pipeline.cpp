@@ -7,20 +7,21 @@
 
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/strength_blend.h"
-#include "effects/simd/parallel_policy.h"
+#include "effects/parallel/chunking.h"
 
 namespace qov::aa {
 namespace {
 
 constexpr float kStrengthScale = 255.0f;
 constexpr uint32_t kColourMask = 0x00FFFFFFu;  // the three colour bytes of a little-endian pixel word
+// Pixels of one chunk of the working copy that a thread claims from the pool (64 KiB of
+// working image): every pixel is independent, so the cut does not show in the bytes.
+constexpr std::size_t kCopyChunkPixels = parallel::kChunkPixels;
 
 // Copies 4-byte pixels into the working image with byte 3 cleared, so that alpha takes
 // no part in edge detection.
-void copyWithoutAlpha(const uint8_t* input, uint8_t* workFrame, std::ptrdiff_t count) {
-  const bool split = simd::splitAcrossThreads(static_cast<std::size_t>(count) * 4);
-#pragma omp parallel for schedule(static) if (split)
-  for (std::ptrdiff_t i = 0; i < count; ++i) {
+void copyWithoutAlpha(const uint8_t* input, uint8_t* workFrame, std::size_t begin, std::size_t end) {
+  for (std::size_t i = begin; i < end; ++i) {
     uint32_t pixel;
     std::memcpy(&pixel, input + 4 * i, 4);
     pixel &= kColourMask;
@@ -28,13 +29,26 @@ void copyWithoutAlpha(const uint8_t* input, uint8_t* workFrame, std::ptrdiff_t c
   }
 }
 
-void expandToFourBytes(const uint8_t* input, uint8_t* workFrame, std::ptrdiff_t count) {
-  for (std::ptrdiff_t i = 0; i < count; ++i) {
+void expandToFourBytes(const uint8_t* input, uint8_t* workFrame, std::size_t begin, std::size_t end) {
+  for (std::size_t i = begin; i < end; ++i) {
     workFrame[4 * i] = input[3 * i];
     workFrame[4 * i + 1] = input[3 * i + 1];
     workFrame[4 * i + 2] = input[3 * i + 2];
     workFrame[4 * i + 3] = 0;
   }
+}
+
+// The working image of 4-byte pixels: colour, and alpha only when it counts as an edge.
+void makeWorkingCopy(const uint8_t* input, uint8_t* workFrame, std::size_t count, int channels, bool useAlpha,
+                     parallel::WorkerPool* pool) {
+  parallel::forEachChunk(pool, count, kCopyChunkPixels, [=](std::size_t begin, std::size_t end) {
+    if (channels != 4)
+      expandToFourBytes(input, workFrame, begin, end);
+    else if (useAlpha)
+      std::memcpy(workFrame + 4 * begin, input + 4 * begin, 4 * (end - begin));
+    else
+      copyWithoutAlpha(input, workFrame, begin, end);
+  });
 }
 
 // In place, in ascending order: pixel i's destination never lies beyond its source, so
@@ -62,7 +76,7 @@ uint32_t mlaaFlagsFor(const AntialiasSettings& settings) {
 }
 
 void antialiasFrame(const uint8_t* input, uint8_t* output, uint8_t* workFrame, uint8_t* edgeBuffer, int width,
-                    int height, int channels, const AntialiasSettings& settings) {
+                    int height, int channels, const AntialiasSettings& settings, parallel::WorkerPool* pool) {
   if (width < 1 || height < 1) return;
   const std::ptrdiff_t count = std::ptrdiff_t{width} * height;
   const uint8_t strength8 = strength8FromStrength(settings.strength);
@@ -71,19 +85,12 @@ void antialiasFrame(const uint8_t* input, uint8_t* output, uint8_t* workFrame, u
     return;
   }
 
-  if (channels == 4) {
-    if (settings.useAlpha)
-      std::memcpy(workFrame, input, static_cast<std::size_t>(count) * 4);
-    else
-      copyWithoutAlpha(input, workFrame, count);
-  } else {
-    expandToFourBytes(input, workFrame, count);
-  }
+  makeWorkingCopy(input, workFrame, static_cast<std::size_t>(count), channels, settings.useAlpha, pool);
 
-  runMLAA(workFrame, edgeBuffer, width, height, mlaaFlagsFor(settings));
+  runMLAA(workFrame, edgeBuffer, width, height, mlaaFlagsFor(settings), pool);
 
   if (channels == 3) packToThreeBytes(workFrame, count);
-  strengthBlend(output, input, workFrame, width, height, channels, strength8);
+  strengthBlend(output, input, workFrame, width, height, channels, strength8, pool);
 }
 
 }  // namespace qov::aa

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "effects/parallel/worker_pool.h"
+
 namespace qov::aa {
 
 struct AntialiasSettings {
@@ -24,8 +26,9 @@ uint32_t mlaaFlagsFor(const AntialiasSettings& settings);
 // Antialiases `input` (width x height pixels of `channels` bytes, 3 or 4) into `output`,
 // which may be the same buffer. `workFrame` and `edgeBuffer` are the caller's working
 // images of width x height x 4 bytes; nothing is allocated. With 4 channels the output's
-// byte 3 is always the input's.
+// byte 3 is always the input's. With a pool, the per-pixel passes and MLAA share its threads.
 void antialiasFrame(const uint8_t* input, uint8_t* output, uint8_t* workFrame, uint8_t* edgeBuffer, int width,
-                    int height, int channels, const AntialiasSettings& settings);
+                    int height, int channels, const AntialiasSettings& settings,
+                    parallel::WorkerPool* pool = nullptr);
 
 }  // namespace qov::aa

@@ -7,8 +7,8 @@
 #include <new>
 
 #include "effects/antialias/mlaa_internal.h"
+#include "effects/parallel/chunking.h"
 #include "effects/parallel/worker_pool.h"
-#include "effects/simd/parallel_policy.h"
 
 namespace qov::aa {
 namespace detail {
@@ -17,6 +17,8 @@ namespace {
 constexpr std::size_t kEdgeBufferAlignment = 16;
 constexpr uint32_t kPaintBelow = 0x0000FF00u;  // byte 1 = 255
 constexpr uint32_t kPaintRight = 0x00FF0000u;  // byte 2 = 255
+// Pixels of one chunk of the edge painting that a thread claims from the pool (64 KiB).
+constexpr std::size_t kPaintChunkPixels = parallel::kChunkPixels;
 
 struct AlignedDelete {
   void operator()(uint8_t* p) const {
@@ -63,21 +65,20 @@ void runPassSteps(parallel::WorkerPool* pool, int from, int blocks, const BlendB
 
 }  // namespace
 
-void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height) {
-  const bool split =
-      simd::splitAcrossThreads(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-#pragma omp parallel for schedule(static) if (split)
-  for (int y = 0; y < height; ++y) {
-    const Index row = static_cast<Index>(y) * width;
+void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height, parallel::WorkerPool* pool) {
+  if (width <= 0 || height <= 0) return;
+  // Every pixel is painted from its own edge word alone, so the frame is cut into runs of
+  // pixels regardless of rows.
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  parallel::forEachChunk(pool, count, kPaintChunkPixels, [=](std::size_t begin, std::size_t end) {
     // A select rather than branches, so that the loop vectorises; storing an unchanged pixel
-    // back is harmless since every row belongs to one thread.
-    for (int x = 0; x < width; ++x) {
-      const uint32_t word = loadWord(edges, row + x);
-      const uint32_t pixel = loadWord(image, row + x);
-      storeWord(image, row + x,
-                (word & EDGE_BELOW) ? kPaintBelow : (word & EDGE_RIGHT) ? kPaintRight : pixel);
+    // back is harmless since every pixel belongs to one thread.
+    for (Index i = static_cast<Index>(begin); i < static_cast<Index>(end); ++i) {
+      const uint32_t word = loadWord(edges, i);
+      const uint32_t pixel = loadWord(image, i);
+      storeWord(image, i, (word & EDGE_BELOW) ? kPaintBelow : (word & EDGE_RIGHT) ? kPaintRight : pixel);
     }
-  }
+  });
 }
 
 void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
@@ -117,7 +118,7 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
 
   if (flags & MLAA_VISUALIZE) {
     // Painting is step D; a counter that already stood past it has nothing left to do.
-    if (step == detectSteps) paintEdges(image, edgeBuffer, width, height);
+    if (step == detectSteps) paintEdges(image, edgeBuffer, width, height, pool);
     if (stepCounter) *stepCounter = detectSteps;
     return;
   }

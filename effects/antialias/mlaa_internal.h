@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "effects/antialias/mlaa.h"
+#include "effects/parallel/worker_pool.h"
 #include "effects/simd/cpu_level.h"
 
 namespace qov::aa::detail {
@@ -173,11 +174,14 @@ std::size_t columnBitWords(int width, int height);
 void gatherFrameColumnBits(const uint8_t* edges, int width, int height, int wordBegin, int wordEnd,
                            uint64_t* bits);
 
-// Paints EDGE_BELOW pixels 0x0000FF00 and other EDGE_RIGHT pixels 0x00FF0000.
-void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height);
+// Paints EDGE_BELOW pixels 0x0000FF00 and other EDGE_RIGHT pixels 0x00FF0000; with a pool,
+// on its threads.
+void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height,
+                parallel::WorkerPool* pool = nullptr);
 
-// MLAA with a chosen detection kernel, on the pool's threads when there is a pool. Whatever
-// step the counter starts at, the steps it runs give the bytes of the serial order.
+// MLAA with a chosen detection kernel, on the pool's threads when there is a pool (the
+// edge painting too). Whatever step the counter starts at, the steps it runs give the bytes
+// of the serial order.
 void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
               uint32_t flags, DetectRowsFn detect, parallel::WorkerPool* pool = nullptr);
 

@@ -38,7 +38,7 @@ int effectProcessFrameMulti(PlugObj& obj) {
   const uint8_t* maskSource = switchInputs ? first->data : second->data;
   matte::matteFrame(colourSource, maskSource, frameSet.outputs[0]->data,
                     static_cast<int>(obj.fVideoInfo.frameWidth), static_cast<int>(obj.fVideoInfo.frameHeight),
-                    settings);
+                    settings, obj.fPool);
   return 0;
 }
 

@@ -28,7 +28,7 @@ int effectProcessFrameMulti(PlugObj& obj) {
   settings.useAlpha = switchOn(obj.fParams[mlaa1::kUseAlpha].value);
   aa::antialiasFrame(input.data, obj.fMulti->outputs[0]->data, obj.fWorkFrame, obj.fScratchFrame,
                      static_cast<int>(obj.fVideoInfo.frameWidth), static_cast<int>(obj.fVideoInfo.frameHeight),
-                     static_cast<int>(input.channels), settings);
+                     static_cast<int>(input.channels), settings, obj.fPool);
   return 0;
 }
 

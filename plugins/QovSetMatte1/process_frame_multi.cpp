@@ -16,7 +16,7 @@ int effectProcessFrameMulti(PlugObj& obj) {
   if (input.channels != 4) return 0;
   matte::matteFrame(input.data, input.data, obj.fMulti->outputs[0]->data,
                     static_cast<int>(obj.fVideoInfo.frameWidth), static_cast<int>(obj.fVideoInfo.frameHeight),
-                    settings);
+                    settings, obj.fPool);
   return 0;
 }
 

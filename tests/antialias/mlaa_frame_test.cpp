@@ -144,6 +144,21 @@ TEST(Frame, VisualizePaintsEdgesInsteadOfBlending) {
     }
 }
 
+// The painting split over a pool: chunks that end inside rows, a row shorter than a chunk.
+TEST(Frame, EdgePaintingOverAPoolGivesTheSameBytes) {
+  std::mt19937 rng(5);
+  parallel::WorkerPool pool(3);
+  for (const auto& [width, height] : {std::pair{301, 200}, std::pair{7, 9000}}) {
+    Frame f(width, height);
+    for (int i = 0; i < width * height; ++i) f.set(i % width, i / width, grey(rng() % 2 ? 255 : 0));
+    const Frame serial = antialiased(f, MLAA_VISUALIZE);
+    Frame work(f), edges(width, height, 1, kGarbage);
+    int step = -1;
+    detail::runSteps(work.data(), edges.data(), width, height, &step, MLAA_VISUALIZE, detail::detectRows(), &pool);
+    EXPECT_EQ(work, serial) << width << "x" << height;
+  }
+}
+
 TEST(Frame, FlatAndEdgeFreeFramesAreUnchanged) {
   for (auto [w, h] : {std::pair{16, 16}, {13, 21}, {1, 9}, {40, 8}}) {
     for (uint32_t flags : kAllFlags) {

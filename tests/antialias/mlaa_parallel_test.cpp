@@ -1,6 +1,6 @@
 // MLAA split over threads against the serial order. Blocks of one parity run at the same
 // time, so a pixel or edge word that two of them shared would show here as a byte difference
-// (and as a race under ThreadSanitizer: tests/reliability/tsan_mlaa.sh). The pool is the
+// (and as a race under ThreadSanitizer: tests/reliability/tsan.sh). The pool is the
 // threaded stand-in of threaded_test_pool.cpp, with one block per chunk, so neighbouring
 // blocks of a parity do overlap.
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // The Strength mix at both depths: which image each weight belongs to, byte 3 of 32-bit
-// frames, the cross-fade of identical images, in-place use and empty frames.
+// frames, the cross-fade of identical images, in-place use and empty frames; and the frame
+// pipeline around it, whose bytes do not depend on how a worker pool cuts the frame.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +8,9 @@
 #include <vector>
 
 #include "effects/antialias/compose.h"
+#include "effects/antialias/frame_pipeline.h"
 #include "effects/antialias/strength_blend.h"
+#include "effects/parallel/worker_pool.h"
 
 namespace qov::aa {
 namespace {
@@ -119,6 +122,63 @@ TEST(StrengthBlend, WithoutAnAntialiasedImageTheOutputIsTheInputCopy) {
     EXPECT_EQ(strengthBlend(output.data(), input.data(), nullptr, kWidth, kHeight, channels, 200),
               COMPOSE_NULL_POINTER);
     EXPECT_EQ(output, input) << channels << "ch";
+  }
+}
+
+// Bands of many rows, and one row per band (rows longer than a band), in place and apart.
+TEST(StrengthBlend, SplitOverAPoolGivesTheSameBytes) {
+  std::mt19937 rng(26);
+  parallel::WorkerPool pool(3);
+  for (const auto& [width, height] : {std::pair{37, 2000}, std::pair{20000, 5}})
+    for (int channels : kDepths) {
+      const std::size_t bytes = static_cast<std::size_t>(width) * height * channels;
+      std::vector<uint8_t> input(bytes), antialiased(bytes);
+      for (uint8_t& b : input) b = static_cast<uint8_t>(rng());
+      for (uint8_t& b : antialiased) b = static_cast<uint8_t>(rng());
+      std::vector<uint8_t> serial(bytes, 7), split(bytes, 7);
+      ASSERT_EQ(strengthBlend(serial.data(), input.data(), antialiased.data(), width, height, channels, 100),
+                COMPOSE_OK);
+      ASSERT_EQ(strengthBlend(split.data(), input.data(), antialiased.data(), width, height, channels, 100, &pool),
+                COMPOSE_OK);
+      EXPECT_EQ(split, serial) << width << "x" << height << " " << channels << "ch";
+      std::vector<uint8_t> inPlace = input;
+      ASSERT_EQ(strengthBlend(inPlace.data(), inPlace.data(), antialiased.data(), width, height, channels, 100,
+                              &pool),
+                COMPOSE_OK);
+      EXPECT_EQ(inPlace, serial) << "in place, " << width << "x" << height << " " << channels << "ch";
+    }
+}
+
+// The whole pipeline (working copy, MLAA, Strength mix) with and without a pool, at both
+// depths and every setting that changes a pass, on a frame of several chunks.
+TEST(AntialiasFrame, SplitOverAPoolGivesTheSameBytes) {
+  constexpr int kFrameWidth = 333, kFrameHeight = 205;
+  std::mt19937 rng(27);
+  parallel::WorkerPool pool(2);
+  for (int channels : kDepths) {
+    const std::size_t bytes = std::size_t{kFrameWidth} * kFrameHeight * channels;
+    std::vector<uint8_t> input(bytes);
+    // Blocks of colour with noisy alpha: edges to blend, alpha that must not count unless asked.
+    for (std::size_t i = 0; i < bytes; ++i)
+      input[i] = static_cast<uint8_t>(channels == 4 && i % 4 == 3 ? rng() : (i / channels % kFrameWidth / 9 +
+                                                                             i / channels / kFrameWidth / 7) * 37);
+    std::vector<uint8_t> work(std::size_t{kFrameWidth} * kFrameHeight * 4), edges(work.size());
+    for (int variant = 0; variant < 4; ++variant) {
+      AntialiasSettings settings;
+      settings.strength = variant == 3 ? 0.6f : 1.0f;
+      settings.useAlpha = variant == 1;
+      settings.visualize = variant == 2;
+      std::vector<uint8_t> serial(bytes), split(bytes);
+      antialiasFrame(input.data(), serial.data(), work.data(), edges.data(), kFrameWidth, kFrameHeight, channels,
+                     settings);
+      antialiasFrame(input.data(), split.data(), work.data(), edges.data(), kFrameWidth, kFrameHeight, channels,
+                     settings, &pool);
+      EXPECT_EQ(split, serial) << channels << "ch, variant " << variant;
+      std::vector<uint8_t> inPlace = input;
+      antialiasFrame(inPlace.data(), inPlace.data(), work.data(), edges.data(), kFrameWidth, kFrameHeight, channels,
+                     settings, &pool);
+      EXPECT_EQ(inPlace, serial) << "in place, " << channels << "ch, variant " << variant;
+    }
   }
 }
 

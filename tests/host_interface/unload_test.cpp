@@ -1,44 +1,177 @@
-// Hosts load and unload plug-in libraries as a set changes. A library whose frames ran on
-// OpenMP worker threads must survive being unloaded and loaded again: this program loads
-// each library fresh, runs frames, unloads it and goes on, many times. (It is a program of
-// its own because the other suites keep the libraries loaded.)
+// Hosts load and unload plug-in libraries as a set changes. This program loads each library
+// as a host does (dlopen), runs frames on its worker threads, destroys the instances and
+// unloads it, many times: after the last deInstantiate no worker thread of the library is
+// left, and after the unload the library is no longer mapped. The workers are started
+// again by the next instance. A host that unloads a library while instances still exist
+// leaves it mapped, with its threads asleep, until they are destroyed. (A program of its
+// own because the other suites keep the libraries loaded.)
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/boundary.h"
+#include "tests/support/thread_count.h"
 
 namespace qov::test {
 namespace {
 
-void loadRunUnload(const char* path, uint32_t depth) {
-  void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(handle, nullptr) << dlerror();
-  auto plugMainFunction = reinterpret_cast<PlugMainFunction>(dlsym(handle, "plugMain"));
-  ASSERT_NE(plugMainFunction, nullptr);
-  VideoInfo videoInfo{320, 240, depth, 0};
-  FFMixed input;
-  input.pointerValue = &videoInfo;
-  const FFMixed instance = plugMainFunction(FF_INSTANTIATE, input, nullptr);
-  ASSERT_NE(instance.uintValue, FF_FAIL);
-  std::vector<uint8_t> frame(320 * 240 * 4);
-  for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>((i / 4 % 320 / 7 + i / 1280 / 5) % 2 * 255);
-  input.pointerValue = frame.data();
-  EXPECT_EQ(plugMainFunction(FF_PROCESS_FRAME, input, instance.pointerValue).uintValue, FF_SUCCESS);
-  input.pointerValue = nullptr;
-  EXPECT_EQ(plugMainFunction(FF_DEINSTANTIATE, input, instance.pointerValue).uintValue, FF_SUCCESS);
-  EXPECT_EQ(dlclose(handle), 0);
-  usleep(2000);  // let idle worker threads run while the library is unloaded
+constexpr uint32_t kWidth = 320;  // several chunks of every per-pixel pass
+constexpr uint32_t kHeight = 240;
+const char* const kPaths[] = {QOV_MLAA1_PATH, QOV_SETMATTE1_PATH, QOV_MISETMATTE1_PATH};
+
+// Worker threads a library starts with QOV_THREADS=2 (set in main): one where there are
+// two hardware threads or more.
+int workersWanted() { return std::thread::hardware_concurrency() >= 2 ? 1 : 0; }
+
+bool mapped(const char* path) {
+  if (void* handle = dlopen(path, RTLD_NOW | RTLD_NOLOAD)) {
+    dlclose(handle);
+    return true;
+  }
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line))
+    if (line.find(path) != std::string::npos) return true;
+  return false;
 }
 
-TEST(Unloading, LibrariesSurviveUnloadAndReload) {
-  for (const char* path : {QOV_MLAA1_PATH, QOV_SETMATTE1_PATH, QOV_MISETMATTE1_PATH})
-    for (int round = 0; round < 10; ++round)
-      for (uint32_t depth : {FF_DEPTH_24, FF_DEPTH_32}) loadRunUnload(path, depth);
+class Library {
+ public:
+  explicit Library(const char* path) : handle_(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
+    if (handle_ != nullptr) plugMain_ = reinterpret_cast<PlugMainFunction>(dlsym(handle_, "plugMain"));
+  }
+  bool loaded() const { return plugMain_ != nullptr; }
+  int unload() { return dlclose(handle_); }
+
+  void* instantiate(uint32_t depth, uint32_t width = kWidth, uint32_t height = kHeight) const {
+    VideoInfo videoInfo{width, height, depth, 0};
+    const FFMixed result = call(FF_INSTANTIATE, &videoInfo, nullptr);
+    return result.uintValue == FF_FAIL ? nullptr : result.pointerValue;
+  }
+  uint32_t frame(void* instance, uint32_t depth) const {
+    std::vector<uint8_t> frame(std::size_t{kWidth} * kHeight * (depth == FF_DEPTH_32 ? 4 : 3));
+    for (std::size_t i = 0; i < frame.size(); ++i)
+      frame[i] = static_cast<uint8_t>((i / 4 % kWidth / 7 + i / (kWidth * 4) / 5) % 2 * 255);
+    return call(FF_PROCESS_FRAME, frame.data(), instance).uintValue;
+  }
+  uint32_t release(void* instance) const { return call(FF_DEINSTANTIATE, nullptr, instance).uintValue; }
+
+ private:
+  FFMixed call(uint32_t code, void* pointer, void* instance) const {
+    FFMixed input;
+    input.pointerValue = pointer;
+    return plugMain_(code, input, instance);
+  }
+  void* handle_;
+  PlugMainFunction plugMain_ = nullptr;
+};
+
+TEST(Unloading, NoThreadRemainsAndTheLibraryIsUnmappedAfterEachUnload) {
+  const int before = processThreadCount();
+  ASSERT_GT(before, 0);
+  for (const char* path : kPaths) {
+    for (int round = 0; round < 10; ++round) {
+      for (uint32_t depth : {FF_DEPTH_24, FF_DEPTH_32}) {
+        SCOPED_TRACE(std::string(path) + ", round " + std::to_string(round));
+        Library library(path);
+        ASSERT_TRUE(library.loaded()) << dlerror();
+        EXPECT_EQ(processThreadCount(), before) << "no thread before the first instance";
+        void* first = library.instantiate(depth);
+        void* second = library.instantiate(depth);
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(second, nullptr);
+        EXPECT_EQ(processThreadCount(), before + workersWanted()) << "one set of workers for all instances";
+        EXPECT_EQ(library.frame(first, depth), FF_SUCCESS);
+        EXPECT_EQ(library.release(first), FF_SUCCESS);
+        EXPECT_EQ(library.frame(second, depth), FF_SUCCESS);
+        EXPECT_EQ(processThreadCount(), before + workersWanted()) << "kept while an instance exists";
+        EXPECT_EQ(library.release(second), FF_SUCCESS);
+        EXPECT_EQ(processThreadCountAfterJoin(before), before) << "joined by the last deInstantiate";
+        EXPECT_EQ(library.unload(), 0);
+        EXPECT_FALSE(mapped(path)) << "unmapped by the host's unload";
+        EXPECT_EQ(processThreadCountAfterJoin(before), before);
+      }
+    }
+  }
+}
+
+TEST(Unloading, WorkersAreStartedAgainByTheNextInstanceAndCappedByQovThreads) {
+  const int before = processThreadCount();
+  Library library(QOV_MLAA1_PATH);
+  ASSERT_TRUE(library.loaded());
+  for (int round = 0; round < 3; ++round) {
+    void* instance = library.instantiate(FF_DEPTH_32);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(processThreadCount(), before + workersWanted()) << round;
+    EXPECT_EQ(library.frame(instance, FF_DEPTH_32), FF_SUCCESS);
+    EXPECT_EQ(library.release(instance), FF_SUCCESS);
+    EXPECT_EQ(processThreadCountAfterJoin(before), before) << round;
+  }
+  // Frames of one chunk (16384 pixels) or less are never split: no thread for them.
+  void* small = library.instantiate(FF_DEPTH_32, 128, 128);
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(processThreadCount(), before);
+  EXPECT_EQ(library.release(small), FF_SUCCESS);
+
+  // Read when the workers start: a cap on the hardware threads; 1 starts none; what is no
+  // positive number is ignored.
+  const unsigned hardware = std::thread::hardware_concurrency();
+  const int all = hardware == 0 ? 1 : static_cast<int>(std::min(hardware, 64u));
+  const struct {
+    const char* value;
+    int threads;
+  } settings[] = {{"1", 1}, {"3", std::min(all, 3)}, {"0", all}, {"-2", all}, {"two", all}, {"", all}};
+  for (const auto& setting : settings) {
+    setenv("QOV_THREADS", setting.value, 1);
+    void* instance = library.instantiate(FF_DEPTH_32);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(processThreadCount(), before + setting.threads - 1) << "QOV_THREADS=" << setting.value;
+    EXPECT_EQ(library.frame(instance, FF_DEPTH_32), FF_SUCCESS);
+    EXPECT_EQ(library.release(instance), FF_SUCCESS);
+    EXPECT_EQ(processThreadCountAfterJoin(before), before);
+  }
+  setenv("QOV_THREADS", "2", 1);
+  EXPECT_EQ(library.unload(), 0);
+}
+
+// A host that unloads a library without destroying its instances: the library stays
+// mapped (its threads hold it), the threads sleep, nothing crashes. Loaded again, it is
+// the same library with the same instances; destroying them lets it go.
+TEST(Unloading, UnloadWithInstancesAliveKeepsTheLibraryUntilTheyAreDestroyed) {
+  const int before = processThreadCount();
+  Library library(QOV_SETMATTE1_PATH);
+  ASSERT_TRUE(library.loaded());
+  void* instance = library.instantiate(FF_DEPTH_32);
+  ASSERT_NE(instance, nullptr);
+  EXPECT_EQ(library.frame(instance, FF_DEPTH_32), FF_SUCCESS);
+  EXPECT_EQ(library.unload(), 0);
+  usleep(20000);  // the workers get their chance to run while the host holds no reference
+  EXPECT_EQ(mapped(QOV_SETMATTE1_PATH), workersWanted() > 0);
+  EXPECT_EQ(processThreadCount(), before + workersWanted());
+
+  Library again(QOV_SETMATTE1_PATH);
+  ASSERT_TRUE(again.loaded());
+  EXPECT_EQ(again.frame(instance, FF_DEPTH_32), FF_SUCCESS);
+  EXPECT_EQ(again.release(instance), FF_SUCCESS);
+  EXPECT_EQ(processThreadCountAfterJoin(before), before);
+  EXPECT_EQ(again.unload(), 0);
+  EXPECT_FALSE(mapped(QOV_SETMATTE1_PATH));
 }
 
 }  // namespace
 }  // namespace qov::test
+
+int main(int argc, char** argv) {
+  // Two threads per loop at most, so that the expected number of workers is known.
+  setenv("QOV_THREADS", "2", 1);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,7 +1,8 @@
 // Tests of the whole-frame matte pass: odd frame sizes, the thread split, in place, and
 // frames with nothing to do.
 #include <gtest/gtest.h>
-#include <omp.h>
+
+#include "effects/parallel/worker_pool.h"
 
 #include "tests/matte/matte_test_support.h"
 
@@ -26,34 +27,36 @@ TEST(MatteFrame, EveryPixelOfOddSizesFollowsTheRule) {
       std::vector<uint8_t> out(count * bytesPerPixel);
       matteFrame(colour.data(), mask.data(), out.data(), width, height, s);
       expectMatte(expected, colour.data(), out.data(), count, context + ", matteFrame");
-      // Every level, and threads even on frames this small.
+      // Every level, and threads even on frames this small (chunks of one cache line).
+      parallel::WorkerPool pool(3);
       for (const NamedKernel& k : runnableKernels()) {
         std::fill(out.begin(), out.end(), 0);
-        detail::matteFrameWith(k.kernel, 0, colour.data(), mask.data(), out.data(), count, s);
+        detail::matteFrameWith(k.kernel, &pool, 1, colour.data(), mask.data(), out.data(), count, s);
         expectMatte(expected, colour.data(), out.data(), count, context + ", threaded " + k.name);
       }
     }
   }
 }
 
-// Team sizes that do not divide the frame's cache-line blocks evenly, or exceed them.
-TEST(MatteFrame, AnyTeamSizeCoversTheFrameExactlyOnce) {
+// Pool sizes and chunk sizes that do not divide the frame's cache-line blocks evenly, or
+// exceed them; in place.
+TEST(MatteFrame, AnyPoolAndChunkSizeCoversTheFrameExactlyOnce) {
   std::mt19937 rng(12);
-  const int savedThreads = omp_get_max_threads();
-  for (int threads : {1, 2, 3, 5, 8}) {
-    omp_set_num_threads(threads);
-    for (size_t count : {size_t{1}, size_t{15}, size_t{17}, size_t{100}, size_t{4099}}) {
-      const MatteSettings s = randomSettings(rng);
-      const std::vector<uint8_t> colour = randomBytes(rng, count * bytesPerPixel);
-      std::vector<uint8_t> buffer = colour;
-      detail::matteFrameWith(detail::selectedKernel(), 0, buffer.data(), buffer.data(),
-                             buffer.data(), count, s);
-      expectMatte(referenceFrame(colour.data(), colour.data(), count, s), colour.data(),
-                  buffer.data(), count,
-                  std::to_string(threads) + " threads, " + std::to_string(count) + " pixels");
+  for (unsigned threads : {1u, 2u, 3u, 5u, 8u}) {
+    parallel::WorkerPool pool(threads);
+    for (size_t chunk : {size_t{1}, size_t{17}, size_t{1000}}) {
+      for (size_t count : {size_t{1}, size_t{15}, size_t{17}, size_t{100}, size_t{4099}}) {
+        const MatteSettings s = randomSettings(rng);
+        const std::vector<uint8_t> colour = randomBytes(rng, count * bytesPerPixel);
+        std::vector<uint8_t> buffer = colour;
+        detail::matteFrameWith(detail::selectedKernel(), &pool, chunk, buffer.data(), buffer.data(),
+                               buffer.data(), count, s);
+        expectMatte(referenceFrame(colour.data(), colour.data(), count, s), colour.data(), buffer.data(), count,
+                    std::to_string(threads) + " threads, chunks of " + std::to_string(chunk) + ", " +
+                        std::to_string(count) + " pixels");
+      }
     }
   }
-  omp_set_num_threads(savedThreads);
 }
 
 TEST(MatteFrame, LargeFramesInPlaceAndWithTwoInputs) {
@@ -65,14 +68,15 @@ TEST(MatteFrame, LargeFramesInPlaceAndWithTwoInputs) {
   const std::vector<uint8_t> second = randomBytes(rng, count * bytesPerPixel);
   const std::vector<uint8_t> inPlace = referenceFrame(first.data(), first.data(), count, s);
   const std::vector<uint8_t> twoInputs = referenceFrame(second.data(), first.data(), count, s);
-  for (size_t parallelFrom : {detail::minParallelPixels, size_t{0}}) {
-    const std::string context = std::string(parallelFrom ? "serial, " : "threaded, ") + describe(s);
+  parallel::WorkerPool twoThreads(2);
+  for (parallel::WorkerPool* pool : {static_cast<parallel::WorkerPool*>(nullptr), &twoThreads}) {
+    const std::string context = std::string(pool == nullptr ? "serial, " : "threaded, ") + describe(s);
     std::vector<uint8_t> buffer = first;
-    detail::matteFrameWith(detail::selectedKernel(), parallelFrom, buffer.data(), buffer.data(),
+    detail::matteFrameWith(detail::selectedKernel(), pool, detail::chunkPixels, buffer.data(), buffer.data(),
                            buffer.data(), count, s);
     expectMatte(inPlace, first.data(), buffer.data(), count, "in place, " + context);
     std::vector<uint8_t> out(count * bytesPerPixel);
-    detail::matteFrameWith(detail::selectedKernel(), parallelFrom, second.data(), first.data(),
+    detail::matteFrameWith(detail::selectedKernel(), pool, detail::chunkPixels, second.data(), first.data(),
                            out.data(), count, s);
     expectMatte(twoInputs, second.data(), out.data(), count, "two inputs, " + context);
   }

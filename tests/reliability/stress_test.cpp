@@ -32,8 +32,8 @@ constexpr int kHalfway = kFrames / 2;
 constexpr int kChurnCycles = 10000;
 constexpr int kChurnWarmup = 1000;
 // Growth allowed between the two measurements. Steady-state frames allocate nothing; the
-// allowance covers runtime bookkeeping (the OpenMP runtime, the sanitizers) that is not
-// the plug-ins' own.
+// allowance covers runtime bookkeeping (the C++ runtime, the sanitizers) that is not the
+// plug-ins' own.
 constexpr std::size_t kHeapAllowance = 64 * 1024;
 
 const char* const kPlugins[] = {"QovMLAA1", "QovSetMatte1", "QovMISetMatte1"};

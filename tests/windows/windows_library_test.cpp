@@ -3,15 +3,18 @@
 // removes its own three arguments from the stack, returns its result in EAX and works on a
 // stack aligned to 4 bytes only; 64-bit: arguments in RCX, RDX and R8, the result in RAX,
 // the registers a caller may keep values in left as they were), and a DLL can be unloaded
-// and loaded again.
+// and loaded again, leaving no thread behind.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
+#include "tests/support/thread_count.h"
 
 #if defined(__i386__)
 // Calls `function(code, input, instance)` as a host built with another compiler might:
@@ -122,7 +125,7 @@ qovCallPlugMain:
 namespace qov::test {
 namespace {
 
-constexpr uint32_t kWidth = 640;  // a frame the passes could split across threads
+constexpr uint32_t kWidth = 640;  // a frame the passes split across threads
 constexpr uint32_t kHeight = 360;
 constexpr int kLoadRounds = 10;
 constexpr DWORD kIdleMilliseconds = 2;
@@ -198,10 +201,18 @@ TEST_P(WindowsLibrary, FramesOnAStackOfAnyFourByteAlignment) {
 }
 #endif
 
-// A host that loads and unloads a DLL again and again (with whatever OpenMP worker threads
-// earlier frames started still idle) keeps working and gets the same bytes from every load.
-// Windows keeps no library mapped on its own: each unload really unmaps the DLL.
-TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFrames) {
+// A host that loads and unloads a DLL again and again keeps working and gets the same
+// bytes from every load. The instance's worker threads (one, with QOV_THREADS=2 on a
+// machine of two or more hardware threads) exist while it does and are joined by its
+// deInstantiate; the unload then really unmaps the DLL, with no thread of it left.
+TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFramesLeavingNoThread) {
+  _putenv("QOV_THREADS=2");
+  const int workers = std::thread::hardware_concurrency() >= 2 ? 1 : 0;
+  // GoogleTest on Windows starts a thread of its own the first time a thread keeps a trace;
+  // it belongs in the count before anything is loaded.
+  SCOPED_TRACE(path());
+  const int before = processThreadCount();
+  ASSERT_GT(before, 0);
   std::vector<uint8_t> firstOutput;
   for (int round = 0; round < kLoadRounds; ++round) {
     SCOPED_TRACE(round);
@@ -210,6 +221,7 @@ TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFrames) {
         host::PluginLibrary plugin(path());
         ASSERT_EQ(GetModuleHandleA(path()), static_cast<HMODULE>(plugin.nativeHandle()));
         host::PluginInstance instance(plugin, kWidth, kHeight, depth);
+        EXPECT_EQ(processThreadCount(), before + workers);
         std::vector<uint8_t> frame = randomBytes(instance.frameBytes(), 3);
         ASSERT_EQ(instance.processFrame(frame.data()).uintValue, FF_SUCCESS);
         if (depth == FF_DEPTH_32) {
@@ -217,9 +229,11 @@ TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFrames) {
           EXPECT_EQ(frame, firstOutput);
         }
         EXPECT_EQ(instance.release().uintValue, FF_SUCCESS);
+        EXPECT_EQ(processThreadCountAfterJoin(before), before) << "joined by the last deInstantiate";
       }
       EXPECT_EQ(GetModuleHandleA(path()), nullptr);
-      Sleep(kIdleMilliseconds);  // idle worker threads get their chance to run meanwhile
+      Sleep(kIdleMilliseconds);
+      EXPECT_EQ(processThreadCountAfterJoin(before), before) << "no thread left after the unload";
     }
   }
 }

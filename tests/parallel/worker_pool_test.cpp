@@ -1,0 +1,154 @@
+// The worker pool: every item of a loop runs exactly once, whatever the counts, chunk sizes
+// and thread numbers; callers on several threads at once; loops started from inside a
+// loop; workers that really take part; and threads that are gone once the pool is.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "effects/parallel/worker_pool.h"
+#include "tests/support/thread_count.h"
+
+namespace qov::parallel::test {
+namespace {
+
+// Counts how often each item ran; chunks larger than the grain are counted as failures.
+struct Tally {
+  explicit Tally(std::size_t count, std::size_t grain)
+      : runs(new std::atomic<int>[count]()), grain(grain == 0 ? 1 : grain) {}
+  std::unique_ptr<std::atomic<int>[]> runs;
+  std::size_t grain;
+  std::atomic<int> oversized{0};
+
+  static void chunk(void* context, std::size_t begin, std::size_t end) {
+    auto* tally = static_cast<Tally*>(context);
+    if (end - begin > tally->grain || begin >= end) tally->oversized.fetch_add(1);
+    for (std::size_t i = begin; i < end; ++i) tally->runs[i].fetch_add(1, std::memory_order_relaxed);
+  }
+
+  // Items that did not run exactly once.
+  std::size_t wrong(std::size_t count) const {
+    std::size_t bad = 0;
+    for (std::size_t i = 0; i < count; ++i) bad += runs[i].load() != 1;
+    return bad;
+  }
+};
+
+TEST(WorkerPool, EveryItemRunsExactlyOnceInChunksOfAtMostTheGrain) {
+  for (unsigned threads : {0u, 1u, 2u, 3u, 8u}) {
+    WorkerPool pool(threads);
+    EXPECT_GE(pool.threads(), 1u);
+    for (std::size_t count : {0, 1, 2, 7, 64, 1000, 4099}) {
+      for (std::size_t grain : {0, 1, 3, 64, 5000}) {
+        // Many loops back to back, so that late workers of one loop meet the next.
+        for (int repeat = 0; repeat < 20; ++repeat) {
+          Tally tally(count, grain);
+          pool.run(count, grain, &Tally::chunk, &tally);
+          ASSERT_EQ(tally.wrong(count), 0u) << threads << " threads, " << count << " items, grain " << grain;
+          ASSERT_EQ(tally.oversized.load(), 0);
+        }
+      }
+    }
+  }
+}
+
+TEST(WorkerPool, ForEachChunkCoversTheRangeWithAndWithoutAPool) {
+  WorkerPool pool(3);
+  for (WorkerPool* p : {static_cast<WorkerPool*>(nullptr), &pool}) {
+    for (std::size_t count : {0, 1, 100, 1001}) {
+      Tally tally(count, 10);
+      std::atomic<int> pieces{0};
+      forEachChunk(p, count, 10, [&](std::size_t begin, std::size_t end) {
+        pieces.fetch_add(1);
+        for (std::size_t i = begin; i < end; ++i) tally.runs[i].fetch_add(1);
+      });
+      EXPECT_EQ(tally.wrong(count), 0u) << count;
+      // Without a pool the range is one piece.
+      if (p == nullptr) {
+        EXPECT_EQ(pieces.load(), count == 0 ? 0 : 1);
+      }
+    }
+  }
+}
+
+TEST(WorkerPool, CallersOnSeveralThreadsAndLoopsInsideLoops) {
+  WorkerPool pool(3);
+  constexpr int kCallers = 4;
+  constexpr int kLoops = 300;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> callers;
+  for (int c = 0; c < kCallers; ++c) {
+    callers.emplace_back([&, c] {
+      for (int loop = 0; loop < kLoops; ++loop) {
+        const std::size_t count = 50 + static_cast<std::size_t>((loop * 7 + c * 13) % 500);
+        Tally tally(count, 4);
+        pool.run(count, 4, &Tally::chunk, &tally);
+        if (tally.wrong(count) != 0 || tally.oversized.load() != 0) failures.fetch_add(1);
+      }
+    });
+  }
+  for (std::thread& caller : callers) caller.join();
+  EXPECT_EQ(failures.load(), 0);
+
+  // A chunk body that runs a loop of its own on the same pool (it finds the pool busy).
+  constexpr std::size_t kOuter = 16, kInner = 100;
+  Tally inner(kOuter * kInner, kInner);
+  forEachChunk(&pool, kOuter, 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t o = begin; o < end; ++o)
+      forEachChunk(&pool, kInner, 7, [&](std::size_t b, std::size_t e) {
+        for (std::size_t i = b; i < e; ++i) inner.runs[o * kInner + i].fetch_add(1);
+      });
+  });
+  EXPECT_EQ(inner.wrong(kOuter * kInner), 0u);
+}
+
+// The caller's first chunk waits until a chunk has run on another thread, so the loop
+// finishes only if a worker takes part.
+TEST(WorkerPool, WorkersTakePart) {
+  WorkerPool pool(2);
+  ASSERT_EQ(pool.threads(), 2u);
+  const std::thread::id caller = std::this_thread::get_id();
+  std::atomic<bool> workerRan{false};
+  std::atomic<bool> gaveUp{false};
+  forEachChunk(&pool, 2, 1, [&](std::size_t, std::size_t) {
+    if (std::this_thread::get_id() != caller) {
+      workerRan = true;
+      return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!workerRan && !gaveUp) {
+      if (std::chrono::steady_clock::now() > deadline) gaveUp = true;
+      std::this_thread::yield();
+    }
+  });
+  EXPECT_TRUE(workerRan.load());
+}
+
+#if defined(__linux__) || defined(_WIN32)
+TEST(WorkerPool, StartsItsWorkersAndJoinsThemWhenDestroyed) {
+  const int before = qov::test::processThreadCount();
+  ASSERT_GT(before, 0);
+  for (int round = 0; round < 5; ++round) {
+    {
+      WorkerPool pool(4);
+      EXPECT_EQ(qov::test::processThreadCount(), before + static_cast<int>(pool.threads()) - 1);
+      Tally tally(1000, 1);
+      pool.run(1000, 1, &Tally::chunk, &tally);
+      EXPECT_EQ(tally.wrong(1000), 0u);
+    }
+    EXPECT_EQ(qov::test::processThreadCountAfterJoin(before), before) << "round " << round;
+  }
+  {
+    WorkerPool single(1);
+    EXPECT_EQ(qov::test::processThreadCount(), before);
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace qov::parallel::test
