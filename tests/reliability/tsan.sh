@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-tsan
 targets=(worker_pool_test matte_test compose_test mlaa_test mlaa_parallel_test reliability_test host_interface_test
-         plugin_unload_test)
+         plugin_unload_test frei0r_unload_test)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ "-DCMAKE_CXX_FLAGS=-fsanitize=thread -g" \
   -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF >/dev/null
@@ -18,7 +18,7 @@ for test in "$build"/tests/parallel/worker_pool_test "$build"/tests/matte/matte_
             "$build"/tests/antialias/compose_test "$build"/tests/antialias/mlaa_test \
             "$build"/tests/antialias/mlaa_parallel_test \
             "$build"/tests/reliability/reliability_test "$build"/tests/host_interface/host_interface_test \
-            "$build"/tests/host_interface/plugin_unload_test; do
+            "$build"/tests/host_interface/plugin_unload_test "$build"/tests/frei0r/frei0r_unload_test; do
   echo "=== $(basename "$test")"
   "$test" --gtest_brief=1
 done
