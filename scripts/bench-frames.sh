@@ -13,7 +13,7 @@
 # build directory (build by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 dir=${QOV_BENCH_BUILD:-build}
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQOV_BUILD_BENCH=ON >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target bench_frames >/dev/null

@@ -11,7 +11,7 @@
 # project version (CMakeLists.txt). Installs what a fresh Debian machine lacks first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh test
 
 kinds=("$@")
 [ ${#kinds[@]} -eq 0 ] && kinds=(deb windows)
