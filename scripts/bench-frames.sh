@@ -4,7 +4,7 @@
 # process keeps one core busy, with the plug-ins' default threads and with QOV_THREADS=1,
 # each as a ratio to a memcpy of the same frame in the same run; a summary table comes last.
 #
-#   bash scripts/bench-frames.sh                 # the whole table (two minutes on a quiet machine)
+#   bash scripts/bench-frames.sh                 # the whole table (about a minute on a quiet machine)
 #   bash scripts/bench-frames.sh --quick         # the 32-bit code 3 and 16 rows only
 #   bash scripts/bench-frames.sh --full          # every row at 3840x2160 as well
 #   bash scripts/bench-frames.sh --benchmark_filter='^idle/' --benchmark_repetitions=3

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The worker pool, the effects' threaded passes and the reliability and host-interface
-# tests, and MLAA's parallel blocks against the serial order, under GCC's ThreadSanitizer, in
-# build-tsan/ (scripts/test.sh runs it). The pool synchronises through the C++ standard library's atomics, mutexes
-# and condition variables, which ThreadSanitizer sees; nothing needs to be suppressed.
+# The worker pool, the effects' threaded passes, MLAA's parallel blocks against the serial
+# order, and the reliability, host-interface and unload tests under GCC's ThreadSanitizer, in
+# build-tsan/ (scripts/test.sh runs it). The pool synchronises through the C++ standard
+# library's atomics, mutexes and condition variables, which ThreadSanitizer sees; nothing
+# needs to be suppressed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-tsan
