@@ -13,14 +13,10 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build-fuzz
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DQOV_FUZZ=ON \
-  -DQOV_BUILD_TESTS=OFF -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF >/dev/null
-targets=()
-for harness in call_sequence frame_set; do
-  for plugin in QovMLAA1 QovSetMatte1 QovMISetMatte1; do targets+=("fuzz_${harness}_${plugin}"); done
-done
+cmake --preset fuzz >/dev/null
 # Only the fuzz targets: the rest of the tree is not meant to link with clang's sanitizers.
-cmake --build "$build" -j 2 --target "${targets[@]}" >/dev/null
+cmake --build --preset fuzz -j 2 >/dev/null
+mapfile -t targets <"$build/fuzz/targets.txt"
 
 mkdir -p "$build/artifacts"
 # At most two threads per loop (the calling thread and one worker) on a shared machine.

@@ -10,9 +10,8 @@ build=build-tsan
 targets=(worker_pool_test matte_test compose_test mlaa_test mlaa_parallel_test reliability_test host_interface_test
          plugin_unload_test frei0r_unload_test)
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ "-DCMAKE_CXX_FLAGS=-fsanitize=thread -g" \
-  -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF >/dev/null
-cmake --build "$build" -j 2 --target "${targets[@]}" >/dev/null
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j 2 --target "${targets[@]}" >/dev/null
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 for test in "$build"/tests/parallel/worker_pool_test "$build"/tests/matte/matte_test \
