@@ -13,13 +13,11 @@ flavours=("$@")
 [ ${#flavours[@]} -eq 0 ] && flavours=(win32 win64)
 for flavour in "${flavours[@]}"; do
   case $flavour in
-    win32) toolchain=cmake/mingw-w64-i686.cmake ;;
-    win64) toolchain=cmake/mingw-w64-x86_64.cmake ;;
+    win32 | win64) ;;
     *) echo "build-windows: unknown flavour '$flavour' (win32 or win64)" >&2; exit 2 ;;
   esac
   dir=build-windows-$flavour
-  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF >/dev/null
-  cmake --build "$dir" -j "$(nproc)" --target QovMLAA1 QovSetMatte1 QovMISetMatte1 >/dev/null
+  cmake --preset "windows-$flavour" >/dev/null
+  cmake --build --preset "windows-$flavour" -j "$(nproc)" --target QovMLAA1 QovSetMatte1 QovMISetMatte1 >/dev/null
   ls -l "$dir"/QovMLAA1.dll "$dir"/QovSetMatte1.dll "$dir"/QovMISetMatte1.dll
 done

@@ -33,12 +33,10 @@ trap stop_wine EXIT
 for flavour in "${flavours[@]}"; do
   case $flavour in
     win32)
-      toolchain=cmake/mingw-w64-i686.cmake
       wine_arch=()
       bits=32
       ;;
     win64)
-      toolchain=cmake/mingw-w64-x86_64.cmake
       wine_arch=(--win64)
       bits=64
       ;;
@@ -49,10 +47,8 @@ for flavour in "${flavours[@]}"; do
   wine_prefixes+=("$wine_prefix")
   start=$SECONDS
   echo "=== build: $dir ($bits-bit Windows, tests under Wine)"
-  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DQOV_BUILD_TESTS=ON -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF \
-    -DQOV_REFERENCE_CHECKSUMS="$reference" >/dev/null
-  cmake --build "$dir" -j "$jobs" >/dev/null
+  cmake --preset "windows-$flavour" -DQOV_REFERENCE_CHECKSUMS="$reference" >/dev/null
+  cmake --build --preset "windows-$flavour" -j "$jobs" >/dev/null
   scripts/wine-run.sh "${wine_arch[@]}" "$wine_prefix" --start-server
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600
   WINEPREFIX=$wine_prefix timeout 60 wineserver -k 2>/dev/null || true

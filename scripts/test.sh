@@ -9,21 +9,21 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh test
 
 jobs=$(nproc)
+# Each build is one of the configurations in CMakePresets.json, in build/ or build-NAME/.
 run_build() {
-  local dir=$1; shift
-  echo "=== build: $dir ($*)"
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs" >/dev/null
-  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600 --no-tests=error
+  local preset=$1
+  echo "=== build: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs" >/dev/null
+  ctest --preset "$preset" -j "$jobs"
 }
 
-run_build build -DQOV_BUILD_BENCH=ON -DQOV_REFERENCE_CHECKSUMS=
+# The native build writes build/conformance-checksums.txt, which the other builds compare
+# their plug-ins' output with.
+run_build native
 reference=$PWD/build/conformance-checksums.txt
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  run_build build-asan -DQOV_SANITIZE=ON -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF \
-  -DQOV_REFERENCE_CHECKSUMS="$reference"
-run_build build-m32 -DCMAKE_CXX_FLAGS=-m32 -DQOV_GTEST_FROM_SOURCE=ON -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF \
-  -DQOV_REFERENCE_CHECKSUMS="$reference"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_build asan
+run_build m32
 # The worker pool, MLAA's parallel blocks against the serial order and the threaded tests
 # under GCC's ThreadSanitizer.
 bash tests/reliability/tsan.sh
