@@ -38,9 +38,7 @@ uint32_t PlugObj::numParameters() const { return kPluginDefinition.numParameters
 void PlugObj::clampParameters() {
   for (uint32_t i = 0; i < numParameters(); ++i) {
     float& value = fParams[i].value;
-    // Written so that NaN and -0.0 pass unchanged.
-    if (value > 1.0f) value = 1.0f;
-    else if (value < 0.0f) value = 0.0f;
+    value = parameters::clampToUnit(value);
   }
 }
 

@@ -3,8 +3,11 @@
 // into every plug-in library; each library defines these symbols exactly once.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
+#include "effects/parameters/parameter_schema.h"
 #include "framework/boundary.h"
 
 namespace qov {
@@ -23,11 +26,28 @@ struct BufferSharing {
   bool outputMayBeSecondInput;
 };
 
-// One entry of a plug-in's static parameter table.
+// One entry of a plug-in's parameter table as hosts read it: the name is returned by
+// address, as a NUL-padded field.
 struct ParamDef {
   float defaultValue;
-  char name[kNameSize];  // NUL-padded
+  char name[kNameSize];
 };
+
+// The table of an effect's parameter list, built at compile time; a name that does not
+// leave room for its NUL does not compile.
+template <std::size_t N>
+constexpr std::array<ParamDef, N> parameterTable(const std::array<parameters::ParameterSpec, N>& specs) {
+  std::array<ParamDef, N> table{};
+  for (std::size_t i = 0; i < N; ++i) {
+    table[i].defaultValue = specs[i].defaultValue;
+    std::size_t length = 0;
+    for (const char* c = specs[i].name; *c != '\0'; ++c) {
+      if (length + 1 >= kNameSize) throw "parameter name longer than its field";
+      table[i].name[length++] = *c;
+    }
+  }
+  return table;
+}
 
 // The API version every plug-in reports in its PlugInfo record.
 inline constexpr uint32_t kApiMajorVersion = 1;

@@ -6,11 +6,10 @@
 // memory, with fewer than 4 channels or declaring another size than the instance's is
 // refused (its buffer is only as large as its slot says).
 #include "effects/matte/matte_frame.h"
-#include "effects/matte/matte_settings.h"
+#include "effects/matte/matte_parameters.h"
 #include "framework/instance.h"
 #include "framework/message.h"
 #include "framework/plugin_definition.h"
-#include "plugins/matte_parameters.h"
 
 namespace qov {
 namespace {
@@ -25,8 +24,9 @@ int effectProcessFrameMulti(PlugObj& obj) {
   const ImageSlot* first = frameSet.inputs[0];
   const ImageSlot* second = frameSet.numInputs >= 2 ? frameSet.inputs[1] : first;
 
-  const matte::MatteSettings settings = matte_params::settingsOf(obj);
-  const bool switchInputs = matte::flagFromValue(obj.fParams[matte::switchInputsIndex].value);
+  float values[kMaxParameters];
+  for (uint32_t i = 0; i < obj.numParameters(); ++i) values[i] = obj.fParams[i].value;
+  const matte::TwoInputMatteSettings settings = matte::twoInputMatteSettingsFrom(values);
 
   if (first->channels != kMaskChannels) return 0;
   if (second == nullptr || second->data == nullptr || second->channels < kMaskChannels ||
@@ -34,11 +34,11 @@ int effectProcessFrameMulti(PlugObj& obj) {
     showMessage(kNoValidInputText, kFrameSetTitle);
     return kFailure;
   }
-  const uint8_t* colourSource = switchInputs ? second->data : first->data;
-  const uint8_t* maskSource = switchInputs ? first->data : second->data;
+  const uint8_t* colourSource = settings.switchInputs ? second->data : first->data;
+  const uint8_t* maskSource = settings.switchInputs ? first->data : second->data;
   matte::matteFrame(colourSource, maskSource, frameSet.outputs[0]->data,
                     static_cast<int>(obj.fVideoInfo.frameWidth), static_cast<int>(obj.fVideoInfo.frameHeight),
-                    settings, obj.fPool);
+                    settings.matte, obj.fPool);
   return 0;
 }
 

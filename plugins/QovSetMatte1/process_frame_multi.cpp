@@ -1,15 +1,16 @@
 // The single-input matte effect's part of processFrameMulti: each output pixel keeps its
 // colour bytes and gets the mask of its own four bytes as alpha.
 #include "effects/matte/matte_frame.h"
-#include "effects/matte/matte_settings.h"
+#include "effects/matte/matte_parameters.h"
 #include "framework/instance.h"
 #include "framework/plugin_definition.h"
-#include "plugins/matte_parameters.h"
 
 namespace qov {
 
 int effectProcessFrameMulti(PlugObj& obj) {
-  const matte::MatteSettings settings = matte_params::settingsOf(obj);
+  float values[kMaxParameters];
+  for (uint32_t i = 0; i < obj.numParameters(); ++i) values[i] = obj.fParams[i].value;
+  const matte::MatteSettings settings = matte::matteSettingsFromParameters(values);
 
   const ImageSlot& input = *obj.fMulti->inputs[0];
   // The mask needs an alpha byte: other frames are left as the caller prepared them.
