@@ -1,16 +1,15 @@
 // qov_mlaa, the frei0r filter form of QovMLAA1: the whole antialiasing frame pipeline on
 // 32-bit frames (working copy, MLAA, Strength mix), with the instance's working images
 // allocated and zero-filled once at construction.
-#include <cstring>
 #include <new>
 
 #include "effects/antialias/antialias_parameters.h"
 #include "effects/antialias/frame_pipeline.h"
-#include "framework/aligned_memory.h"
 #include "frei0r/frei0r_api.h"
 #include "frei0r/instance.h"
 #include "frei0r/plugin_description.h"
 #include "plugins/QovMLAA1/identity.h"
+#include "plugins/QovMLAA1/working_images.h"
 
 namespace qov::frei0r {
 namespace {
@@ -20,21 +19,14 @@ static_assert(mlaa1::kParameterSpecs.size() <= kMaxParameters);
 
 class AntialiasInstance final : public Instance {
  public:
-  AntialiasInstance(int width, int height, uint8_t* workFrame, uint8_t* edgeBuffer)
-      : Instance(width, height), workFrame_(workFrame), edgeBuffer_(edgeBuffer) {}
-  ~AntialiasInstance() override {
-    alignedFree(workFrame_);
-    alignedFree(edgeBuffer_);
-  }
+  AntialiasInstance(int width, int height) : Instance(width, height) {}
 
   void update(const uint8_t* first, const uint8_t* /*second*/, uint8_t* output) override {
-    aa::antialiasFrame(first, output, workFrame_, edgeBuffer_, width(), height(), kChannels,
+    aa::antialiasFrame(first, output, images.workFrame(), images.edgeBuffer(), width(), height(), kChannels,
                        aa::antialiasSettingsFrom(values()), pool());
   }
 
- private:
-  uint8_t* workFrame_;
-  uint8_t* edgeBuffer_;
+  mlaa1::WorkingImages images;
 };
 
 }  // namespace
@@ -53,18 +45,13 @@ const PluginDescription kPluginDescription = {
 };
 
 Instance* createInstance(int width, int height) {
-  const std::size_t bytes = std::size_t(width) * std::size_t(height) * kChannels;
-  uint8_t* workFrame = alignedAlloc(bytes);
-  uint8_t* edgeBuffer = alignedAlloc(bytes);
-  if (workFrame != nullptr && edgeBuffer != nullptr) {
-    std::memset(workFrame, 0, bytes);
-    std::memset(edgeBuffer, 0, bytes);
-    Instance* instance = new (std::nothrow) AntialiasInstance(width, height, workFrame, edgeBuffer);
-    if (instance != nullptr) return instance;
+  AntialiasInstance* instance = new (std::nothrow) AntialiasInstance(width, height);
+  if (instance != nullptr &&
+      !instance->images.allocate(static_cast<uint32_t>(width), static_cast<uint32_t>(height))) {
+    delete instance;
+    return nullptr;
   }
-  alignedFree(workFrame);
-  alignedFree(edgeBuffer);
-  return nullptr;
+  return instance;
 }
 
 }  // namespace qov::frei0r

@@ -3,6 +3,9 @@
 #include "plugins/QovMISetMatte1/identity.h"
 
 namespace qov {
+
+PluginEffect* createTwoInputMatteEffect(const VideoInfo& videoInfo);
+
 namespace {
 
 constexpr auto kParameters = parameterTable(misetmatte1::kParameterSpecs);
@@ -17,9 +20,9 @@ const PluginDefinition kPluginDefinition = {
      0, nullptr},
     kParameters.data(),
     kParameters.size(),
-    false,
     // Each output pixel comes from the same pixel of the two inputs alone.
     {true, true, true},
+    createTwoInputMatteEffect,
 };
 
 }  // namespace qov

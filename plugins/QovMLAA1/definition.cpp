@@ -3,6 +3,9 @@
 #include "plugins/QovMLAA1/identity.h"
 
 namespace qov {
+
+PluginEffect* createAntialiasEffect(const VideoInfo& videoInfo);
+
 namespace {
 
 constexpr auto kParameters = parameterTable(mlaa1::kParameterSpecs);
@@ -18,10 +21,10 @@ const PluginDefinition kPluginDefinition = {
      0, nullptr},
     kParameters.data(),
     kParameters.size(),
-    true,
     // The working copy holds every input pixel before the Strength mix writes the output,
     // one pixel from the same pixel of both.
     {true, false, false},
+    createAntialiasEffect,
 };
 
 }  // namespace qov

@@ -3,6 +3,9 @@
 #include "plugins/QovSetMatte1/identity.h"
 
 namespace qov {
+
+PluginEffect* createSetMatteEffect(const VideoInfo& videoInfo);
+
 namespace {
 
 constexpr auto kParameters = parameterTable(setmatte1::kParameterSpecs);
@@ -17,9 +20,9 @@ const PluginDefinition kPluginDefinition = {
      0, nullptr},
     kParameters.data(),
     kParameters.size(),
-    false,
     // Each output pixel comes from the same pixel of the input alone.
     {true, false, false},
+    createSetMatteEffect,
 };
 
 }  // namespace qov
