@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "effects/matte/matte_frame.h"
+#include "effects/matte/matte_parameters.h"
 #include "effects/parallel/worker_pool.h"
 #include "host/plugin_instance.h"
 #include "host/plugin_library.h"

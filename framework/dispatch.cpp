@@ -11,6 +11,7 @@
 #include "framework/instance.h"
 #include "framework/message.h"
 #include "framework/plugin_definition.h"
+#include "framework/plugin_effect.h"
 
 namespace qov {
 namespace {
@@ -24,8 +25,8 @@ bool hasPixels(const ImageSlot* slot) { return slot != nullptr && slot->data != 
 // A plug-in cannot know how large a host's buffer is, only what its slot declares; the
 // effect reads input slot 0 and writes output slot 0 with input slot 0's channel count
 // at the instance's size, so both slots must declare exactly that.
-bool firstSlotsAgree(const PlugObj& obj, const ImageSlot& input, const ImageSlot& output) {
-  return output.channels == input.channels && declaresInstanceSize(input, obj) && declaresInstanceSize(output, obj);
+bool firstSlotsAgree(const FrameCall& call, const ImageSlot& input, const ImageSlot& output) {
+  return output.channels == input.channels && call.declaresFrameSize(input) && call.declaresFrameSize(output);
 }
 
 // Whether the effect may read `input` while it writes `output`, both frames of `bytes`
@@ -129,11 +130,14 @@ int PlugObj::processFrameMulti(Qov_Multi* pFrameData) {
     showMessage(kNoValidInputText, kFrameSetTitle);
     return kFailure;
   }
-  if (!firstSlotsAgree(*this, *multi.inputs[0], *multi.outputs[0])) {
+  float values[kMaxParameters];
+  for (uint32_t i = 0; i < numParameters(); ++i) values[i] = fParams[i].value;
+  const FrameCall call{multi, fVideoInfo.frameWidth, fVideoInfo.frameHeight, values, fPool};
+  if (!firstSlotsAgree(call, *multi.inputs[0], *multi.outputs[0])) {
     showMessage(kNoValidInputText, kFrameSetTitle);
     return kFailure;
   }
-  return effectProcessFrameMulti(*this);
+  return fEffect->processFrameMulti(call);
 }
 
 }  // namespace qov

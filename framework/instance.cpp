@@ -2,34 +2,25 @@
 #include "framework/instance.h"
 
 #include <climits>
-#include <cstring>
 #include <new>
 
 #include "framework/aligned_memory.h"
+#include "effects/parallel/chunking.h"
 #include "framework/frame_size.h"
 #include "framework/plugin_definition.h"
-#include "effects/parallel/chunking.h"
+#include "framework/plugin_effect.h"
 #include "framework/worker_threads.h"
 
 namespace qov {
 namespace {
 
-inline constexpr uint32_t kWorkBytesPerPixel = 4;
+// The widest pixel an effect may read or keep at the instance's size, even at 24 bits (a
+// second input of four bytes per pixel, an effect's working images): a size refused here
+// is one no effect has to check again.
+inline constexpr uint32_t kWidestPixelBytes = 4;
 
-// width * height * bytesPerPixel, or 0 with `ok` false when it does not fit. The effects
-// index frames with int, so every size must fit int32 as well as size_t.
-std::size_t checkedFrameBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel, bool& ok) {
-  constexpr uint64_t kLimit = uint64_t{INT_MAX} < uint64_t{SIZE_MAX} ? uint64_t{INT_MAX} : uint64_t{SIZE_MAX};
-  ok = frameBytesFit(width, height, bytesPerPixel, kLimit);
-  return ok ? static_cast<std::size_t>(width) * height * bytesPerPixel : 0;
-}
-
-void releaseWorkFrames(PlugObj& obj) {
-  alignedFree(obj.fWorkFrame);
-  obj.fWorkFrame = nullptr;
-  alignedFree(obj.fScratchFrame);
-  obj.fScratchFrame = nullptr;
-}
+// The effects index frames with int, so every size must fit int32 as well as size_t.
+constexpr uint64_t kFrameBytesLimit = uint64_t{INT_MAX} < uint64_t{SIZE_MAX} ? uint64_t{INT_MAX} : uint64_t{SIZE_MAX};
 
 }  // namespace
 
@@ -38,9 +29,7 @@ uint32_t PlugObj::numParameters() const { return kPluginDefinition.numParameters
 void PlugObj::clampParameters() {
   for (uint32_t i = 0; i < numParameters(); ++i) {
     float& value = fParams[i].value;
-    // Written so that NaN and -0.0 pass unchanged.
-    if (value > 1.0f) value = 1.0f;
-    else if (value < 0.0f) value = 0.0f;
+    value = parameters::clampToUnit(value);
   }
 }
 
@@ -75,27 +64,18 @@ PlugObj* instantiate(const VideoInfo& videoInfo) {
   obj->fVideoInfo = videoInfo;
   obj->fMultiReady = false;
 
-  bool fits = false;
-  obj->frameBytes_ = checkedFrameBytes(videoInfo.frameWidth, videoInfo.frameHeight, obj->bytesPerPixel(), fits);
-  bool workFits = false;
-  const std::size_t workBytes =
-      checkedFrameBytes(videoInfo.frameWidth, videoInfo.frameHeight, kWorkBytesPerPixel, workFits);
-  if (!fits || !workFits) {
+  // The widest pixel bounds every narrower one, the instance's frames included.
+  if (!frameBytesFit(videoInfo.frameWidth, videoInfo.frameHeight, kWidestPixelBytes, kFrameBytesLimit)) {
     delete obj;
     return nullptr;
   }
+  obj->frameBytes_ = static_cast<std::size_t>(videoInfo.frameWidth) * videoInfo.frameHeight * obj->bytesPerPixel();
   obj->pixelCount_ = static_cast<std::size_t>(videoInfo.frameWidth) * videoInfo.frameHeight;
 
-  if (kPluginDefinition.needsWorkFrames) {
-    obj->fWorkFrame = alignedAlloc(workBytes);
-    obj->fScratchFrame = alignedAlloc(workBytes);
-    if (obj->fWorkFrame == nullptr || obj->fScratchFrame == nullptr) {
-      releaseWorkFrames(*obj);
-      delete obj;
-      return nullptr;
-    }
-    std::memset(obj->fWorkFrame, 0, workBytes);
-    std::memset(obj->fScratchFrame, 0, workBytes);
+  obj->fEffect = kPluginDefinition.createEffect(videoInfo);
+  if (obj->fEffect == nullptr) {
+    delete obj;
+    return nullptr;
   }
 
   for (uint32_t i = 0; i < kPluginDefinition.numParameters; ++i)
@@ -118,8 +98,8 @@ PlugObj* instantiate(const VideoInfo& videoInfo) {
 }
 
 void deInstantiate(PlugObj* obj) {
-  alignedFree(obj->fWorkFrame);
-  obj->fWorkFrame = nullptr;
+  delete obj->fEffect;
+  obj->fEffect = nullptr;
   if (obj->fMultiReady && obj->fMulti != nullptr) {
     // A frame set handed over through code 16 belongs to the host: release only our own.
     obj->restoreOwnFrameSet();
@@ -127,8 +107,6 @@ void deInstantiate(PlugObj* obj) {
     obj->fMulti = nullptr;
   }
   obj->fMultiReady = false;
-  alignedFree(obj->fScratchFrame);
-  obj->fScratchFrame = nullptr;
   alignedFree(obj->fInputCopy);
   obj->fInputCopy = nullptr;
   const bool counted = obj->fCountedByWorkers;

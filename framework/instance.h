@@ -6,15 +6,13 @@
 #include <cstdint>
 
 #include "framework/boundary.h"
+#include "framework/plugin_effect.h"
 
 namespace qov::parallel {
 class WorkerPool;
 }
 
 namespace qov {
-
-inline constexpr uint32_t kMaxParameters = 16;
-inline constexpr int kFailure = -1;
 
 struct ParamState {
   float value;
@@ -26,9 +24,8 @@ struct PlugObj {
   Qov_Multi* fMulti = nullptr;
   ParamState fParams[kMaxParameters] = {};
   VideoInfo fVideoInfo = {};
-  // Antialiasing plug-in only: 4-byte-per-pixel working image and edge buffer.
-  uint8_t* fWorkFrame = nullptr;
-  uint8_t* fScratchFrame = nullptr;
+  // The plug-in's effect for this instance, with whatever it keeps from frame to frame.
+  PluginEffect* fEffect = nullptr;
   // A copy of the input for codes 3 and 14, made only when the effect cannot read the
   // host's frame as given (see BufferSharing); allocated at the first such frame.
   uint8_t* fInputCopy = nullptr;
@@ -72,13 +69,6 @@ struct PlugObj {
 // a frame whose size in bytes does not fit, or memory that cannot be had.
 PlugObj* instantiate(const VideoInfo& videoInfo);
 void deInstantiate(PlugObj* obj);
-
-// Whether a slot's width and height are the instance's, or both 0 (hosts that leave
-// them unset); any other size promises a buffer of a different size.
-inline bool declaresInstanceSize(const ImageSlot& slot, const PlugObj& obj) {
-  return (slot.width == 0 && slot.height == 0) ||
-         (slot.width == obj.fVideoInfo.frameWidth && slot.height == obj.fVideoInfo.frameHeight);
-}
 
 // Empties a slot of the instance's own frame set (instantiate, deInstantiate).
 void emptySlot(ImageSlot& slot);

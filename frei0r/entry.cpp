@@ -37,9 +37,9 @@ QOV_F0R_EXPORT void f0r_get_plugin_info(f0r_plugin_info_t* info) {
 
 QOV_F0R_EXPORT void f0r_get_param_info(f0r_param_info_t* info, int param_index) {
   if (info == nullptr || !validParameter(param_index)) return;
-  const qov::frei0r::ParamDescription& parameter = kPluginDescription.parameters[param_index];
+  const qov::parameters::ParameterSpec& parameter = kPluginDescription.parameters[param_index];
   info->name = parameter.name;
-  info->type = parameter.type;
+  info->type = parameter.kind == qov::parameters::Kind::kSwitch ? F0R_PARAM_BOOL : F0R_PARAM_DOUBLE;
   info->explanation = parameter.explanation;
 }
 

@@ -13,8 +13,6 @@ class WorkerPool;
 
 namespace qov::frei0r {
 
-inline constexpr float kSwitchThreshold = 0.5f;
-
 class Instance {
  public:
   virtual ~Instance() = default;
@@ -42,10 +40,7 @@ class Instance {
  protected:
   Instance(int width, int height);
   parallel::WorkerPool* pool() const { return pool_; }
-  float value(int index) const { return values_[index]; }
-  // A switch as the effects read one: on strictly above one half (NaN is off).
-  bool switchOn(int index) const { return values_[index] > kSwitchThreshold; }
-  // All stored values in parameter index order.
+  // All stored values in parameter index order, for the effect's settings.
   const float* values() const { return values_; }
 
  private:

@@ -1,24 +1,17 @@
 // What each frei0r plug-in supplies to the shared entry points: its name, type, versions,
-// explanation and parameter table, and how to create an instance. The entry points
+// explanation and parameter list, and how to create an instance. The entry points
 // (frei0r/entry.cpp) are compiled into every frei0r plug-in; each plug-in defines these
 // symbols exactly once.
 #pragma once
+
+#include "effects/parameters/parameter_schema.h"
 
 namespace qov::frei0r {
 
 class Instance;
 
-// The most parameters any of the plug-ins has (the two-input matte's ten).
-inline constexpr int kMaxParameters = 10;
-
-// One entry of a plug-in's parameter table. `type` is F0R_PARAM_DOUBLE or F0R_PARAM_BOOL;
-// the default is the value the plug-in stores at construction (see frei0r/instance.h).
-struct ParamDescription {
-  const char* name;
-  int type;
-  float defaultValue;
-  const char* explanation;
-};
+// The most parameters a plug-in may have, as in the FreeFrame editions.
+inline constexpr int kMaxParameters = 16;
 
 struct PluginDescription {
   const char* name;
@@ -27,7 +20,8 @@ struct PluginDescription {
   int majorVersion;
   int minorVersion;
   const char* explanation;
-  const ParamDescription* parameters;
+  // The effect's parameter list: an amount is a frei0r double, a switch a frei0r bool.
+  const parameters::ParameterSpec* parameters;
   int numParameters;
 };
 

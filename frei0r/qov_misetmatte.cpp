@@ -5,24 +5,15 @@
 #include <new>
 
 #include "effects/matte/matte_frame.h"
-#include "effects/matte/matte_settings.h"
+#include "effects/matte/matte_parameters.h"
 #include "frei0r/instance.h"
-#include "frei0r/matte_parameters.h"
 #include "frei0r/plugin_description.h"
+#include "plugins/QovMISetMatte1/identity.h"
 
 namespace qov::frei0r {
 namespace {
 
-inline constexpr int kMajorVersion = 3;
-inline constexpr int kMinorVersion = 996;
-inline constexpr int kNumParameters = matte::matteParameterCount + 1;
-
-const ParamDescription kParameters[kNumParameters] = {
-    QOV_F0R_MATTE_PARAMETER_TABLE,
-    {"Switch Inputs", F0R_PARAM_BOOL, matte_params::kOff,
-     "Off: colour from the first input, mask from the second. On: colour from the second, mask from the "
-     "first."},
-};
+static_assert(misetmatte1::kParameterSpecs.size() <= kMaxParameters);
 
 class MultiInputMatteInstance final : public Instance {
  public:
@@ -30,11 +21,10 @@ class MultiInputMatteInstance final : public Instance {
 
   void update(const uint8_t* first, const uint8_t* second, uint8_t* output) override {
     if (second == nullptr) second = first;
-    const bool switchInputs = matte::flagFromValue(value(matte::switchInputsIndex));
-    const uint8_t* colourSource = switchInputs ? second : first;
-    const uint8_t* maskSource = switchInputs ? first : second;
-    matte::matteFrame(colourSource, maskSource, output, width(), height(),
-                      matte::matteSettingsFromParameters(values()), pool());
+    const matte::TwoInputMatteSettings settings = matte::twoInputMatteSettingsFrom(values());
+    const uint8_t* colourSource = settings.switchInputs ? second : first;
+    const uint8_t* maskSource = settings.switchInputs ? first : second;
+    matte::matteFrame(colourSource, maskSource, output, width(), height(), settings.matte, pool());
   }
 };
 
@@ -44,12 +34,12 @@ const PluginDescription kPluginDescription = {
     "Qov MI Set Matte",
     "Qov team",
     F0R_PLUGIN_TYPE_MIXER2,
-    kMajorVersion,
-    kMinorVersion,
+    misetmatte1::kMajorVersion,
+    misetmatte1::kMinorVersion,
     "Two inputs: the colour of one input with a transparency mask computed from the other input's blue, "
     "green, red and alpha bytes, each weighted by an amount and optionally inverted.",
-    kParameters,
-    kNumParameters,
+    misetmatte1::kParameterSpecs.data(),
+    static_cast<int>(misetmatte1::kParameterSpecs.size()),
 };
 
 Instance* createInstance(int width, int height) {

@@ -5,18 +5,15 @@
 #include <new>
 
 #include "effects/matte/matte_frame.h"
-#include "effects/matte/matte_settings.h"
+#include "effects/matte/matte_parameters.h"
 #include "frei0r/instance.h"
-#include "frei0r/matte_parameters.h"
 #include "frei0r/plugin_description.h"
+#include "plugins/QovSetMatte1/identity.h"
 
 namespace qov::frei0r {
 namespace {
 
-inline constexpr int kMajorVersion = 3;
-inline constexpr int kMinorVersion = 861;
-
-const ParamDescription kParameters[matte::matteParameterCount] = {QOV_F0R_MATTE_PARAMETER_TABLE};
+static_assert(setmatte1::kParameterSpecs.size() <= kMaxParameters);
 
 class SetMatteInstance final : public Instance {
  public:
@@ -34,12 +31,12 @@ const PluginDescription kPluginDescription = {
     "Qov Set Matte",
     "Qov team",
     F0R_PLUGIN_TYPE_FILTER,
-    kMajorVersion,
-    kMinorVersion,
+    setmatte1::kMajorVersion,
+    setmatte1::kMinorVersion,
     "Turns the picture into its own transparency mask: the new alpha of each pixel is computed from its "
     "blue, green, red and alpha bytes, each weighted by an amount and optionally inverted. Colour is kept.",
-    kParameters,
-    matte::matteParameterCount,
+    setmatte1::kParameterSpecs.data(),
+    static_cast<int>(setmatte1::kParameterSpecs.size()),
 };
 
 Instance* createInstance(int width, int height) { return new (std::nothrow) SetMatteInstance(width, height); }

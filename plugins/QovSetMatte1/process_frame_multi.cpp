@@ -1,23 +1,30 @@
 // The single-input matte effect's part of processFrameMulti: each output pixel keeps its
-// colour bytes and gets the mask of its own four bytes as alpha.
+// colour bytes and gets the mask of its own four bytes as alpha. It keeps nothing from
+// frame to frame.
+#include <new>
+
 #include "effects/matte/matte_frame.h"
-#include "effects/matte/matte_settings.h"
-#include "framework/instance.h"
-#include "framework/plugin_definition.h"
-#include "plugins/matte_parameters.h"
+#include "effects/matte/matte_parameters.h"
+#include "framework/plugin_effect.h"
 
 namespace qov {
+namespace {
 
-int effectProcessFrameMulti(PlugObj& obj) {
-  const matte::MatteSettings settings = matte_params::settingsOf(obj);
+class SetMatteEffect final : public PluginEffect {
+ public:
+  int processFrameMulti(const FrameCall& call) override {
+    const matte::MatteSettings settings = matte::matteSettingsFromParameters(call.parameters);
+    const ImageSlot& input = *call.frameSet.inputs[0];
+    // The mask needs an alpha byte: other frames are left as the caller prepared them.
+    if (input.channels != 4) return 0;
+    matte::matteFrame(input.data, input.data, call.frameSet.outputs[0]->data, static_cast<int>(call.width),
+                      static_cast<int>(call.height), settings, call.pool);
+    return 0;
+  }
+};
 
-  const ImageSlot& input = *obj.fMulti->inputs[0];
-  // The mask needs an alpha byte: other frames are left as the caller prepared them.
-  if (input.channels != 4) return 0;
-  matte::matteFrame(input.data, input.data, obj.fMulti->outputs[0]->data,
-                    static_cast<int>(obj.fVideoInfo.frameWidth), static_cast<int>(obj.fVideoInfo.frameHeight),
-                    settings, obj.fPool);
-  return 0;
-}
+}  // namespace
+
+PluginEffect* createSetMatteEffect(const VideoInfo& /*videoInfo*/) { return new (std::nothrow) SetMatteEffect; }
 
 }  // namespace qov

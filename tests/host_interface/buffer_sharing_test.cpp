@@ -1,47 +1,18 @@
-// Codes 3 and 14 with an effect that cannot work in place: the framework linked with a
-// definition of its own whose effect mirrors each row (output pixel x is input pixel
-// width - 1 - x, so writing in place would overwrite pixels it has yet to read). The
-// dispatch must hand it a copy of the input whenever the output is that same frame.
+// Codes 3 and 14 with an effect that cannot work in place (tests/host_interface/
+// mirror_plugin.cpp): the dispatch must hand it a copy of the input whenever the output is
+// that same frame.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "framework/instance.h"
-#include "framework/plugin_definition.h"
+#include "tests/host_interface/mirror_plugin.h"
 #include "tests/support/plugin_table.h"
 
-namespace qov {
-
-const PluginDefinition kPluginDefinition = {
-    {kApiMajorVersion, kApiMinorVersion, {'t', 's', 't', '1'}, "MirrorTest", FF_EFFECT},
-    {1, 0, "Mirrors every row", "test effect", 0, nullptr},
-    nullptr,
-    0,
-    false,
-    {false, false, false},
-};
-
-int effectProcessFrameMulti(PlugObj& obj) {
-  const ImageSlot& input = *obj.fMulti->inputs[0];
-  uint8_t* output = obj.fMulti->outputs[0]->data;
-  const std::size_t width = obj.fVideoInfo.frameWidth, channels = input.channels;
-  for (std::size_t y = 0; y < obj.fVideoInfo.frameHeight; ++y)
-    for (std::size_t x = 0; x < width; ++x)
-      std::memcpy(output + (y * width + x) * channels, input.data + (y * width + width - 1 - x) * channels, channels);
-  return 0;
-}
-
-namespace test {
+namespace qov::test {
 namespace {
 
 constexpr uint32_t kWidth = 9, kHeight = 4;
-
-FFMixed call(uint32_t code, const void* argument, FFInstanceID id) {
-  FFMixed value;
-  value.pointerValue = const_cast<void*>(argument);
-  return plugMain(code, value, id);
-}
 
 std::vector<uint8_t> mirrored(const std::vector<uint8_t>& frame, std::size_t channels) {
   std::vector<uint8_t> result(frame.size());
@@ -83,5 +54,4 @@ TEST(BufferSharing, AnEffectThatCannotWorkInPlaceGetsACopyOfTheInput) {
 }
 
 }  // namespace
-}  // namespace test
-}  // namespace qov
+}  // namespace qov::test

@@ -1,5 +1,6 @@
-// Tests of the parameter conversions: weights from amounts, flags from switch values.
-#include "effects/matte/matte_settings.h"
+// Tests of the matte parameters' conversions: weights from amounts, and the settings of
+// both matte effects from their parameter lists.
+#include "effects/matte/matte_parameters.h"
 
 #include <gtest/gtest.h>
 
@@ -53,16 +54,8 @@ TEST(WeightFromAmount, AgreesWithDoublePrecisionOverBitPatterns) {
   }
 }
 
-TEST(FlagFromValue, OnlyStrictlyAboveOneHalfIsOn) {
-  EXPECT_FALSE(flagFromValue(0.5f));
-  EXPECT_TRUE(flagFromValue(std::nextafter(0.5f, 1.0f)));
-  EXPECT_FALSE(flagFromValue(std::nextafter(0.5f, 0.0f)));
-  EXPECT_FALSE(flagFromValue(nan));
-  EXPECT_FALSE(flagFromValue(-inf));
-  EXPECT_TRUE(flagFromValue(inf));
-  EXPECT_TRUE(flagFromValue(1.0f));
-  EXPECT_FALSE(flagFromValue(0.0f));
-}
+constexpr std::size_t invertAllIndex = parameters::indexOf(kMatteParameterSpecs, "Invert All");
+constexpr std::size_t invertBlueIndex = parameters::indexOf(kMatteParameterSpecs, "Invert Blue");
 
 TEST(MatteSettingsFromParameters, ReadsEachParameterFromItsIndex) {
   const float defaults[matteParameterCount] = {1.0f, 0.9f, 0.9f, 0.9f, 0.9f,
@@ -85,14 +78,33 @@ TEST(MatteSettingsFromParameters, ReadsEachParameterFromItsIndex) {
   const bool MatteSettings::*flags[] = {&MatteSettings::invertAll, &MatteSettings::invertAlpha,
                                         &MatteSettings::invertRed, &MatteSettings::invertGreen,
                                         &MatteSettings::invertBlue};
-  for (int on = invertAllIndex; on <= invertBlueIndex; ++on) {
+  for (std::size_t on = invertAllIndex; on <= invertBlueIndex; ++on) {
     float values[matteParameterCount] = {nan, 0, 0, 0, 0, 0, 0, 0, 0};
     values[on] = 0.75f;
     const MatteSettings s = matteSettingsFromParameters(values);
     EXPECT_EQ(s.alphaWeight, 0);
-    for (int f = invertAllIndex; f <= invertBlueIndex; ++f)
+    for (std::size_t f = invertAllIndex; f <= invertBlueIndex; ++f)
       EXPECT_EQ(s.*flags[f - invertAllIndex], f == on) << "parameter " << on << ", flag " << f;
   }
+}
+
+TEST(TwoInputMatteSettings, AddSwitchInputsAfterTheNine) {
+  static_assert(kTwoInputMatteParameterSpecs.size() == matteParameterCount + 1);
+  constexpr std::size_t switchIndex = parameters::indexOf(kTwoInputMatteParameterSpecs, "Switch Inputs");
+  static_assert(switchIndex == matteParameterCount);
+  for (std::size_t i = 0; i < matteParameterCount; ++i)
+    EXPECT_STREQ(kTwoInputMatteParameterSpecs[i].name, kMatteParameterSpecs[i].name) << i;
+
+  float values[matteParameterCount + 1] = {0.5f, 0.25f, 0, 0, 1, 0, 0, 0, 0, 0};
+  TwoInputMatteSettings s = twoInputMatteSettingsFrom(values);
+  EXPECT_EQ(s.matte.alphaWeight, 32768);
+  EXPECT_EQ(s.matte.redWeight, 16384);
+  EXPECT_TRUE(s.matte.invertAll);
+  EXPECT_FALSE(s.switchInputs);
+  values[switchIndex] = 0.75f;
+  s = twoInputMatteSettingsFrom(values);
+  EXPECT_TRUE(s.switchInputs);
+  EXPECT_EQ(s.matte.alphaWeight, 32768) << "the nine are read the same";
 }
 
 }  // namespace

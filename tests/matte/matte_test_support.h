@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "effects/matte/matte_frame.h"
+#include "effects/matte/matte_parameters.h"
 #include "effects/matte/matte_rule.h"
 
 namespace qov::matte::test {

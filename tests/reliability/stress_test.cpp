@@ -3,7 +3,7 @@
 // frames. Every output must equal, byte for byte, the output of the same frames processed
 // serially on one instance, and the process's heap must not grow between frame 100 and
 // frame 200. Also instance churn: 10,000 instantiate/deInstantiate cycles with frames in
-// between and no growth.
+// between and no growth, and the working images an instance takes when it is made.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -248,6 +248,30 @@ TEST(Stress, InstanceChurnDoesNotGrow) {
   EXPECT_LE(heapAtEnd, heapAfterWarmup + kHeapAllowance)
       << "heap grew by " << (heapAtEnd - heapAfterWarmup) << " bytes over " << kChurnCycles - kChurnWarmup
       << " cycles";
+}
+
+TEST(Stress, WorkingImagesAreTakenAtInstantiate) {
+  // QovMLAA1 takes its two working images of four bytes per pixel when the instance is
+  // made, so that frames allocate nothing; the matte plug-ins keep nothing per pixel.
+  constexpr uint32_t kWidth = 640, kHeight = 480;
+  constexpr std::size_t kWorkingImageBytes = std::size_t{kWidth} * kHeight * 4;
+  for (const char* plugin : kPlugins) {
+    SCOPED_TRACE(plugin);
+    const host::PluginLibrary& lib = library(plugin);
+    std::vector<uint8_t> frame = randomBytes(std::size_t{kWidth} * kHeight * 3, 5);
+    const std::size_t before = heapBytesInUse();
+    {
+      PluginInstance instance(lib, kWidth, kHeight, FF_DEPTH_24);
+      const std::size_t instantiated = heapBytesInUse();
+      if (std::string(plugin) == "QovMLAA1")
+        EXPECT_GE(instantiated - before, 2 * kWorkingImageBytes);
+      else
+        EXPECT_LT(instantiated - before, kWorkingImageBytes / 4);
+      for (int i = 0; i < 3; ++i) ASSERT_EQ(instance.processFrame(frame.data()).uintValue, 0u);
+      EXPECT_LE(heapBytesInUse(), instantiated + kHeapAllowance) << "frames allocate nothing";
+    }
+    EXPECT_LE(heapBytesInUse(), before + kHeapAllowance) << "released with the instance";
+  }
 }
 
 }  // namespace
