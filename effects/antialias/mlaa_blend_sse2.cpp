@@ -1,7 +1,9 @@
 // The blending passes with SSE2: the colour mix in one lane per byte, four pixels of a span
 // at once, and the bit sets of the pass bits gathered 16 edge words at a time. Every lane
 // computes what the scalar level computes for its byte (the same two products, their sum,
-// the same truncation), so the bits are the same.
+// the same truncation), so the bits are the same. SSE2 is part of every x86 build's baseline
+// (cmake/QovFlags.cmake), so the inline helpers of mlaa_internal.h compiled here are baseline
+// code like everywhere else.
 #include "effects/simd/simd.h"
 
 #if QOV_SIMD_X86

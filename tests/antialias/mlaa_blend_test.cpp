@@ -4,6 +4,7 @@
 // every level of the table that this processor runs.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -12,6 +13,11 @@
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/mlaa_internal.h"
 #include "tests/antialias/mlaa_test_frames.h"
+
+namespace qov::simd {
+// Messages show the level by name.
+void PrintTo(Level level, std::ostream* out) { *out << levelName(level); }
+}  // namespace qov::simd
 
 namespace qov::aa {
 namespace {
