@@ -44,18 +44,18 @@ using LineBits = uint64_t[kBitsetWords];
 
 // The blends' mix: P takes w, Q the rest.
 template <class M>
-uint32_t mixRest(uint32_t p, uint32_t q, float w) { return M::mix(p, q, w, 1.0f - w); }
+inline uint32_t mixRest(uint32_t p, uint32_t q, float w) { return M::mix(p, q, w, 1.0f - w); }
 
 // P x (1 - s0) + Q x s0: the middle pixel's own form. It is not mixRest(P, Q, 1 - s0),
 // because 1 - (1 - s0) need not equal s0 in single precision.
 template <class M>
-uint32_t mixMiddle(uint32_t p, uint32_t q, float s0) { return M::mix(p, q, 1.0f - s0, s0); }
+inline uint32_t mixMiddle(uint32_t p, uint32_t q, float s0) { return M::mix(p, q, 1.0f - s0, s0); }
 
 // The pixels j, j + s, ... below `end` each take mixRest(pixel, partner across, w), with w
 // changing by `step` from one pixel to the next, and write it to themselves (onSide) or to
-// the partner. Returns the weight after the last pixel.
+// the partner. Returns the weight after the last pixel. Inline, as the hot loop of blendRun.
 template <class M>
-float blendSpan(uint8_t* image, Index j, Index end, Index s, Index across, float w, float step,
+inline float blendSpan(uint8_t* image, Index j, Index end, Index s, Index across, float w, float step,
                 bool onSide) {
   if (s == 1 && (across >= 4 || across <= -4)) j = M::mixFours(image, j, end, across, w, step, onSide);
   for (; j < end; j += s) {
