@@ -1,4 +1,4 @@
-// The constant-alpha composition on a 1920x1080 frame, per implementation, form and kind,
+// The constant-alpha composition on a 1920x1080 frame, per level, form and kind,
 // and the Strength mix on 1 to 4 threads of a worker pool, beside a memcpy of the same
 // frame in the same run.
 // Each composition also reports `xMemcpy`: its time per frame over the time of a memcpy
@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/antialias/compose.h"
-#include "effects/antialias/compose_levels.h"
+#include "effects/antialias/compose_internal.h"
 #include "effects/antialias/strength_blend.h"
 #include "effects/parallel/worker_pool.h"
 
@@ -76,37 +75,34 @@ void BM_Memcpy(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy)->ArgName("ch")->Arg(4)->Arg(3)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// Arguments: implementation index (composeImplementations), channels, kind.
+// Arguments: level, channels, kind.
 void BM_Compose(benchmark::State& state) {
-  const auto& implementations = qov::aa::composeImplementations();
-  const auto index = static_cast<std::size_t>(state.range(0));
-  if (index >= implementations.size() || !qov::simd::supports(implementations[index].level)) {
-    state.SkipWithError("implementation not available here");
+  const auto level = static_cast<qov::simd::Level>(state.range(0));
+  const qov::aa::ComposeKernels* kernels = qov::simd::kernelAt(qov::aa::kComposeLevels, level);
+  if (kernels == nullptr) {
+    state.SkipWithError("level not available here");
     return;
   }
-  const qov::aa::ComposeImplementation& implementation = implementations[index];
   const int channels = static_cast<int>(state.range(1));
   const int kind = static_cast<int>(state.range(2));
-  state.SetLabel(std::string(qov::simd::levelName(implementation.level)));
+  state.SetLabel(std::string(qov::simd::levelName(level)));
 
   const std::size_t bytes = frameBytes(channels);
   const std::vector<uint8_t> src1 = noiseFrame(bytes, 3), src2 = noiseFrame(bytes, 4);
   std::vector<uint8_t> dst = noiseFrame(bytes, 5);
   const int step = kWidth * channels;
-  const qov::aa::ComposeFunction compose = channels == 3 ? implementation.compose3 : implementation.compose4;
-
   measure(state, bytes, [&] {
-    benchmark::DoNotOptimize(compose(src1.data(), step, 128, src2.data(), step, 127, dst.data(),
-                                     step, kWidth, kHeight, kind));
+    benchmark::DoNotOptimize(qov::aa::composeWith(*kernels, channels, src1.data(), step, 128, src2.data(),
+                                                  step, 127, dst.data(), step, kWidth, kHeight, kind));
   });
 }
 BENCHMARK(BM_Compose)
-    ->ArgNames({"impl", "ch", "kind"})
+    ->ArgNames({"level", "ch", "kind"})
     ->ArgsProduct({{0, 1, 2, 3}, {4, 3}, {qov::aa::COMPOSE_PLUS, qov::aa::COMPOSE_OVER}})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
-// The Strength mix through the dispatch, as the frame pipeline calls it (copy included),
+// The Strength mix as the frame pipeline calls it (copy included), at the chosen level,
 // on a pool of `threads` threads (1: the calling thread alone).
 void BM_StrengthBlend(benchmark::State& state) {
   const int channels = static_cast<int>(state.range(0));
@@ -114,10 +110,11 @@ void BM_StrengthBlend(benchmark::State& state) {
   const std::size_t bytes = frameBytes(channels);
   const std::vector<uint8_t> input = noiseFrame(bytes, 6), antialiased = noiseFrame(bytes, 7);
   std::vector<uint8_t> output(bytes);
-  state.SetLabel(qov::simd::levelName(qov::aa::chosenComposeImplementation().level));
+  state.SetLabel(qov::simd::levelName(qov::simd::highestEntry(qov::aa::kComposeLevels, qov::simd::activeLevel()).level));
   measure(state, bytes, [&] {
-    benchmark::DoNotOptimize(qov::aa::strengthBlend(output.data(), input.data(), antialiased.data(),
-                                                    kWidth, kHeight, channels, 127, &pool));
+    qov::aa::strengthCrossFade(output.data(), input.data(), antialiased.data(), kWidth, kHeight, channels, 127,
+                               &pool);
+    benchmark::DoNotOptimize(output.data());
   });
 }
 BENCHMARK(BM_StrengthBlend)

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "effects/matte/matte_frame.h"
+#include "effects/matte/matte_frame_internal.h"
 #include "effects/matte/matte_parameters.h"
 #include "effects/parallel/worker_pool.h"
 #include "host/plugin_instance.h"
@@ -136,8 +137,8 @@ void registerSize(size_t pixels, bool wholeFrame) {
   add("matteFrame_twoInputs", [=](Frames& f) {
     matteFrame(f.first.data(), f.second.data(), f.output.data(), frameWidth, frameHeight, s);
   });
-  for (Level level : {Level::scalar, Level::sse2, Level::avx2, Level::avx512bw}) {
-    const MatteKernel kernel = detail::kernelForLevel(level);
+  for (Level level : qov::simd::kLevels) {
+    const MatteKernel kernel = qov::simd::kernelAt(kMatteLevels, level);
     if (!kernel) continue;
     add(std::string("oneThread_") + qov::simd::levelName(level),
         [=](Frames& f) { kernel(f.first.data(), f.first.data(), f.output.data(), pixels, s); });
@@ -185,7 +186,8 @@ int main(int argc, char** argv) {
   for (size_t pixels : smallFramePixels) registerSize(pixels, false);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  std::printf("matte kernel chosen: %s\n", qov::simd::levelName(qov::simd::highestLevel()));
+  std::printf("matte kernel chosen: %s\n",
+              qov::simd::levelName(qov::simd::highestEntry(kMatteLevels, qov::simd::activeLevel()).level));
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();

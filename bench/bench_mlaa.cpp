@@ -92,11 +92,11 @@ void BM_passes_noise(benchmark::State& state) { runPasses(state, noise()); }
 
 void BM_detect(benchmark::State& state) {
   const auto level = static_cast<qov::simd::Level>(state.range(0));
-  if (!qov::simd::supports(level)) {
-    state.SkipWithError("level not supported here");
+  const auto detect = qov::simd::kernelAt(qov::aa::detail::kDetectLevels, level);
+  if (detect == nullptr) {
+    state.SkipWithError("level not available here");
     return;
   }
-  const auto detect = qov::aa::detail::detectRowsFor(level);
   Buffers& b = noise();
   for (auto _ : state) {
     detect(b.source.data(), b.edges.data(), kWidth, kHeight, 0, kHeight);

@@ -1,65 +1,46 @@
-// The entry points of the composition and the choice of implementation behind them,
-// made once per process from the processor's instruction-set level.
-#include <atomic>
-#include <vector>
-
-#include "effects/antialias/compose.h"
-#include "effects/antialias/compose_levels.h"
+// The composition of whole images: the argument checks, the walk over rows, and the level
+// chosen for this process.
+#include "effects/antialias/compose_internal.h"
 
 namespace qov::aa {
-namespace {
 
-// Null until the first call has chosen. Two threads that make their first calls at the
-// same time may both choose; they choose the same entry and store the same address, so
-// either store is the right one and no call ever sees a half-made choice.
-std::atomic<const ComposeImplementation*> gChosen{nullptr};
+const ComposeKernels& composeKernels() { return *simd::chosen<kComposeLevels>().kernel; }
 
-const ComposeImplementation* choose() {
-  const ComposeImplementation* best = nullptr;
-  for (const ComposeImplementation& implementation : composeImplementations())
-    if (simd::supports(implementation.level)) best = &implementation;
-  return best;  // the scalar entry comes first and is supported everywhere
-}
-
-const ComposeImplementation& chosen() {
-  const ComposeImplementation* implementation = gChosen.load(std::memory_order_acquire);
-  if (implementation == nullptr) {
-    implementation = choose();
-    gChosen.store(implementation, std::memory_order_release);
+int composeWith(const ComposeKernels& kernels, int channels, const uint8_t* src1, int src1Step,
+                uint8_t alpha1, const uint8_t* src2, int src2Step, uint8_t alpha2, uint8_t* dst,
+                int dstStep, int width, int height, int kind) {
+  if (src1 == nullptr || src2 == nullptr || dst == nullptr) return COMPOSE_NULL_POINTER;
+  if (width < 1 || height < 1) return COMPOSE_BAD_SIZE;
+  const bool fourBytes = channels == kPixelBytes4;
+  ComposeRow row = nullptr;
+  switch (kind) {
+    case COMPOSE_OVER: row = fourBytes ? kernels.over4 : kernels.over3; break;
+    case COMPOSE_PLUS: row = fourBytes ? kernels.plus4 : kernels.plus3; break;
+    default: return COMPOSE_BAD_KIND;
   }
-  return *implementation;
+
+  const std::size_t rowBytes = static_cast<std::size_t>(width) *
+                               static_cast<std::size_t>(fourBytes ? kPixelBytes4 : kPixelBytes3);
+  for (int y = 0; y < height; ++y) {
+    row(src1 + static_cast<std::ptrdiff_t>(y) * src1Step,
+        src2 + static_cast<std::ptrdiff_t>(y) * src2Step,
+        dst + static_cast<std::ptrdiff_t>(y) * dstStep, rowBytes, alpha1, alpha2);
+  }
+  return COMPOSE_OK;
 }
-
-}  // namespace
-
-const std::vector<ComposeImplementation>& composeImplementations() {
-  static const std::vector<ComposeImplementation> implementations{
-      {simd::Level::scalar, scalar::composeConstAlpha3, scalar::composeConstAlpha4},
-#if QOV_COMPOSE_X86
-      {simd::Level::sse2, sse2::composeConstAlpha3, sse2::composeConstAlpha4},
-      {simd::Level::avx2, avx2::composeConstAlpha3, avx2::composeConstAlpha4},
-      {simd::Level::avx512bw, avx512bw::composeConstAlpha3, avx512bw::composeConstAlpha4},
-#endif
-  };
-  return implementations;
-}
-
-const ComposeImplementation& chosenComposeImplementation() { return chosen(); }
-
-void resetComposeDispatchForTesting() { gChosen.store(nullptr, std::memory_order_release); }
 
 int composeConstAlpha3(const uint8_t* src1, int src1Step, uint8_t alpha1,
                        const uint8_t* src2, int src2Step, uint8_t alpha2,
                        uint8_t* dst, int dstStep, int width, int height, int kind) {
-  return chosen().compose3(src1, src1Step, alpha1, src2, src2Step, alpha2, dst, dstStep,
-                           width, height, kind);
+  return composeWith(composeKernels(), kPixelBytes3, src1, src1Step, alpha1, src2, src2Step,
+                     alpha2, dst, dstStep, width, height, kind);
 }
 
 int composeConstAlpha4(const uint8_t* src1, int src1Step, uint8_t alpha1,
                        const uint8_t* src2, int src2Step, uint8_t alpha2,
                        uint8_t* dst, int dstStep, int width, int height, int kind) {
-  return chosen().compose4(src1, src1Step, alpha1, src2, src2Step, alpha2, dst, dstStep,
-                           width, height, kind);
+  return composeWith(composeKernels(), kPixelBytes4, src1, src1Step, alpha1, src2, src2Step,
+                     alpha2, dst, dstStep, width, height, kind);
 }
 
 }  // namespace qov::aa

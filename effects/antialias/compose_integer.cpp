@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "effects/antialias/compose_levels.h"
+#include "effects/antialias/compose_internal.h"
 
 namespace qov::aa::integer {
 namespace {
@@ -48,35 +48,6 @@ void row4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t ro
 
 }  // namespace
 
-void overRow3(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes,
-              int alpha1, int alpha2) {
-  row3<overByte>(src1, src2, dst, rowBytes, alpha1, alpha2);
-}
-void plusRow3(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes,
-              int alpha1, int alpha2) {
-  row3<plusByte>(src1, src2, dst, rowBytes, alpha1, alpha2);
-}
-void overRow4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes,
-              int alpha1, int alpha2) {
-  row4<overByte>(src1, src2, dst, rowBytes, alpha1, alpha2);
-}
-void plusRow4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes,
-              int alpha1, int alpha2) {
-  row4<plusByte>(src1, src2, dst, rowBytes, alpha1, alpha2);
-}
-
-int composeConstAlpha3(const uint8_t* src1, int src1Step, uint8_t alpha1,
-                       const uint8_t* src2, int src2Step, uint8_t alpha2,
-                       uint8_t* dst, int dstStep, int width, int height, int kind) {
-  return composeRows(src1, src1Step, alpha1, src2, src2Step, alpha2, dst, dstStep, width,
-                     height, kind, kPixelBytes3, ComposeRowKernels{overRow3, plusRow3});
-}
-
-int composeConstAlpha4(const uint8_t* src1, int src1Step, uint8_t alpha1,
-                       const uint8_t* src2, int src2Step, uint8_t alpha2,
-                       uint8_t* dst, int dstStep, int width, int height, int kind) {
-  return composeRows(src1, src1Step, alpha1, src2, src2Step, alpha2, dst, dstStep, width,
-                     height, kind, kPixelBytes4, ComposeRowKernels{overRow4, plusRow4});
-}
+const ComposeKernels kComposeKernels{row3<overByte>, row3<plusByte>, row4<overByte>, row4<plusByte>};
 
 }  // namespace qov::aa::integer

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "effects/antialias/compose_levels.h"
+#include "effects/antialias/compose_internal.h"
 
 namespace qov::aa::scalar {
 namespace {
@@ -53,23 +53,8 @@ void row4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t ro
       dst[p + c] = byteRule(src1[p + c], src2[p + c], alpha1, alpha2);
 }
 
-constexpr ComposeRowKernels kRows3{row3<overByte>, row3<plusByte>};
-constexpr ComposeRowKernels kRows4{row4<overByte>, row4<plusByte>};
-
 }  // namespace
 
-int composeConstAlpha3(const uint8_t* src1, int src1Step, uint8_t alpha1,
-                       const uint8_t* src2, int src2Step, uint8_t alpha2,
-                       uint8_t* dst, int dstStep, int width, int height, int kind) {
-  return composeRows(src1, src1Step, alpha1, src2, src2Step, alpha2, dst, dstStep, width,
-                     height, kind, kPixelBytes3, kRows3);
-}
-
-int composeConstAlpha4(const uint8_t* src1, int src1Step, uint8_t alpha1,
-                       const uint8_t* src2, int src2Step, uint8_t alpha2,
-                       uint8_t* dst, int dstStep, int width, int height, int kind) {
-  return composeRows(src1, src1Step, alpha1, src2, src2Step, alpha2, dst, dstStep, width,
-                     height, kind, kPixelBytes4, kRows4);
-}
+const ComposeKernels kComposeKernels{row3<overByte>, row3<plusByte>, row4<overByte>, row4<plusByte>};
 
 }  // namespace qov::aa::scalar

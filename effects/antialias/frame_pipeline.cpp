@@ -90,7 +90,7 @@ void antialiasFrame(const uint8_t* input, uint8_t* output, uint8_t* workFrame, u
   runMLAA(workFrame, edgeBuffer, width, height, mlaaFlagsFor(settings), pool);
 
   if (channels == 3) packToThreeBytes(workFrame, count);
-  strengthBlend(output, input, workFrame, width, height, channels, strength8, pool);
+  strengthCrossFade(output, input, workFrame, width, height, channels, strength8, pool);
 }
 
 }  // namespace qov::aa

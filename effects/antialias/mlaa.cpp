@@ -1,6 +1,6 @@
 // MLAA's entry: the edge buffer it works in, the schedule of its steps (detection, then either
-// the painting of the edges or the two blending passes) and how they split over threads, and
-// runMLAA.
+// the painting of the edges or the two blending passes) and how they split over threads, the
+// levels its kernels run at, and runMLAA.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -65,6 +65,20 @@ void runPassSteps(parallel::WorkerPool* pool, int from, int blocks, const BlendB
 
 }  // namespace
 
+int blockForStep(int j, int n) {
+  const int evenBlocks = (n + 1) / 2;
+  return j < evenBlocks ? 2 * j : 2 * (j - evenBlocks) + 1;
+}
+
+std::size_t columnBitWords(int width, int height) {
+  if (height > kMaxBitsetPixels) return 0;
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>((height + kBitsPerWord - 1) / kBitsPerWord);
+}
+
+MlaaKernels chosenKernels() {
+  return {simd::chosen<kDetectLevels>().kernel, simd::chosen<kBlendLevels>().kernel};
+}
+
 void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height, parallel::WorkerPool* pool) {
   if (width <= 0 || height <= 0) return;
   // Every pixel is painted from its own edge word alone, so the frame is cut into runs of
@@ -82,7 +96,7 @@ void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height, par
 }
 
 void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
-              uint32_t flags, DetectRowsFn detect, parallel::WorkerPool* pool) {
+              uint32_t flags, const MlaaKernels& kernels, parallel::WorkerPool* pool) {
   if (width <= 0 || height <= 0) return;
   const std::size_t rowBytes = static_cast<std::size_t>(width) * kBytesPerPixel;
   OwnedBuffer owned;
@@ -109,7 +123,7 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
     const int first = static_cast<int>(step);
     parallel::forEachChunk(pool, static_cast<std::size_t>(detectSteps - first), kDetectGrain,
                            [&](std::size_t begin, std::size_t end) {
-                             detect(image, edgeBuffer, width, height,
+                             kernels.detect(image, edgeBuffer, width, height,
                                     kBlockLines * (first + static_cast<int>(begin)),
                                     kBlockLines * (first + static_cast<int>(end)));
                            });
@@ -123,11 +137,12 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
     return;
   }
 
+  const BlendKernels& blend = *kernels.blend;
   const int horizontalEnd = detectSteps + rowBlocks;
   const int verticalEnd = horizontalEnd + columnBlocks;
   if (step < horizontalEnd) {
     runPassSteps(pool, static_cast<int>(step - detectSteps), rowBlocks, [&](int block) {
-      blendHorizontalBlock(image, edgeBuffer, width, height, block, flags);
+      blend.horizontalBlock(image, edgeBuffer, width, height, block, flags);
     });
     step = horizontalEnd;
   }
@@ -140,12 +155,12 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
       const std::size_t wordRows = words / static_cast<std::size_t>(width);
       parallel::forEachChunk(pool, wordRows, kGatherGrain,
                              [&](std::size_t begin, std::size_t end) {
-                               gatherFrameColumnBits(edgeBuffer, width, height, static_cast<int>(begin),
+                               blend.gatherFrameColumnBits(edgeBuffer, width, height, static_cast<int>(begin),
                                                      static_cast<int>(end), columnBits.get());
                              });
     }
     runPassSteps(pool, static_cast<int>(step - horizontalEnd), columnBlocks, [&](int block) {
-      blendVerticalBlock(image, edgeBuffer, width, height, block, flags, columnBits.get());
+      blend.verticalBlock(image, edgeBuffer, width, height, block, flags, columnBits.get());
     });
   }
   if (stepCounter) *stepCounter = verticalEnd;
@@ -155,13 +170,13 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
 
 void MLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
           int /*unused*/, uint32_t mlaaFlags) {
-  detail::runSteps(image, edgeBuffer, width, height, stepCounter, mlaaFlags, detail::detectRows());
+  detail::runSteps(image, edgeBuffer, width, height, stepCounter, mlaaFlags, detail::chosenKernels());
 }
 
 void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_t flags,
              parallel::WorkerPool* pool) {
   int stepCounter = -1;
-  detail::runSteps(image, edgeBuffer, width, height, &stepCounter, flags, detail::detectRows(),
+  detail::runSteps(image, edgeBuffer, width, height, &stepCounter, flags, detail::chosenKernels(),
                    pool);
 }
 

@@ -14,10 +14,6 @@ class WorkerPool;
 
 namespace qov::aa {
 
-// Bits of an edge word: the pixel differs from the pixel below / to its right.
-inline constexpr uint32_t EDGE_BELOW = 0x80000000u;
-inline constexpr uint32_t EDGE_RIGHT = 0x40000000u;
-
 // Bits of the flags word of one call.
 inline constexpr uint32_t MLAA_USE_HALF = 0x08u;    // every blend height is 0.5
 inline constexpr uint32_t MLAA_VISUALIZE = 0x10u;   // paint the detected edges, no blending
@@ -28,17 +24,5 @@ inline constexpr uint32_t MLAA_THIN_LINES = 0x40u;  // soften one-pixel-thick li
 // detection and blending are split over its threads; the bytes are those of the serial order.
 void runMLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, uint32_t flags,
              parallel::WorkerPool* pool = nullptr);
-
-// Runs the work steps of one frame from *stepCounter + 1 to the end and leaves the index it
-// stopped at in *stepCounter. Steps: D = height/8 detection steps (one block of 8 rows each),
-// then either the painting of the edges (MLAA_VISUALIZE; *stepCounter becomes D) or
-// R = ceil(height/8) horizontal and K = ceil(width/8) vertical blending steps
-// (*stepCounter becomes D + R + K). `unused` is never read. A frame without pixels (width or
-// height below 1) is left alone, counter included.
-void MLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
-          int unused, uint32_t mlaaFlags);
-
-// True when any of the four bytes of a and b differ by 16 or more.
-bool pixelsDiffer(uint32_t a, uint32_t b);
 
 }  // namespace qov::aa

@@ -1,6 +1,6 @@
-// The pieces MLAA is built from, visible to its own sources and to the tests: word access,
-// the detection kernels per instruction-set level, the colour mixes, the end searches, the
-// passes over blocks of lines and the step schedule.
+// The pieces MLAA is built from, visible to its own sources, the tests and the benchmarks:
+// word access, the step-by-step entry, the detection kernels and the blending passes per
+// instruction-set level with their tables, the end searches and the step schedule.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,27 @@
 
 #include "effects/antialias/mlaa.h"
 #include "effects/parallel/worker_pool.h"
-#include "effects/simd/cpu_level.h"
+#include "effects/simd/simd.h"
+
+namespace qov::aa {
+
+// Bits of an edge word: the pixel differs from the pixel below / to its right.
+inline constexpr uint32_t EDGE_BELOW = 0x80000000u;
+inline constexpr uint32_t EDGE_RIGHT = 0x40000000u;
+
+// Runs the work steps of one frame from *stepCounter + 1 to the end and leaves the index it
+// stopped at in *stepCounter. Steps: D = height/8 detection steps (one block of 8 rows each),
+// then either the painting of the edges (MLAA_VISUALIZE; *stepCounter becomes D) or
+// R = ceil(height/8) horizontal and K = ceil(width/8) vertical blending steps
+// (*stepCounter becomes D + R + K). `unused` is never read. A frame without pixels (width or
+// height below 1) is left alone, counter included.
+void MLAA(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
+          int unused, uint32_t mlaaFlags);
+
+// True when any of the four bytes of a and b differ by 16 or more.
+bool pixelsDiffer(uint32_t a, uint32_t b);
+
+}  // namespace qov::aa
 
 namespace qov::aa::detail {
 
@@ -73,7 +93,7 @@ void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int
 void detectRowSpan(const uint8_t* image, uint8_t* edges, int width, int height, int y,
                    int xBegin, int xEnd);
 }
-#if defined(__i386__) || defined(__x86_64__)
+#if QOV_SIMD_X86
 namespace sse2 {
 void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
                 int rowEnd);
@@ -84,37 +104,13 @@ void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int
 }
 #endif
 
-// The kernel of the given level, or of the highest level below it that this build has.
-DetectRowsFn detectRowsFor(simd::Level level);
-// The kernel for this processor, chosen once.
-DetectRowsFn detectRows();
-
-// --- colour mixes --------------------------------------------------------------------------
-
-// Bytes 2, 1, 0: truncate(P * wp + Q * wq) in single precision, masked to 8 bits; byte 3 =
-// 255. The scalar form is the reference. The SSE2 form runs the same three operations (two
-// products, then their sum) in one lane per byte and truncates with the same rounding mode,
-// so it gives the same bits; SSE2 is part of every x86 build (the 32-bit ones included), so
-// it needs no processor check. The blends use the SSE2 form where it exists.
-namespace scalar {
-uint32_t mixWeighted(uint32_t p, uint32_t q, float wp, float wq);
-}
-#if defined(__SSE2__)
-namespace sse2 {
-uint32_t mixWeighted(uint32_t p, uint32_t q, float wp, float wq);
-}
+inline constexpr simd::Entry<DetectRowsFn> kDetectLevels[] = {
+    {simd::Level::scalar, scalar::detectRows},
+#if QOV_SIMD_X86
+    {simd::Level::sse2, sse2::detectRows},
+    {simd::Level::avx2, avx2::detectRows},
 #endif
-
-// Bytes 2, 1, 0: truncate(P * w + Q * (1 - w)) in single precision; byte 3 = 255.
-uint32_t mixPixels(uint32_t p, uint32_t q, float w);
-
-// The run of one pixel i: P takes 1/8 of its partner Q across the edge, then Q takes 1/8 of
-// the new P.
-void blendOnePixelRun(uint8_t* image, Index i, Index lineStride);
-
-// Blends the pixels a, a + alongStep, ..., b with their partners across the edge.
-void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongStep,
-              Index across, bool sameSide);
+};
 
 // --- one line of a pass --------------------------------------------------------------------
 
@@ -151,38 +147,86 @@ RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int len);
 // Thin Lines over the pixels first, first + alongStep, ..., last.
 void softenThinLine(const LineGeometry& g, Index first, Index last);
 
-// Handles one run found on the line that begins at lineFirst.
-void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, uint32_t flags);
+// --- blending passes ------------------------------------------------------------------------
+
+// Bit sets of pass bits, one bit per pixel of a line: lines of up to kMaxBitsetPixels use
+// them (rows of 4K and 8K video, columns of 4K); longer lines are walked word by word.
+inline constexpr int kBitsPerWord = 64;
+inline constexpr int kMaxBitsetPixels = 8192;
+inline constexpr int kRowsPerGather = 16;  // rows whose masks of a column block are transposed at once
+
+// The blending passes of one level. Every level gives the same bytes.
+struct BlendKernels {
+  // The lines of one block of a pass. frameColumnBits, when not null, holds the EDGE_RIGHT
+  // bits of every column as gatherFrameColumnBits leaves them; otherwise the block gathers
+  // its own.
+  void (*horizontalBlock)(uint8_t* image, const uint8_t* edges, int width, int height, int block,
+                          uint32_t flags);
+  void (*verticalBlock)(uint8_t* image, const uint8_t* edges, int width, int height, int block,
+                        uint32_t flags, const uint64_t* frameColumnBits);
+  // The EDGE_RIGHT bits of the columns of the whole frame, gathered in walks along the rows
+  // rather than once per column block down the whole frame: the bits of rows 64w .. 64w + 63
+  // of column x are word w * width + x. This fills the words w of [wordBegin, wordEnd) of
+  // columnBitWords(width, height).
+  void (*gatherFrameColumnBits)(const uint8_t* edges, int width, int height, int wordBegin,
+                                int wordEnd, uint64_t* bits);
+
+  // The single steps inside the blocks, for the tests.
+  // Handles one run found on the line that begins at lineFirst.
+  void (*handleRun)(const LineGeometry& g, Index lineFirst, Index start, Index end, uint32_t flags);
+  // Blends the pixels a, a + alongStep, ..., b with their partners across the edge.
+  void (*blendRun)(uint8_t* image, Index a, Index b, float h0, float h1, Index alongStep,
+                   Index across, bool sameSide);
+  // The run of one pixel i: P takes 1/8 of its partner Q across the edge, then Q takes 1/8
+  // of the new P.
+  void (*blendOnePixelRun)(uint8_t* image, Index i, Index lineStride);
+  // Bytes 2, 1, 0: truncate(P * wp + Q * wq) in single precision, masked to 8 bits; byte 3 = 255.
+  uint32_t (*mixWeighted)(uint32_t p, uint32_t q, float wp, float wq);
+};
+
+namespace scalar {
+extern const BlendKernels kBlendKernels;
+}
+#if QOV_SIMD_X86
+// SSE2 is part of every x86 build's baseline, so this level is there wherever the build is x86.
+namespace sse2 {
+extern const BlendKernels kBlendKernels;
+}
+#endif
+
+inline constexpr simd::Entry<const BlendKernels*> kBlendLevels[] = {
+    {simd::Level::scalar, &scalar::kBlendKernels},
+#if QOV_SIMD_X86
+    {simd::Level::sse2, &sse2::kBlendKernels},
+#endif
+};
 
 // --- passes and schedule -------------------------------------------------------------------
 
 // The block done by step j of a pass of n blocks: even blocks first, then odd ones.
 int blockForStep(int j, int n);
 
-void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int height,
-                          int block, uint32_t flags);
-// frameColumnBits, when given, holds the EDGE_RIGHT bits of every column as
-// gatherFrameColumnBits leaves them; otherwise the block gathers its own.
-void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
-                        uint32_t flags, const uint64_t* frameColumnBits = nullptr);
-
-// The EDGE_RIGHT bits of the columns of the whole frame, gathered in walks along the rows
-// rather than once per column block down the whole frame: the bits of rows 64w .. 64w + 63 of
-// column x are word w * width + x. columnBitWords is the number of words, or 0 when columns
-// are too long for bit sets; gatherFrameColumnBits fills the words w of [wordBegin, wordEnd).
+// Words of the column bit sets of a frame, or 0 when columns are too long for bit sets.
 std::size_t columnBitWords(int width, int height);
-void gatherFrameColumnBits(const uint8_t* edges, int width, int height, int wordBegin, int wordEnd,
-                           uint64_t* bits);
 
 // Paints EDGE_BELOW pixels 0x0000FF00 and other EDGE_RIGHT pixels 0x00FF0000; with a pool,
 // on its threads.
 void paintEdges(uint8_t* image, const uint8_t* edges, int width, int height,
                 parallel::WorkerPool* pool = nullptr);
 
-// MLAA with a chosen detection kernel, on the pool's threads when there is a pool (the
-// edge painting too). Whatever step the counter starts at, the steps it runs give the bytes
-// of the serial order.
+// The kernels one frame runs with.
+struct MlaaKernels {
+  DetectRowsFn detect;
+  const BlendKernels* blend;
+};
+
+// Those of the levels chosen for this process (each family chooses once).
+MlaaKernels chosenKernels();
+
+// MLAA with the given kernels, on the pool's threads when there is a pool (the edge painting
+// too). Whatever step the counter starts at, the steps it runs give the bytes of the serial
+// order.
 void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* stepCounter,
-              uint32_t flags, DetectRowsFn detect, parallel::WorkerPool* pool = nullptr);
+              uint32_t flags, const MlaaKernels& kernels, parallel::WorkerPool* pool = nullptr);
 
 }  // namespace qov::aa::detail

@@ -8,14 +8,19 @@
 
 namespace qov::aa {
 
-// Writes `output` (width x height pixels of `channels` bytes, rows packed) as the input
-// frame weighted by 255 - strength8 plus the antialiased image weighted by strength8,
-// both in 255ths (composeConstAlpha, kind COMPOSE_PLUS). With 4 channels, byte 3 of every
-// output pixel is the input's. The input is first copied to the output when the two
-// differ and channels is 3 or 4; when output == input, byte 3 is left as it was.
-// Only the low 8 bits of strength8 count. Returns the status of the composition. With a
-// pool, bands of rows are mixed on its threads (the bytes are the same).
-int strengthBlend(uint8_t* output, const uint8_t* input, const uint8_t* antialiased,
-                  int width, int height, int channels, int strength8, parallel::WorkerPool* pool = nullptr);
+// Writes `output` as the input frame weighted by 255 - strength8 plus the antialiased image
+// weighted by strength8, both in 255ths: every colour byte is
+// min(255, round(((255 - s)*P + s*Q) / 255)) with s the low 8 bits of strength8, P the input
+// byte and Q the antialiased byte, so identical images come back unchanged at every strength.
+// With 4 channels, byte 3 of every output pixel is the input's (when output == input it is
+// simply left as it was). With a pool, bands of rows are mixed on its threads (the bytes are
+// the same).
+//
+// It cannot fail; what it needs the frame pipeline guarantees: width and height of 1 or
+// more, channels 3 or 4, all three images width x height pixels of `channels` bytes with
+// rows packed, and output either the input itself or apart from both sources.
+void strengthCrossFade(uint8_t* output, const uint8_t* input, const uint8_t* antialiased,
+                       int width, int height, int channels, int strength8,
+                       parallel::WorkerPool* pool = nullptr);
 
 }  // namespace qov::aa

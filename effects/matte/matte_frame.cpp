@@ -1,6 +1,7 @@
 // The whole-frame matte pass: kernel choice and the split of the frame among threads.
 #include "effects/matte/matte_frame.h"
 
+#include "effects/matte/matte_frame_internal.h"
 #include "effects/matte/matte_rule.h"
 
 namespace qov::matte {
@@ -14,31 +15,7 @@ constexpr size_t blockAlignPixels = cacheLineBytes / bytesPerPixel;
 
 }  // namespace
 
-MatteKernel kernelForLevel(simd::Level level) {
-  if (!simd::supports(level)) return nullptr;
-  switch (level) {
-    case simd::Level::scalar:
-      return scalar::applyMatte;
-#if QOV_MATTE_X86_KERNELS
-    case simd::Level::sse2:
-      return sse2::applyMatte;
-    case simd::Level::avx2:
-      return avx2::applyMatte;
-    case simd::Level::avx512bw:
-      return avx512bw::applyMatte;
-#else
-    default:
-      return nullptr;
-#endif
-  }
-  return nullptr;
-}
-
-MatteKernel selectedKernel() {
-  // Initialised once, also under concurrent first calls.
-  static const MatteKernel kernel = kernelForLevel(simd::highestLevel());
-  return kernel;
-}
+MatteKernel selectedKernel() { return simd::chosen<kMatteLevels>().kernel; }
 
 void matteFrameWith(MatteKernel kernel, parallel::WorkerPool* pool, size_t chunkPixels,
                     const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,

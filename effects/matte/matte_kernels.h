@@ -1,4 +1,4 @@
-// The matte kernels: one function, applyMatte, per instruction-set level. Each writes
+// The matte kernels: one function, applyMatte, per instruction-set level, and their table. Each writes
 // pixelCount 4-byte pixels of destination: bytes 0..2 from colourSource, byte 3 the mask of
 // the maskSource pixel at the same index. destination may be colourSource and/or maskSource
 // (same index, processed in place); partial overlaps at other offsets are not allowed.
@@ -8,12 +8,7 @@
 #include <cstdint>
 
 #include "effects/matte/matte_settings.h"
-
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
-#define QOV_MATTE_X86_KERNELS 1
-#else
-#define QOV_MATTE_X86_KERNELS 0
-#endif
+#include "effects/simd/simd.h"
 
 namespace qov::matte {
 
@@ -26,7 +21,7 @@ void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t*
                 size_t pixelCount, const MatteSettings& s);
 }  // namespace scalar
 
-#if QOV_MATTE_X86_KERNELS
+#if QOV_SIMD_X86
 namespace sse2 {
 void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,
                 size_t pixelCount, const MatteSettings& s);
@@ -37,10 +32,19 @@ void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t*
                 size_t pixelCount, const MatteSettings& s);
 }  // namespace avx2
 
-namespace avx512bw {
+namespace avx512 {
 void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,
                 size_t pixelCount, const MatteSettings& s);
-}  // namespace avx512bw
+}  // namespace avx512
 #endif
+
+inline constexpr simd::Entry<MatteKernel> kMatteLevels[] = {
+    {simd::Level::scalar, scalar::applyMatte},
+#if QOV_SIMD_X86
+    {simd::Level::sse2, sse2::applyMatte},
+    {simd::Level::avx2, avx2::applyMatte},
+    {simd::Level::avx512, avx512::applyMatte},
+#endif
+};
 
 }  // namespace qov::matte

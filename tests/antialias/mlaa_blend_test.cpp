@@ -1,15 +1,23 @@
 // The blending stage piece by piece: the colour mixes and blendRun on the worked shapes, the
 // end searches and their quotients, and the handling of one run (Thin Lines, Use Half, the
-// line's first pixel, runs without ends).
+// line's first pixel, runs without ends). What differs between instruction-set levels runs at
+// every level of the table that this processor runs.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/mlaa_internal.h"
 #include "tests/antialias/mlaa_test_frames.h"
+
+namespace qov::simd {
+// Messages show the level by name.
+void PrintTo(Level level, std::ostream* out) { *out << levelName(level); }
+}  // namespace qov::simd
 
 namespace qov::aa {
 namespace {
@@ -19,23 +27,49 @@ using detail::LineGeometry;
 using testing::Frame;
 using testing::grey;
 
+// Suites whose cases run once per blending level.
+class BlendLevel : public ::testing::TestWithParam<simd::Level> {
+ protected:
+  void SetUp() override {
+    if (!simd::supports(GetParam())) GTEST_SKIP() << "processor lacks " << simd::levelName(GetParam());
+  }
+  const detail::BlendKernels& blend() const { return *simd::kernelAt(detail::kBlendLevels, GetParam()); }
+};
+class ColourMix : public BlendLevel {};
+class BlendRun : public BlendLevel {};
+class HandleRun : public BlendLevel {};
+
+std::vector<simd::Level> blendLevels() {
+  std::vector<simd::Level> levels;
+  for (const auto& entry : detail::kBlendLevels) levels.push_back(entry.level);
+  return levels;
+}
+
+std::string levelName(const ::testing::TestParamInfo<simd::Level>& info) {
+  return simd::levelName(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, ColourMix, ::testing::ValuesIn(blendLevels()), levelName);
+INSTANTIATE_TEST_SUITE_P(Levels, BlendRun, ::testing::ValuesIn(blendLevels()), levelName);
+INSTANTIATE_TEST_SUITE_P(Levels, HandleRun, ::testing::ValuesIn(blendLevels()), levelName);
+
 constexpr uint32_t kOpaque = 0xFF000000u;
 constexpr bool kZ = false, kU = true;
 
 uint32_t opaqueGrey(uint32_t v) { return kOpaque | grey(v); }
 
-TEST(ColourMix, EachByteOnItsOwnTruncatedAndOpaque) {
+TEST_P(ColourMix, EachByteOnItsOwnTruncatedAndOpaque) {
   // byte 0: 48 x 0.25 + 208 x 0.75 = 168; byte 1: 8 + 168 = 176; byte 2: 4 + 180 = 184.
-  EXPECT_EQ(detail::mixPixels(0x00102030u, 0x00F0E0D0u, 0.25f), 0xFFB8B0A8u);
+  EXPECT_EQ(blend().mixWeighted(0x00102030u, 0x00F0E0D0u, 0.25f, 0.75f), 0xFFB8B0A8u);
   // byte 3 of the inputs plays no part.
-  EXPECT_EQ(detail::mixPixels(0x7F102030u, 0x01F0E0D0u, 0.25f), 0xFFB8B0A8u);
+  EXPECT_EQ(blend().mixWeighted(0x7F102030u, 0x01F0E0D0u, 0.25f, 0.75f), 0xFFB8B0A8u);
 }
 
-#if defined(__SSE2__)
-// The blends use the SSE2 mix; it must give the scalar bits for every pair of bytes, at the
-// weights the blends produce (steps of accumulated run weights, the one-pixel and middle
+// Every level's mix must give the scalar bits for every pair of bytes, at the weights the
+// blends produce (steps of accumulated run weights, the one-pixel and middle
 // shares) and at weights outside [0, 1], where the truncated value wraps in 8 bits.
-TEST(ColourMix, VectorFormGivesTheScalarBitsForEveryBytePair) {
+TEST_P(ColourMix, VectorFormGivesTheScalarBitsForEveryBytePair) {
+  if (GetParam() == simd::Level::scalar) GTEST_SKIP() << "the scalar level is the reference";
   std::vector<float> weights = {0.0f, 1.0f, 0.5f, 0.875f, 0.125f, 0.6f, 1e-7f, 0.99999994f,
                                 -0.25f, 1.25f, -3.5f, 4.0f};
   std::mt19937 engine(7);
@@ -53,8 +87,8 @@ TEST(ColourMix, VectorFormGivesTheScalarBitsForEveryBytePair) {
           // Each lane gets its own byte values; byte 3 must play no part.
           const uint32_t p = testing::rgb(a, 255 - a, a ^ 0x5Au) | (b << 24);
           const uint32_t q = testing::rgb(b, b ^ 0xA5u, 255 - b) | (a << 24);
-          ASSERT_EQ(detail::sse2::mixWeighted(p, q, wp, wq),
-                    detail::scalar::mixWeighted(p, q, wp, wq))
+          ASSERT_EQ(blend().mixWeighted(p, q, wp, wq),
+                    detail::scalar::kBlendKernels.mixWeighted(p, q, wp, wq))
               << std::hex << p << " " << q << " " << wp << " " << wq;
           ++compared;
         }
@@ -62,12 +96,11 @@ TEST(ColourMix, VectorFormGivesTheScalarBitsForEveryBytePair) {
   }
   EXPECT_EQ(compared, static_cast<int>(weights.size()) * 2 * 256 * 256);
 }
-#endif
 
-TEST(ColourMix, OnePixelRunGives31And227) {
+TEST_P(ColourMix, OnePixelRunGives31And227) {
   Frame f(4, 2, 1);
   f.fillRect(0, 1, 4, 2, grey(255));
-  detail::blendOnePixelRun(f.data(), 2, 4);
+  blend().blendOnePixelRun(f.data(), 2, 4);
   EXPECT_EQ(f.at(2, 0), opaqueGrey(31));
   EXPECT_EQ(f.at(2, 1), opaqueGrey(227));
   EXPECT_EQ(f.at(1, 0), 0u);
@@ -81,7 +114,7 @@ struct RunCase {
   std::vector<uint32_t> runSide, across;
 };
 
-TEST(BlendRun, WorkedHorizontalShapesWithHalfHeights) {
+TEST_P(BlendRun, WorkedHorizontalShapesWithHalfHeights) {
   const RunCase cases[] = {
       {4, kZ, {95, 7, 0, 0}, {255, 247, 191, 127}},
       {4, kU, {95, 7, 63, 127}, {255, 255, 255, 255}},
@@ -96,7 +129,7 @@ TEST(BlendRun, WorkedHorizontalShapesWithHalfHeights) {
       Frame f(8, 2, 2);
       f.fillRect(0, otherRow, 8, otherRow + 1, grey(255));
       const Index a = 1, b = a + c.len - 1;
-      detail::blendRun(f.data(), a, b, 0.5f, 0.5f, 1, takenAcross ? -8 : 8, c.sameSide);
+      blend().blendRun(f.data(), a, b, 0.5f, 0.5f, 1, takenAcross ? -8 : 8, c.sameSide);
       for (int k = 0; k < c.len; ++k) {
         const uint32_t run = f.at(1 + k, runRow), other = f.at(1 + k, otherRow);
         EXPECT_EQ(run & 0xFFFFFFu, grey(c.runSide[k])) << c.len << (c.sameSide ? "U" : "Z") << k;
@@ -112,12 +145,12 @@ TEST(BlendRun, WorkedHorizontalShapesWithHalfHeights) {
   }
 }
 
-TEST(BlendRun, VerticalRunOfEvenLengthHasNoMiddlePixel) {
+TEST_P(BlendRun, VerticalRunOfEvenLengthHasNoMiddlePixel) {
   // Column 0 of a 4 x 4 frame, black, against white column 1. mid = 6 falls between rows 1
   // and 2, so the halves are 2 + 2 pixels: t = 0.625, 0.875 then Z weights 0.125, 0.375.
   Frame f(4, 4);
   f.fillRect(1, 0, 2, 4, grey(255));
-  detail::blendRun(f.data(), 0, 12, 0.5f, 0.5f, 4, 1, kZ);
+  blend().blendRun(f.data(), 0, 12, 0.5f, 0.5f, 4, 1, kZ);
   const uint32_t run[] = {95, 31, 0, 0}, across[] = {255, 255, 223, 159};
   for (int y = 0; y < 4; ++y) {
     EXPECT_EQ(f.at(0, y) & 0xFFFFFFu, grey(run[y])) << y;
@@ -256,22 +289,22 @@ TEST(EndSearch, RunReachingTheLastRowSearchesFromTheEndOneInside) {
   }
 }
 
-TEST(HandleRun, UseHalfReplacesEveryHeightAndNothingElse) {
+TEST_P(HandleRun, UseHalfReplacesEveryHeightAndNothingElse) {
   for (bool half : {false, true}) {
     HandLine h = quotientLine();
     Frame expected(h.image);
-    detail::blendRun(expected.data(), 10, 13, half ? 0.5f : 0.52f, 0.5f, 1, 8, kU);
-    detail::handleRun(h.geometry(1), 8, 10, 13, half ? MLAA_USE_HALF : 0u);
+    blend().blendRun(expected.data(), 10, 13, half ? 0.5f : 0.52f, 0.5f, 1, 8, kU);
+    blend().handleRun(h.geometry(1), 8, 10, 13, half ? MLAA_USE_HALF : 0u);
     EXPECT_EQ(h.image, expected) << (half ? "Use Half" : "quotient");
   }
   // The two really differ: 0.52 against 0.5 at the first pixel.
   HandLine a = quotientLine(), b = quotientLine();
-  detail::handleRun(a.geometry(1), 8, 10, 13, 0);
-  detail::handleRun(b.geometry(1), 8, 10, 13, MLAA_USE_HALF);
+  blend().handleRun(a.geometry(1), 8, 10, 13, 0);
+  blend().handleRun(b.geometry(1), 8, 10, 13, MLAA_USE_HALF);
   EXPECT_NE(a.image.at(10), b.image.at(10));
 }
 
-TEST(HandleRun, RunAtTheLinesFirstPixelIsBlendedFromItsSecond) {
+TEST_P(HandleRun, RunAtTheLinesFirstPixelIsBlendedFromItsSecond) {
   HandLine h;
   for (int i = 8; i <= 13; ++i) h.edges.set(i, grey(40) | EDGE_BELOW);
   h.edges.set(8, grey(100) | EDGE_BELOW | EDGE_RIGHT);  // Po of the first boundary
@@ -281,8 +314,8 @@ TEST(HandleRun, RunAtTheLinesFirstPixelIsBlendedFromItsSecond) {
   h.image.fillRect(0, 2, 8, 4, grey(255));
   // len 5 after losing x = 0: X = -780, num = -780, den = 5 x (-180) - 780.
   Frame expected(h.image);
-  detail::blendRun(expected.data(), 9, 13, -780.0f / -1680.0f, 0.5f, 1, 8, kU);
-  detail::handleRun(h.geometry(1), 8, 8, 13, 0);
+  blend().blendRun(expected.data(), 9, 13, -780.0f / -1680.0f, 0.5f, 1, 8, kU);
+  blend().handleRun(h.geometry(1), 8, 8, 13, 0);
   EXPECT_EQ(h.image, expected);
   EXPECT_EQ(h.image.at(8), 0u);
   EXPECT_NE(h.image.at(9), 0u);
@@ -290,22 +323,22 @@ TEST(HandleRun, RunAtTheLinesFirstPixelIsBlendedFromItsSecond) {
   HandLine one;
   one.edges.set(8, grey(0) | EDGE_BELOW);
   one.image.fillRect(0, 2, 8, 3, grey(255));
-  detail::handleRun(one.geometry(1), 8, 8, 8, 0);
+  blend().handleRun(one.geometry(1), 8, 8, 8, 0);
   EXPECT_EQ(one.image.at(8), opaqueGrey(31));
   EXPECT_EQ(one.image.at(16), opaqueGrey(227));
 }
 
-TEST(HandleRun, RunWithoutEndPointsIsNotBlended) {
+TEST_P(HandleRun, RunWithoutEndPointsIsNotBlended) {
   HandLine h;
   for (int i = 10; i <= 13; ++i) h.edges.set(i, grey(40) | EDGE_BELOW);
   h.edges.set(1, grey(200) | EDGE_BELOW);  // a previous-line edge, but no orthogonal bit
   h.image.fillRect(0, 2, 8, 4, grey(255));
   const Frame before(h.image);
-  detail::handleRun(h.geometry(1), 8, 10, 13, MLAA_USE_HALF);
+  blend().handleRun(h.geometry(1), 8, 10, 13, MLAA_USE_HALF);
   EXPECT_EQ(h.image, before);
 }
 
-TEST(HandleRun, ThinLinesSoftensPixelsThatAlsoDifferFromThePreviousLine) {
+TEST_P(HandleRun, ThinLinesSoftensPixelsThatAlsoDifferFromThePreviousLine) {
   // Run x = 2..5 with no end points, so only Thin Lines writes. P = 100, A (above) = 40,
   // B (below) = 200: (40 + 200) x 0.25 + 100 x 0.5 = 110.
   for (int row : {1, 0}) {
@@ -320,7 +353,7 @@ TEST(HandleRun, ThinLinesSoftensPixelsThatAlsoDifferFromThePreviousLine) {
     if (row == 1) h.image.fillRect(0, 0, 8, 1, grey(40));
     h.image.fillRect(0, row + 1, 8, row + 2, grey(200));
     const Frame before(h.image);
-    detail::handleRun(h.geometry(row), first, first + 2, first + 5, MLAA_THIN_LINES);
+    blend().handleRun(h.geometry(row), first, first + 2, first + 5, MLAA_THIN_LINES);
     for (int x = 0; x < 8; ++x) {
       uint32_t want = before.at(x, row);
       if (row == 1 && (x == 3 || x == 4)) want = opaqueGrey(110);
@@ -332,7 +365,7 @@ TEST(HandleRun, ThinLinesSoftensPixelsThatAlsoDifferFromThePreviousLine) {
     // Without the flag nothing is written.
     HandLine plain = h;
     plain.image = before;
-    detail::handleRun(plain.geometry(row), first, first + 2, first + 5, 0);
+    blend().handleRun(plain.geometry(row), first, first + 2, first + 5, 0);
     EXPECT_EQ(plain.image, before);
   }
 }

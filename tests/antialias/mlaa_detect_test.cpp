@@ -1,8 +1,11 @@
 // Edge detection: the difference test, the edge words of a frame (borders, unexamined rows,
-// alpha), and the vector kernels against the scalar reference.
+// alpha), and every level's kernel against the scalar reference.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/mlaa_internal.h"
@@ -142,8 +145,9 @@ void fillAdversarial(Frame& f, std::mt19937& rng) {
 TEST(DetectionKernels, VectorKernelsWriteTheSameWordsAsTheScalarReference) {
   using simd::Level;
   std::vector<std::pair<Level, detail::DetectRowsFn>> kernels;
-  for (Level level : {Level::sse2, Level::avx2})
-    if (simd::supports(level)) kernels.emplace_back(level, detail::detectRowsFor(level));
+  for (const auto& entry : detail::kDetectLevels)
+    if (entry.level != Level::scalar && simd::kernelAt(detail::kDetectLevels, entry.level))
+      kernels.emplace_back(entry.level, entry.kernel);
   if (kernels.empty()) GTEST_SKIP() << "no vector level on this processor";
 
   std::mt19937 rng(42);
@@ -170,23 +174,27 @@ TEST(DetectionKernels, VectorKernelsWriteTheSameWordsAsTheScalarReference) {
   }
 }
 
+// Whole frames with every detection kernel and every blending level against the scalar pair.
 TEST(DetectionKernels, EveryKernelGivesTheSameFrame) {
   std::mt19937 rng(5);
+  const detail::MlaaKernels scalarKernels{detail::scalar::detectRows, &detail::scalar::kBlendKernels};
   for (int width : {5, 16, 29, 64}) {
     for (uint32_t flags : {0u, MLAA_THIN_LINES, MLAA_USE_HALF | MLAA_THIN_LINES}) {
       Frame f(width, 40);
       testing::fillBlocks(f, rng, 12);
       Frame reference(f), edgesRef(width, 40);
       int step = -1;
-      detail::runSteps(reference.data(), edgesRef.data(), width, 40, &step, flags,
-                       detail::scalar::detectRows);
-      for (simd::Level level : {simd::Level::sse2, simd::Level::avx2}) {
-        Frame work(f), edges(width, 40);
-        step = -1;
-        detail::runSteps(work.data(), edges.data(), width, 40, &step, flags,
-                         detail::detectRowsFor(level));
-        EXPECT_EQ(work, reference) << simd::levelName(level) << " width " << width;
-        EXPECT_EQ(edges, edgesRef) << simd::levelName(level) << " width " << width;
+      detail::runSteps(reference.data(), edgesRef.data(), width, 40, &step, flags, scalarKernels);
+      for (const auto& detect : detail::kDetectLevels) {
+        for (const auto& blend : detail::kBlendLevels) {
+          if (!simd::supports(detect.level) || !simd::supports(blend.level)) continue;
+          Frame work(f), edges(width, 40);
+          step = -1;
+          detail::runSteps(work.data(), edges.data(), width, 40, &step, flags, {detect.kernel, blend.kernel});
+          const std::string levels = std::string(simd::levelName(detect.level)) + "/" + simd::levelName(blend.level);
+          EXPECT_EQ(work, reference) << levels << " width " << width;
+          EXPECT_EQ(edges, edgesRef) << levels << " width " << width;
+        }
       }
     }
   }

@@ -154,7 +154,7 @@ TEST(Frame, EdgePaintingOverAPoolGivesTheSameBytes) {
     const Frame serial = antialiased(f, MLAA_VISUALIZE);
     Frame work(f), edges(width, height, 1, kGarbage);
     int step = -1;
-    detail::runSteps(work.data(), edges.data(), width, height, &step, MLAA_VISUALIZE, detail::detectRows(), &pool);
+    detail::runSteps(work.data(), edges.data(), width, height, &step, MLAA_VISUALIZE, detail::chosenKernels(), &pool);
     EXPECT_EQ(work, serial) << width << "x" << height;
   }
 }

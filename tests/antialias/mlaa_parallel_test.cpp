@@ -78,7 +78,7 @@ Outcome runFrom(const Frame& source, const Frame& edges, int step, uint32_t flag
                 parallel::WorkerPool* pool) {
   Outcome out{source, edges, step};
   detail::runSteps(out.image.data(), out.edges.data(), source.width(), source.height(),
-                   &out.step, flags, detail::detectRows(), pool);
+                   &out.step, flags, detail::chosenKernels(), pool);
   return out;
 }
 

@@ -5,8 +5,11 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "effects/antialias/mlaa.h"
+#include "effects/antialias/mlaa_internal.h"
 #include "tests/antialias/mlaa_reference.h"
 
 namespace qov::test {
@@ -65,14 +68,27 @@ std::vector<uint32_t> makeFrame(Scene scene, int width, int height, uint32_t see
   return frame;
 }
 
-std::vector<uint32_t> runProduction(const std::vector<uint32_t>& frame, int width, int height, uint32_t flags) {
+std::vector<uint32_t> runProduction(const std::vector<uint32_t>& frame, int width, int height, uint32_t flags,
+                                    const aa::detail::MlaaKernels& kernels) {
   std::vector<uint8_t> bytes(frame.size() * 4);
   std::memcpy(bytes.data(), frame.data(), bytes.size());
   std::vector<uint8_t> edges(bytes.size(), 0xA5);  // whatever the buffer held must not matter
-  aa::runMLAA(bytes.data(), edges.data(), width, height, flags);
+  int step = -1;
+  aa::detail::runSteps(bytes.data(), edges.data(), width, height, &step, flags, kernels);
   std::vector<uint32_t> result(frame.size());
   std::memcpy(result.data(), bytes.data(), bytes.size());
   return result;
+}
+
+// The kernels MLAA runs with under each QOV_SIMD level this processor runs.
+std::vector<std::pair<simd::Level, aa::detail::MlaaKernels>> kernelsPerLevel() {
+  std::vector<std::pair<simd::Level, aa::detail::MlaaKernels>> kernels;
+  for (simd::Level level : simd::kLevels)
+    if (simd::supports(level))
+      kernels.push_back({level,
+                         {simd::highestEntry(aa::detail::kDetectLevels, level).kernel,
+                          simd::highestEntry(aa::detail::kBlendLevels, level).kernel}});
+  return kernels;
 }
 
 TEST(MlaaAgainstReference, EveryFlagCombinationOnManyFrames) {
@@ -90,9 +106,11 @@ TEST(MlaaAgainstReference, EveryFlagCombinationOnManyFrames) {
         const std::vector<uint32_t> frame = makeFrame(scene, size[0], size[1], seed * 31 + size[0]);
         for (uint32_t flags : flagSets) {
           const std::vector<uint32_t> expected = referenceMLAA(frame, size[0], size[1], flags);
-          const std::vector<uint32_t> actual = runProduction(frame, size[0], size[1], flags);
-          ASSERT_EQ(actual, expected) << size[0] << "x" << size[1] << " scene " << static_cast<int>(scene)
-                                      << " seed " << seed << " flags " << flags;
+          for (const auto& [level, kernels] : kernelsPerLevel()) {
+            const std::vector<uint32_t> actual = runProduction(frame, size[0], size[1], flags, kernels);
+            ASSERT_EQ(actual, expected) << size[0] << "x" << size[1] << " scene " << static_cast<int>(scene)
+                                        << " seed " << seed << " flags " << flags << " " << simd::levelName(level);
+          }
           ++compared;
         }
       }
@@ -119,9 +137,10 @@ TEST(MlaaAgainstReference, LongLinesAndAFullHdFrame) {
   };
   for (const Case& c : cases) {
     const std::vector<uint32_t> frame = makeFrame(c.scene, c.width, c.height, 5);
-    ASSERT_EQ(runProduction(frame, c.width, c.height, c.flags),
-              referenceMLAA(frame, c.width, c.height, c.flags))
-        << c.width << "x" << c.height << " scene " << static_cast<int>(c.scene);
+    const std::vector<uint32_t> expected = referenceMLAA(frame, c.width, c.height, c.flags);
+    for (const auto& [level, kernels] : kernelsPerLevel())
+      ASSERT_EQ(runProduction(frame, c.width, c.height, c.flags, kernels), expected)
+          << c.width << "x" << c.height << " scene " << static_cast<int>(c.scene) << " " << simd::levelName(level);
   }
 }
 

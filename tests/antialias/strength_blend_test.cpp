@@ -1,13 +1,14 @@
 // The Strength mix at both depths: which image each weight belongs to, byte 3 of 32-bit
-// frames, the cross-fade of identical images, in-place use and empty frames; and the frame
-// pipeline around it, whose bytes do not depend on how a worker pool cuts the frame.
+// frames, the cross-fade of identical images, in-place use and every composition level; and
+// the frame pipeline around it, which leaves empty frames alone and whose bytes do not depend
+// on how a worker pool cuts the frame.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include "effects/antialias/compose.h"
+#include "effects/antialias/compose_internal.h"
 #include "effects/antialias/frame_pipeline.h"
 #include "effects/antialias/strength_blend.h"
 #include "effects/parallel/worker_pool.h"
@@ -29,10 +30,10 @@ std::vector<uint8_t> filled(int channels, uint8_t value) {
   return std::vector<uint8_t>(static_cast<std::size_t>(kWidth * kHeight * channels), value);
 }
 
-int blend(std::vector<uint8_t>& output, const std::vector<uint8_t>& input,
-          const std::vector<uint8_t>& antialiased, int channels, int strength8) {
-  return strengthBlend(output.data(), input.data(), antialiased.data(), kWidth, kHeight,
-                       channels, strength8);
+void blend(std::vector<uint8_t>& output, const std::vector<uint8_t>& input,
+           const std::vector<uint8_t>& antialiased, int channels, int strength8) {
+  strengthCrossFade(output.data(), input.data(), antialiased.data(), kWidth, kHeight, channels,
+                    strength8);
 }
 
 bool isAlpha(std::size_t i, int channels) { return channels == 4 && i % 4 == 3; }
@@ -42,7 +43,7 @@ TEST(StrengthBlend, FullStrengthGivesTheAntialiasedColourAndTheInputAlpha) {
   for (int channels : kDepths) {
     const auto input = noise(channels, rng), antialiased = noise(channels, rng);
     auto output = noise(channels, rng);
-    ASSERT_EQ(blend(output, input, antialiased, channels, 255), COMPOSE_OK);
+    blend(output, input, antialiased, channels, 255);
     for (std::size_t i = 0; i < output.size(); ++i)
       ASSERT_EQ(output[i], isAlpha(i, channels) ? input[i] : antialiased[i])
           << channels << "ch byte " << i;
@@ -66,7 +67,7 @@ TEST(StrengthBlend, KnownStrengthsAtBothDepths) {
     for (const Case& c : cases) {
       const auto input = filled(channels, c.input), antialiased = filled(channels, c.antialiased);
       auto output = filled(channels, 7);
-      ASSERT_EQ(blend(output, input, antialiased, channels, c.strength8), COMPOSE_OK);
+      blend(output, input, antialiased, channels, c.strength8);
       for (std::size_t i = 0; i < output.size(); ++i)
         ASSERT_EQ(output[i], isAlpha(i, channels) ? c.input : c.expected)
             << channels << "ch strength " << c.strength8 << " byte " << i;
@@ -79,7 +80,7 @@ TEST(StrengthBlend, IdenticalImagesComeBackAtEveryStrength) {
     const auto image = noise(channels, rng);
     for (int strength8 = 0; strength8 <= 255; ++strength8) {
       auto output = noise(channels, rng);
-      ASSERT_EQ(blend(output, image, image, channels, strength8), COMPOSE_OK);
+      blend(output, image, image, channels, strength8);
       ASSERT_EQ(output, image) << channels << "ch strength " << strength8;
     }
   }
@@ -90,38 +91,45 @@ TEST(StrengthBlend, InPlaceKeepsByte3AsItWas) {
   for (int channels : kDepths) {
     const auto original = noise(channels, rng), antialiased = noise(channels, rng);
     auto apart = noise(channels, rng);
-    ASSERT_EQ(blend(apart, original, antialiased, channels, 100), COMPOSE_OK);
+    blend(apart, original, antialiased, channels, 100);
     auto frame = original;
-    ASSERT_EQ(strengthBlend(frame.data(), frame.data(), antialiased.data(), kWidth, kHeight,
-                            channels, 100),
-              COMPOSE_OK);
+    strengthCrossFade(frame.data(), frame.data(), antialiased.data(), kWidth, kHeight, channels, 100);
     EXPECT_EQ(frame, apart) << channels << "ch";
   }
 }
 
-TEST(StrengthBlend, EmptyFramesWriteNothing) {
+// The cross-fade is the `plus` composition of the input (255 - s) and the antialiased image
+// (s), at every level the processor runs, with the chosen one in the mix itself.
+TEST(StrengthBlend, IsThePlusCompositionAtEveryLevel) {
   std::mt19937 rng(24);
   for (int channels : kDepths) {
     const auto input = noise(channels, rng), antialiased = noise(channels, rng);
-    const auto before = noise(channels, rng);
-    for (const auto& [width, height] : {std::pair{0, kHeight}, std::pair{kWidth, 0}, std::pair{0, 0}}) {
-      auto output = before;
-      EXPECT_EQ(strengthBlend(output.data(), input.data(), antialiased.data(), width, height,
-                              channels, 200),
-                COMPOSE_BAD_SIZE);
-      EXPECT_EQ(output, before) << channels << "ch " << width << "x" << height;
+    auto mixed = noise(channels, rng);
+    blend(mixed, input, antialiased, channels, 77);
+    for (const auto& entry : kComposeLevels) {
+      const ComposeKernels* kernels = simd::kernelAt(kComposeLevels, entry.level);
+      if (kernels == nullptr) continue;
+      auto composed = input;
+      const int step = kWidth * channels;
+      ASSERT_EQ(composeWith(*kernels, channels, input.data(), step, 255 - 77, antialiased.data(), step, 77,
+                            composed.data(), step, kWidth, kHeight, COMPOSE_PLUS),
+                COMPOSE_OK);
+      EXPECT_EQ(mixed, composed) << channels << "ch, " << simd::levelName(entry.level);
     }
   }
 }
 
-TEST(StrengthBlend, WithoutAnAntialiasedImageTheOutputIsTheInputCopy) {
+TEST(AntialiasFrame, EmptyFramesWriteNothing) {
   std::mt19937 rng(25);
   for (int channels : kDepths) {
-    const auto input = noise(channels, rng);
-    auto output = noise(channels, rng);
-    EXPECT_EQ(strengthBlend(output.data(), input.data(), nullptr, kWidth, kHeight, channels, 200),
-              COMPOSE_NULL_POINTER);
-    EXPECT_EQ(output, input) << channels << "ch";
+    const auto input = noise(channels, rng), before = noise(channels, rng);
+    std::vector<uint8_t> work(std::size_t{kWidth} * kHeight * 4), edges(work.size());
+    for (const auto& [width, height] : {std::pair{0, kHeight}, std::pair{kWidth, 0}, std::pair{0, 0}}) {
+      auto output = before;
+      antialiasFrame(input.data(), output.data(), work.data(), edges.data(), width, height, channels,
+                     AntialiasSettings{});
+      EXPECT_EQ(output, before) << channels << "ch " << width << "x" << height;
+    }
   }
 }
 
@@ -136,15 +144,11 @@ TEST(StrengthBlend, SplitOverAPoolGivesTheSameBytes) {
       for (uint8_t& b : input) b = static_cast<uint8_t>(rng());
       for (uint8_t& b : antialiased) b = static_cast<uint8_t>(rng());
       std::vector<uint8_t> serial(bytes, 7), split(bytes, 7);
-      ASSERT_EQ(strengthBlend(serial.data(), input.data(), antialiased.data(), width, height, channels, 100),
-                COMPOSE_OK);
-      ASSERT_EQ(strengthBlend(split.data(), input.data(), antialiased.data(), width, height, channels, 100, &pool),
-                COMPOSE_OK);
+      strengthCrossFade(serial.data(), input.data(), antialiased.data(), width, height, channels, 100);
+      strengthCrossFade(split.data(), input.data(), antialiased.data(), width, height, channels, 100, &pool);
       EXPECT_EQ(split, serial) << width << "x" << height << " " << channels << "ch";
       std::vector<uint8_t> inPlace = input;
-      ASSERT_EQ(strengthBlend(inPlace.data(), inPlace.data(), antialiased.data(), width, height, channels, 100,
-                              &pool),
-                COMPOSE_OK);
+      strengthCrossFade(inPlace.data(), inPlace.data(), antialiased.data(), width, height, channels, 100, &pool);
       EXPECT_EQ(inPlace, serial) << "in place, " << width << "x" << height << " " << channels << "ch";
     }
 }

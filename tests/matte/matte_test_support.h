@@ -1,5 +1,5 @@
 // Shared helpers of the matte tests: random settings and frames, the reference frame built
-// pixel by pixel from the rule, and the kernels this machine can run.
+// pixel by pixel from the rule, and the kernels of every level of the table this machine runs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/matte/matte_frame.h"
+#include "effects/matte/matte_frame_internal.h"
 #include "effects/matte/matte_parameters.h"
 #include "effects/matte/matte_rule.h"
 
@@ -23,10 +23,9 @@ struct NamedKernel {
 
 inline std::vector<NamedKernel> runnableKernels() {
   std::vector<NamedKernel> kernels;
-  for (simd::Level level :
-       {simd::Level::scalar, simd::Level::sse2, simd::Level::avx2, simd::Level::avx512bw}) {
-    if (MatteKernel kernel = detail::kernelForLevel(level))
-      kernels.push_back({simd::levelName(level), kernel});
+  for (const auto& entry : kMatteLevels) {
+    if (MatteKernel kernel = simd::kernelAt(kMatteLevels, entry.level))
+      kernels.push_back({simd::levelName(entry.level), kernel});
   }
   return kernels;
 }

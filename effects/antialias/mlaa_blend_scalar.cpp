@@ -1,0 +1,71 @@
+// The blending passes at the scalar level: one colour byte at a time. Also Thin Lines, which
+// every level shares.
+//
+// Every value is computed in single precision exactly in the order written and truncated
+// toward zero; the build forbids fused multiply-adds and fast-math, since either would move
+// some results across an integer boundary and change the truncated byte.
+#include "effects/antialias/mlaa_blend_passes.h"
+
+namespace qov::aa::detail {
+namespace {
+
+constexpr uint32_t kByteMask = 0xFFu;
+constexpr int kColourBytes = 3;
+constexpr float kThinNeighbours = 0.25f;  // weight of each neighbour line in Thin Lines
+constexpr float kThinSelf = 0.5f;
+
+inline uint32_t truncatedByte(float value, int c) {
+  return (static_cast<uint32_t>(static_cast<int32_t>(value)) & kByteMask) << (8 * c);
+}
+
+struct ScalarBlend {
+  static uint32_t mix(uint32_t p, uint32_t q, float wp, float wq) {
+    uint32_t out = kOpaque;
+    for (int c = kColourBytes - 1; c >= 0; --c) {
+      const float v = static_cast<float>(channel(p, c)) * wp + static_cast<float>(channel(q, c)) * wq;
+      out |= truncatedByte(v, c);
+    }
+    return out;
+  }
+
+  static Index mixFours(uint8_t*, Index j, Index, Index, float&, float, bool) { return j; }
+
+  static void gatherSigns(const uint8_t*, Index, int, int&, int&, uint64_t&) {}
+
+  static int gatherRowMasks(const uint8_t*, int, int, int, int, uint8_t*) { return 0; }
+
+  static void spreadColumns(const uint8_t* rowMasks, int count, int shift, uint64_t* out, Index stride) {
+    for (int c = 0; c < count; ++c) {
+      uint64_t column = 0;
+      for (int r = 0; r < kRowsPerGather; ++r) column |= static_cast<uint64_t>((rowMasks[r] >> c) & 1u) << r;
+      out[c * stride] = (shift == 0 ? 0 : out[c * stride]) | (column << shift);
+    }
+  }
+};
+
+}  // namespace
+
+void softenThinLine(const LineGeometry& g, Index first, Index last) {
+  for (Index x = first; x <= last; x += g.alongStep) {
+    if (!(g.edgeAt(x + g.prevLineOffset) & g.passBit)) continue;
+    // On the first line the previous-line pixel is x itself; reading all three words before
+    // writing gives the same bytes as the byte-by-byte reads.
+    const uint32_t a = loadWord(g.image, x + g.prevLineOffset);
+    const uint32_t b = loadWord(g.image, x + g.lineStride);
+    const uint32_t p = loadWord(g.image, x);
+    uint32_t out = kOpaque;
+    for (int c = kColourBytes - 1; c >= 0; --c) {
+      const float v = (static_cast<float>(channel(a, c)) + static_cast<float>(channel(b, c))) *
+                          kThinNeighbours +
+                      static_cast<float>(channel(p, c)) * kThinSelf;
+      out |= truncatedByte(v, c);
+    }
+    storeWord(g.image, x, out);
+  }
+}
+
+namespace scalar {
+const BlendKernels kBlendKernels = blendKernelsWith<ScalarBlend>();
+}
+
+}  // namespace qov::aa::detail

@@ -1,0 +1,53 @@
+// Edge detection with vectors, written once over a level's primitives L (Sse2 or Avx2 of
+// effects/simd/): kBytes / 4 pixels at a time, compared with as many below and with as many
+// starting one pixel to the right (an unaligned load, so no transpose is needed). The pixels
+// whose right neighbour would lie past the row go to the scalar path. Included by
+// mlaa_detect_<level>.cpp only, after the level's header. Wider vectors than AVX2 would gain
+// nothing: detection is bound by memory traffic.
+#pragma once
+
+#include "effects/antialias/mlaa_internal.h"
+
+namespace qov::aa::detail {
+namespace {
+
+constexpr uint8_t kDiffBits = 0xF0;  // a byte difference of 16 or more has a high nibble
+constexpr uint32_t kAllBits = 0xFFFFFFFFu;
+
+// All bits set in the lanes whose pixels differ by 16 or more in some byte.
+template <class L>
+typename L::Vector differ(typename L::Vector a, typename L::Vector b, typename L::Vector diffMask) {
+  const typename L::Vector absDiff = L::bitOr(L::subSaturated8(a, b), L::subSaturated8(b, a));
+  const typename L::Vector same = L::equal32(L::bitAnd(absDiff, diffMask), L::zero());
+  return L::bitXor(same, L::set32(kAllBits));
+}
+
+template <class L>
+void detectRowsWith(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
+                    int rowEnd) {
+  using V = typename L::Vector;
+  constexpr int kLanes = static_cast<int>(L::kBytes) / kBytesPerPixel;
+  const V diffMask = L::set8(kDiffBits);
+  const V below = L::set32(EDGE_BELOW);
+  const V right = L::set32(EDGE_RIGHT);
+  const V keep = L::set32(~kEdgeBits);
+  const auto at = [](auto* base, Index index) { return base + index * kBytesPerPixel; };
+  // Vector groups need the pixel after the group for the right-hand comparison.
+  const int vectorEnd = ((width - 1) / kLanes) * kLanes;
+  for (int y = rowBegin; y < rowEnd; ++y) {
+    const Index row = static_cast<Index>(y) * width;
+    const bool hasBelow = y + 1 < height;
+    int x = 0;
+    for (; x < vectorEnd; x += kLanes) {
+      const V pixels = L::load(at(image, row + x));
+      V flags = L::bitAnd(differ<L>(pixels, L::load(at(image, row + x + 1)), diffMask), right);
+      if (hasBelow)
+        flags = L::bitOr(flags, L::bitAnd(differ<L>(pixels, L::load(at(image, row + x + width)), diffMask), below));
+      L::store(at(edges, row + x), L::bitOr(L::bitAnd(pixels, keep), flags));
+    }
+    scalar::detectRowSpan(image, edges, width, height, y, x, width);
+  }
+}
+
+}  // namespace
+}  // namespace qov::aa::detail

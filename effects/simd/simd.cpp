@@ -1,0 +1,68 @@
+// Processor feature detection and the QOV_SIMD cap.
+#include "effects/simd/simd.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace qov::simd {
+namespace {
+
+constexpr const char* kCapVariable = "QOV_SIMD";
+
+Level detect() {
+#if QOV_SIMD_X86
+  __builtin_cpu_init();
+  // The AVX-512 kernels also use AVX-512VL forms; the operating system must save the wide
+  // registers, which __builtin_cpu_supports takes into account.
+  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512f"))
+    return Level::avx512;
+  if (__builtin_cpu_supports("avx2")) return Level::avx2;
+  if (__builtin_cpu_supports("sse2")) return Level::sse2;
+#endif
+  return Level::scalar;
+}
+
+Level capped(Level level, Level cap) {
+  return static_cast<int>(cap) < static_cast<int>(level) ? cap : level;
+}
+
+}  // namespace
+
+const char* levelName(Level level) {
+  switch (level) {
+    case Level::scalar: return "scalar";
+    case Level::sse2: return "sse2";
+    case Level::avx2: return "avx2";
+    case Level::avx512: return "avx512";
+  }
+  return "unknown";
+}
+
+bool levelFromName(const char* name, Level* level) {
+  if (name == nullptr) return false;
+  for (Level candidate : kLevels)
+    if (std::strcmp(name, levelName(candidate)) == 0) {
+      *level = candidate;
+      return true;
+    }
+  return false;
+}
+
+Level processorLevel() {
+  static const Level level = detect();
+  return level;
+}
+
+bool supports(Level level) { return static_cast<int>(level) <= static_cast<int>(processorLevel()); }
+
+Level activeLevel() {
+  static const Level level = [] {
+    Level cap = processorLevel();
+    levelFromName(std::getenv(kCapVariable), &cap);
+    return capped(processorLevel(), cap);
+  }();
+  return level;
+}
+
+}  // namespace qov::simd

@@ -1,0 +1,94 @@
+// The instruction-set levels of the effects' vector kernels, the one guard that says whether
+// this build has x86 kernels at all, and the way every kernel family picks its level.
+//
+// A kernel family has one table of {level, kernel} entries, lowest level first, in which the
+// entries of levels this build lacks are left out under QOV_SIMD_X86:
+//
+//     inline constexpr simd::Entry<RowKernel> kRowKernels[] = {
+//         {simd::Level::scalar, scalar::row},
+//     #if QOV_SIMD_X86
+//         {simd::Level::sse2, sse2::row},
+//         {simd::Level::avx2, avx2::row},
+//     #endif
+//     };
+//
+// The effect calls simd::chosen<kRowKernels>().kernel, the highest entry that the processor
+// runs and the QOV_SIMD cap allows, picked once; tests and benchmarks take the entry of an
+// exact level with simd::kernelAt(kRowKernels, level). A new level for a family is its kernel
+// file and one line in its table.
+#pragma once
+
+#include <cstddef>
+
+// GCC and Clang on i386 and x86-64 (MinGW included) define __i386__ / __x86_64__; MSVC
+// defines _M_IX86 / _M_X64.
+#if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
+#define QOV_SIMD_X86 1
+#else
+#define QOV_SIMD_X86 0
+#endif
+
+namespace qov::simd {
+
+enum class Level : int {
+  scalar = 0,  // plain C++, the reference of every kernel
+  sse2 = 1,    // 16-byte vectors; part of every x86 build's baseline
+  avx2 = 2,    // 32-byte vectors
+  avx512 = 3,  // 64-byte vectors: AVX-512 F, BW (byte and word operations) and VL
+};
+
+inline constexpr Level kLevels[] = {Level::scalar, Level::sse2, Level::avx2, Level::avx512};
+
+// "scalar", "sse2", "avx2" or "avx512": the names QOV_SIMD takes.
+const char* levelName(Level level);
+
+// The level named `name`; false (and *level untouched) for any other text or null.
+bool levelFromName(const char* name, Level* level);
+
+// The highest level this processor (and its operating system) runs. Detected once.
+Level processorLevel();
+
+// Whether this processor runs code of `level`.
+bool supports(Level level);
+
+// The highest level kernels may use: the processor's, lowered to the level named by the
+// environment variable QOV_SIMD when that names a lower one (an unknown value is ignored).
+// Read once, when the first kernel family chooses; safe under concurrent first calls.
+Level activeLevel();
+
+template <class Kernel>
+struct Entry {
+  Level level;
+  Kernel kernel;
+};
+
+// The highest entry of `table` (lowest level first, the first entry scalar) at or below `limit`.
+template <class Kernel, std::size_t N>
+const Entry<Kernel>& highestEntry(const Entry<Kernel> (&table)[N], Level limit) {
+  static_assert(N > 0, "a kernel family needs its scalar entry");
+  const Entry<Kernel>* best = &table[0];
+  for (const Entry<Kernel>& entry : table)
+    if (static_cast<int>(entry.level) <= static_cast<int>(limit)) best = &entry;
+  return *best;
+}
+
+// The family's entry for this process: chosen on the first call (a function-local static,
+// initialised once also when threads make their first calls together), then returned as is.
+template <const auto& table>
+const auto& chosen() {
+  static const auto& entry = highestEntry(table, activeLevel());
+  return entry;
+}
+
+// The kernel of exactly `level`, or a null kernel when the table has no entry of that level
+// or the processor does not run it. The QOV_SIMD cap does not apply: tests and benchmarks
+// reach every level this way.
+template <class Kernel, std::size_t N>
+Kernel kernelAt(const Entry<Kernel> (&table)[N], Level level) {
+  if (!supports(level)) return Kernel{};
+  for (const Entry<Kernel>& entry : table)
+    if (entry.level == level) return entry.kernel;
+  return Kernel{};
+}
+
+}  // namespace qov::simd
