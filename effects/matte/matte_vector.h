@@ -67,13 +67,14 @@ void applyMatteWith(const uint8_t* colourSource, const uint8_t* maskSource, uint
     // unsigned bytes 0..255. 255 - m is m ^ 255 on that range.
     V masks = L::narrow16(L::narrowSigned32(shiftedSums<L>(maskA, k), shiftedSums<L>(maskB, k)), zero);
     masks = L::bitXor(masks, k.invertAll);
-    // Spread the mask bytes to byte 3 of their pixels. Packs and interleaves work within
-    // 16-byte blocks; interleaving undoes the packing's order, so pixels stay in place.
+    // Spread the mask bytes to byte 3 of their pixels, leaving the colour bytes 0. Packs and
+    // interleaves work within 16-byte blocks; interleaving undoes the packing's order, so
+    // pixels stay in place.
     const V maskWords = L::interleaveLow8(zero, masks);
     const V alphaA = L::interleaveLow16(zero, maskWords);
     const V alphaB = L::interleaveHigh16(zero, maskWords);
-    L::store(destination + offset, L::select(k.colourBytes, colourA, alphaA));
-    L::store(destination + offset + vectorBytes, L::select(k.colourBytes, colourB, alphaB));
+    L::store(destination + offset, L::selectIntoZeros(k.colourBytes, colourA, alphaA));
+    L::store(destination + offset + vectorBytes, L::selectIntoZeros(k.colourBytes, colourB, alphaB));
   }
   const size_t offset = i * bytesPerPixel;
   scalar::applyMatte(colourSource + offset, maskSource + offset, destination + offset,

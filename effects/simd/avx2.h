@@ -65,6 +65,8 @@ struct Avx2 {
 
   // The bits of a where mask is set, those of b elsewhere.
   static Vector select(Vector mask, Vector a, Vector b) { return bitOr(bitAnd(mask, a), andNot(mask, b)); }
+  // select for a b that is zero wherever mask is set: one operation fewer.
+  static Vector selectIntoZeros(Vector mask, Vector a, Vector b) { return bitOr(bitAnd(mask, a), b); }
 };
 
 }  // namespace

@@ -70,6 +70,8 @@ struct Avx512 {
   static Vector interleaveHigh16(Vector a, Vector b) { return _mm512_unpackhi_epi16(a, b); }
 
   static Vector select(Vector mask, Vector a, Vector b) { return _mm512_ternarylogic_epi32(a, b, mask, kBitSelect); }
+  // select for a b that is zero wherever mask is set (one instruction either way).
+  static Vector selectIntoZeros(Vector mask, Vector a, Vector b) { return select(mask, a, b); }
 };
 
 }  // namespace
