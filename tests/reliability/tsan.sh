@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
-# The worker pool, the effects' threaded passes, MLAA's parallel blocks against the serial
-# order, and the reliability, host-interface and unload tests under GCC's ThreadSanitizer, in
-# build-tsan/ (scripts/test.sh runs it). The pool synchronises through the C++ standard
-# library's atomics, mutexes and condition variables, which ThreadSanitizer sees; nothing
-# needs to be suppressed.
+# The worker pool, the kernel families' first choice of level, the effects' threaded passes,
+# MLAA's parallel blocks against the serial order, and the reliability, host-interface and
+# unload tests under GCC's ThreadSanitizer, in build-tsan/ (scripts/test.sh runs it). The
+# pool synchronises through the C++ standard library's atomics, mutexes and condition
+# variables, which ThreadSanitizer sees; nothing needs to be suppressed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-tsan
-targets=(worker_pool_test matte_test compose_test mlaa_test mlaa_parallel_test reliability_test host_interface_test
+targets=(worker_pool_test simd_test matte_test compose_test mlaa_test mlaa_parallel_test reliability_test host_interface_test
          plugin_unload_test frei0r_unload_test)
 
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j 2 --target "${targets[@]}" >/dev/null
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
-for test in "$build"/tests/parallel/worker_pool_test "$build"/tests/matte/matte_test \
+for test in "$build"/tests/parallel/worker_pool_test "$build"/tests/antialias/simd_test "$build"/tests/matte/matte_test \
             "$build"/tests/antialias/compose_test "$build"/tests/antialias/mlaa_test \
             "$build"/tests/antialias/mlaa_parallel_test \
             "$build"/tests/reliability/reliability_test "$build"/tests/host_interface/host_interface_test \
