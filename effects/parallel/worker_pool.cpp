@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "effects/simd/simd.h"  // QOV_SIMD_X86 only: the pause instruction
+
 namespace qov::parallel {
 namespace {
 
@@ -39,7 +41,7 @@ std::size_t chunkCount(std::size_t count, std::size_t grain) { return (count + g
 
 // Lets the other hardware thread of the core run while this one waits.
 inline void relax() {
-#if defined(__i386__) || defined(__x86_64__)
+#if QOV_SIMD_X86
   __builtin_ia32_pause();
 #endif
 }
