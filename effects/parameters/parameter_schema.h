@@ -39,7 +39,7 @@ struct ParameterSpec {
 // how its (clamped) value is stored into the settings.
 template <class Settings>
 struct Parameter {
-  ParameterSpec spec;
+  ParameterSpec shown;  // what hosts and editors see
   void (*store)(Settings& settings, float value);
 };
 
@@ -92,7 +92,7 @@ Settings settingsFrom(const Parameter<Settings> (&schema)[N], const float* value
 template <class Settings, std::size_t N>
 constexpr std::array<ParameterSpec, N> specsOf(const Parameter<Settings> (&schema)[N]) {
   std::array<ParameterSpec, N> specs{};
-  for (std::size_t i = 0; i < N; ++i) specs[i] = schema[i].spec;
+  for (std::size_t i = 0; i < N; ++i) specs[i] = schema[i].shown;
   return specs;
 }
 
