@@ -124,8 +124,8 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
     parallel::forEachChunk(pool, static_cast<std::size_t>(detectSteps - first), kDetectGrain,
                            [&](std::size_t begin, std::size_t end) {
                              kernels.detect(image, edgeBuffer, width, height,
-                                    kBlockLines * (first + static_cast<int>(begin)),
-                                    kBlockLines * (first + static_cast<int>(end)));
+                                            kBlockLines * (first + static_cast<int>(begin)),
+                                            kBlockLines * (first + static_cast<int>(end)));
                            });
     step = detectSteps;
   }
@@ -156,7 +156,7 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
       parallel::forEachChunk(pool, wordRows, kGatherGrain,
                              [&](std::size_t begin, std::size_t end) {
                                blend.gatherFrameColumnBits(edgeBuffer, width, height, static_cast<int>(begin),
-                                                     static_cast<int>(end), columnBits.get());
+                                                           static_cast<int>(end), columnBits.get());
                              });
     }
     runPassSteps(pool, static_cast<int>(step - horizontalEnd), columnBlocks, [&](int block) {
