@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "effects/parameters/parameter_schema.h"
 #include "framework/boundary.h"
 
 namespace qov::parallel {
@@ -17,8 +18,8 @@ namespace qov {
 // What a frame call returns on failure (FreeFrame's 0xFFFFFFFF at plugMain).
 inline constexpr int kFailure = -1;
 
-// The most parameters a plug-in may have.
-inline constexpr uint32_t kMaxParameters = 16;
+// The most parameters a plug-in may have (the parameter values an instance stores).
+inline constexpr uint32_t kMaxParameters = parameters::kMaxParameters;
 
 // One frame as the effect sees it. The frame set holds at least one input and one output
 // with pixel memory in slot 0, both declaring the instance's size (or none) and the same

@@ -11,7 +11,7 @@ namespace qov::frei0r {
 class Instance;
 
 // The most parameters a plug-in may have, as in the FreeFrame editions.
-inline constexpr int kMaxParameters = 16;
+inline constexpr int kMaxParameters = parameters::kMaxParameters;
 
 struct PluginDescription {
   const char* name;

@@ -9,6 +9,9 @@
 
 namespace qov::parameters {
 
+// The most parameters an effect may list: what a plug-in instance of either edition stores.
+inline constexpr int kMaxParameters = 16;
+
 enum class Kind {
   kAmount,  // a continuous value in [0, 1]
   kSwitch,  // off or on, by switchOn
