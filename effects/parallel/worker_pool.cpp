@@ -19,7 +19,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -120,19 +120,35 @@ struct WorkerPool::State {
 
 WorkerPool::WorkerPool(unsigned threads) : threads_(threads == 0 ? 1 : threads) {
   if (threads_ == 1) return;
-  state_ = new State;
-  for (unsigned i = 1; i < threads_; ++i) {
+  state_ = new (std::nothrow) State;
+  bool reserved = state_ != nullptr;
+  if (reserved) {
+    // Room for every worker first, so that adding one cannot move those already running.
     try {
-      state_->workers.emplace_back([s = state_] { s->workerMain(); });
-    } catch (const std::system_error&) {
-      break;  // fewer threads than asked for; the loops run on those there are
+      state_->workers.reserve(threads_ - 1);
+    } catch (...) {
+      reserved = false;
     }
   }
-  threads_ = static_cast<unsigned>(state_->workers.size()) + 1;
+  if (reserved) {
+    for (unsigned i = 1; i < threads_; ++i) {
+      try {
+        state_->workers.emplace_back([s = state_] { s->workerMain(); });
+      } catch (...) {
+        break;  // no thread, or no memory for one: the loops run on those there are
+      }
+    }
+  }
+  threads_ = state_ != nullptr ? static_cast<unsigned>(state_->workers.size()) + 1 : 1;
   if (threads_ == 1) {
     delete state_;
     state_ = nullptr;
   }
+}
+
+void WorkerPool::abandonAfterFork() noexcept {
+  state_ = nullptr;
+  threads_ = 1;
 }
 
 WorkerPool::~WorkerPool() {

@@ -15,7 +15,9 @@ using ChunkFn = void (*)(void* context, std::size_t begin, std::size_t end);
 
 class WorkerPool {
  public:
-  // `threads` counts the calling thread: 1 (or 0) starts no worker.
+  // `threads` counts the calling thread: 1 (or 0) starts no worker. Never throws: when
+  // memory or threads run out, the pool has the workers that could be started (threads()
+  // tells), down to none.
   explicit WorkerPool(unsigned threads);
   ~WorkerPool();  // joins every worker
   WorkerPool(const WorkerPool&) = delete;
@@ -28,6 +30,12 @@ class WorkerPool {
   // the workers, and returns when all of them have run. Safe to call from several threads
   // at once: a caller that finds the workers busy runs its loop on its own thread.
   void run(std::size_t count, std::size_t grain, ChunkFn fn, void* context);
+
+  // For the child of a fork, while it has no other thread: the workers exist only in the
+  // parent (and one of them may hold the pool's mutex there), so from now on every loop runs
+  // on the calling thread, and the workers' state is neither used nor released (a few
+  // hundred bytes stay behind in the child). The parent's pool is not touched.
+  void abandonAfterFork() noexcept;
 
  private:
   unsigned threads_;

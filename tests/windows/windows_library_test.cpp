@@ -202,12 +202,12 @@ TEST_P(WindowsLibrary, FramesOnAStackOfAnyFourByteAlignment) {
 #endif
 
 // A host that loads and unloads a DLL again and again keeps working and gets the same
-// bytes from every load. The instance's worker threads (one, with QOV_THREADS=2 on a
-// machine of two or more hardware threads) exist while it does and are joined by its
+// bytes from every load. The instance's worker threads (one, with QOV_THREADS=2 where the
+// process may use two CPUs or more) exist while it does and are joined by its
 // deInstantiate; the unload then really unmaps the DLL, with no thread of it left.
 TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFramesLeavingNoThread) {
   _putenv("QOV_THREADS=2");
-  const int workers = std::thread::hardware_concurrency() >= 2 ? 1 : 0;
+  const int workers = workersForTwoThreads();
   // GoogleTest on Windows starts a thread of its own the first time a thread keeps a trace;
   // it belongs in the count before anything is loaded.
   SCOPED_TRACE(path());
