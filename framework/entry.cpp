@@ -62,13 +62,7 @@ const char* formatDisplay(ParamState& param) {
 
 bool validParameter(uint32_t index) { return index < kPluginDefinition.numParameters; }
 
-}  // namespace
-}  // namespace qov
-
-using namespace qov;
-
-extern "C" QOV_EXPORT FFMixed QOV_PLUGMAIN_CALL
-plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
+FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
   PlugObj* obj = static_cast<PlugObj*>(instanceId);
   switch (functionCode) {
     case FF_GET_INFO:
@@ -129,5 +123,19 @@ plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
       return fromResult(obj->processFrameMulti(static_cast<Qov_Multi*>(inputValue.pointerValue)));
     default:
       return kFail;
+  }
+}
+
+}  // namespace
+}  // namespace qov
+
+extern "C" QOV_EXPORT FFMixed QOV_PLUGMAIN_CALL
+plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
+  // Nothing the calls run is meant to throw; should anything ever, a C host must not die of
+  // it. (Free where exceptions are table-driven, as in every build of these libraries.)
+  try {
+    return qov::dispatch(functionCode, inputValue, instanceId);
+  } catch (...) {
+    return qov::kFail;
   }
 }
