@@ -14,11 +14,6 @@
 namespace qov {
 namespace {
 
-// The widest pixel an effect may read or keep at the instance's size, even at 24 bits (a
-// second input of four bytes per pixel, an effect's working images): a size refused here
-// is one no effect has to check again.
-inline constexpr uint32_t kWidestPixelBytes = 4;
-
 // The effects index frames with int, so every size must fit int32 as well as size_t.
 constexpr uint64_t kFrameBytesLimit = uint64_t{INT_MAX} < uint64_t{SIZE_MAX} ? uint64_t{INT_MAX} : uint64_t{SIZE_MAX};
 
@@ -107,8 +102,10 @@ void deInstantiate(PlugObj* obj) {
     obj->fMulti = nullptr;
   }
   obj->fMultiReady = false;
-  alignedFree(obj->fInputCopy);
-  obj->fInputCopy = nullptr;
+  for (uint8_t*& copy : obj->fInputCopies) {
+    alignedFree(copy);
+    copy = nullptr;
+  }
   const bool counted = obj->fCountedByWorkers;
   delete obj;
   if (counted) releaseWorkerThreads();
