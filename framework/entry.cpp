@@ -1,11 +1,13 @@
 // plugMain, the plug-in's only export: one switch over the function code. Descriptor
 // calls return the plug-in's constant records and tables, which nothing ever writes;
-// instance calls go to the instance named by `instanceId`.
+// instance calls go to the instance named by `instanceId`, when it is a live instance of
+// this library (any other id is refused like 0).
 #include <cstdio>
 #include <cstring>
 
 #include "framework/boundary.h"
 #include "framework/instance.h"
+#include "framework/instance_registry.h"
 #include "framework/plugin_definition.h"
 
 namespace qov {
@@ -63,7 +65,7 @@ const char* formatDisplay(ParamState& param) {
 bool validParameter(uint32_t index) { return index < kPluginDefinition.numParameters; }
 
 FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
-  PlugObj* obj = static_cast<PlugObj*>(instanceId);
+  PlugObj* obj = isLiveInstance(instanceId) ? static_cast<PlugObj*>(instanceId) : nullptr;
   switch (functionCode) {
     case FF_GET_INFO:
       return fromPointer(&kPluginDefinition.info);
@@ -103,7 +105,7 @@ FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanc
       return created != nullptr ? fromPointer(created) : kFail;
     }
     case FF_DEINSTANTIATE:
-      if (obj == nullptr) return kFail;
+      if (obj == nullptr || !unregisterInstance(obj)) return kFail;
       deInstantiate(obj);
       return fromUInt(FF_SUCCESS);
     case FF_GET_EXTENDED_INFO:

@@ -7,6 +7,7 @@
 #include "framework/aligned_memory.h"
 #include "effects/parallel/chunking.h"
 #include "framework/frame_size.h"
+#include "framework/instance_registry.h"
 #include "framework/plugin_definition.h"
 #include "framework/plugin_effect.h"
 #include "framework/worker_threads.h"
@@ -83,6 +84,11 @@ PlugObj* instantiate(const VideoInfo& videoInfo) {
     slot.format = kFormatEmpty;
   }
   obj->restoreOwnFrameSet();
+  if (!registerInstance(obj)) {
+    delete obj->fEffect;
+    delete obj;
+    return nullptr;
+  }
   obj->fMultiReady = true;
   // Frames too small to be split never use the library's worker threads.
   if (parallel::framesCanSplit(obj->pixelCount_)) {

@@ -78,9 +78,11 @@ struct PlugObj {
                                 ImageSlot (&copiedSlots)[kCopiedInputs]);
 };
 
-// Creates an instance for the given frame format, or returns null: unsupported depth,
-// a frame whose size in bytes does not fit, or memory that cannot be had.
+// Creates an instance for the given frame format and registers it as alive, or returns
+// null: unsupported depth, a frame whose size in bytes does not fit, memory that cannot be
+// had, or too many instances alive.
 PlugObj* instantiate(const VideoInfo& videoInfo);
+// Releases an instance that has been unregistered.
 void deInstantiate(PlugObj* obj);
 
 // Empties a slot of the instance's own frame set (instantiate, deInstantiate).

@@ -1,9 +1,11 @@
 // The frei0r entry points, the same in every plug-in: descriptor calls read the plug-in's
 // constant description, instance calls go to the instance the host passes back. Calls that
-// name no instance, an unknown parameter or a missing frame do nothing. Nothing here is meant to throw; should anything ever, the calls that run an
+// name no live instance of this plug-in, an unknown parameter or a missing frame do
+// nothing. Nothing here is meant to throw; should anything ever, the calls that run an
 // instance's code catch it, since a C host would die of it.
 #include "frei0r/frei0r_api.h"
 
+#include "framework/instance_registry.h"
 #include "framework/worker_threads.h"
 #include "frei0r/instance.h"
 #include "frei0r/plugin_description.h"
@@ -17,7 +19,9 @@ namespace {
 
 bool validParameter(int index) { return index >= 0 && index < kPluginDescription.numParameters; }
 
-Instance* liveInstance(f0r_instance_t handle) { return static_cast<Instance*>(handle); }
+Instance* liveInstance(f0r_instance_t handle) {
+  return qov::isLiveInstance(handle) ? static_cast<Instance*>(handle) : nullptr;
+}
 
 }  // namespace
 
@@ -50,7 +54,12 @@ QOV_F0R_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int hei
   if (!qov::frei0r::acceptableFrameSize(width, height)) return nullptr;
   try {
     Instance* instance = qov::frei0r::createInstance(static_cast<int>(width), static_cast<int>(height));
-    if (instance != nullptr) instance->useWorkerThreads();
+    if (instance == nullptr) return nullptr;
+    if (!qov::registerInstance(instance)) {
+      delete instance;
+      return nullptr;
+    }
+    instance->useWorkerThreads();
     return instance;
   } catch (...) {
     return nullptr;
@@ -59,7 +68,8 @@ QOV_F0R_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int hei
 
 QOV_F0R_EXPORT void f0r_destruct(f0r_instance_t handle) {
   Instance* instance = liveInstance(handle);
-  if (instance == nullptr) return;
+  // Only one of two threads destroying the same instance at once gets to release it.
+  if (instance == nullptr || !qov::unregisterInstance(instance)) return;
   try {
     const bool counted = instance->countedByWorkerThreads();
     delete instance;

@@ -1,13 +1,14 @@
 // Bad input from a host that the other suites do not already cover: memory that runs out,
 // frames of no pixels with any other side, host slot records with odd fields, output
 // buffers that are an input or overlap one, frame sets the host releases right after the
-// call, and channel counts the matte effects cannot use.
+// call, ids that are no live instance, and channel counts the matte effects cannot use.
 // Each case has a defined answer (README, "Bad input").
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -192,6 +193,50 @@ TEST_P(BadInput, FrameSetWhoseOutputOverlapsPartOfAnInput) {
       }
     }
   }
+}
+
+TEST_P(BadInput, IdsThatAreNoLiveInstanceAreRefused) {
+  // An instance id after its deInstantiate, another library's instance, an address inside an
+  // instance, the host's own memory, an address where nothing is mapped: every instance call
+  // answers -1 and writes nothing, and the library carries on. (In a child process, so that
+  // a crash fails this test alone.)
+  const host::PluginLibrary& plugin = lib();
+  const char* otherName = GetParam() == "QovSetMatte1" ? "QovMLAA1" : "QovSetMatte1";
+  auto child = [&] {
+    PluginInstance live(plugin, kWidth, kHeight, FF_DEPTH_32);
+    PluginInstance foreign(library(otherName), kWidth, kHeight, FF_DEPTH_32);
+    PluginInstance released(plugin, kWidth, kHeight, FF_DEPTH_32);
+    const FFInstanceID gone = released.id();
+    if (released.release().uintValue != FF_SUCCESS) std::_Exit(2);
+    alignas(16) uint8_t hostMemory[1024] = {};
+    const FFInstanceID kUnmapped = reinterpret_cast<FFInstanceID>(std::uintptr_t{0x1000});
+    const FFInstanceID ids[] = {gone, foreign.id(), static_cast<uint8_t*>(live.id()) + 16, hostMemory, kUnmapped};
+
+    std::vector<uint8_t> frame = randomBytes(live.frameBytes(), 30), output(live.frameBytes(), 0x5A);
+    const std::vector<uint8_t> frameBefore = frame, outputBefore = output;
+    SetParameterRecord set{};
+    set.value.floatValue = 0.5f;
+    void* inputs[1] = {frame.data()};
+    ProcessFrameCopyRecord copy{1, inputs, output.data()};
+    host::FrameSet frameSet(kWidth, kHeight, 4, {frame.data()}, output.data());
+    const struct {
+      uint32_t code;
+      const void* argument;
+    } calls[] = {{FF_PROCESS_FRAME, frame.data()}, {FF_GET_PARAMETER_DISPLAY, nullptr}, {FF_SET_PARAMETER, &set},
+                 {FF_GET_PARAMETER, nullptr},      {FF_PROCESS_FRAME_COPY, &copy},      {FF_PROCESS_FRAME_MULTI, frameSet.get()},
+                 {FF_DEINSTANTIATE, nullptr}};
+    int accepted = 0;
+    for (const FFInstanceID id : ids)
+      for (const auto& call : calls) accepted += !host::failed(plugin.callPointer(call.code, call.argument, id));
+    if (accepted != 0) std::_Exit(3);
+    if (frame != frameBefore || output != outputBefore) std::_Exit(4);
+    for (uint8_t byte : hostMemory)
+      if (byte != 0) std::_Exit(5);
+    if (live.processFrame(frame.data()).uintValue != FF_SUCCESS) std::_Exit(6);
+    if (live.release().uintValue != FF_SUCCESS || foreign.release().uintValue != FF_SUCCESS) std::_Exit(7);
+    std::_Exit(0);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "^$");
 }
 
 TEST_P(BadInput, FrameSetsReleasedByTheHostRightAfterTheCall) {
