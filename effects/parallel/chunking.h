@@ -8,7 +8,13 @@
 
 namespace qov::parallel {
 
+#if defined(QOV_SPLIT_SMALL_FRAMES)
+// The fuzz build cuts frames into chunks of a few pixels, so that the small frames it tries
+// are split among the threads as a video frame is, and the fuzzers reach the worker pool.
+inline constexpr std::size_t kChunkBytes = 256;
+#else
 inline constexpr std::size_t kChunkBytes = 64 * 1024;
+#endif
 // Pixels of one chunk of a pass over 4-byte pixels.
 inline constexpr std::size_t kChunkPixels = kChunkBytes / 4;
 
