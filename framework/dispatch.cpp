@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "effects/parallel/chunking.h"
+#include "effects/parallel/worker_pool.h"
 #include "framework/aligned_memory.h"
 #include "framework/instance.h"
 #include "framework/message.h"
@@ -191,6 +193,8 @@ int PlugObj::processFrameMulti(Qov_Multi* pFrameData) {
     return kFailure;
   }
   const FrameCall readable{separated, call.width, call.height, values, fPool};
+  // The worker threads wake now, while the effect prepares, and stay up between its passes.
+  const parallel::FrameScope frame(fPool, parallel::frameChunks(pixelCount()));
   return fEffect->processFrameMulti(readable);
 }
 

@@ -96,7 +96,7 @@ QOV_F0R_EXPORT void f0r_update(f0r_instance_t handle, double /*time*/, const uin
   Instance* instance = liveInstance(handle);
   if (instance == nullptr || inframe == nullptr || outframe == nullptr) return;
   try {
-    instance->update(reinterpret_cast<const uint8_t*>(inframe), nullptr, reinterpret_cast<uint8_t*>(outframe));
+    instance->updateFrame(reinterpret_cast<const uint8_t*>(inframe), nullptr, reinterpret_cast<uint8_t*>(outframe));
   } catch (...) {
   }
 }
@@ -109,9 +109,9 @@ QOV_F0R_EXPORT void f0r_update2(f0r_instance_t handle, double /*time*/, const ui
   if (instance == nullptr || inframe1 == nullptr || outframe == nullptr) return;
   const bool twoInputs = kPluginDescription.pluginType == F0R_PLUGIN_TYPE_MIXER2;
   try {
-    instance->update(reinterpret_cast<const uint8_t*>(inframe1),
-                     twoInputs ? reinterpret_cast<const uint8_t*>(inframe2) : nullptr,
-                     reinterpret_cast<uint8_t*>(outframe));
+    instance->updateFrame(reinterpret_cast<const uint8_t*>(inframe1),
+                          twoInputs ? reinterpret_cast<const uint8_t*>(inframe2) : nullptr,
+                          reinterpret_cast<uint8_t*>(outframe));
   } catch (...) {
   }
 }

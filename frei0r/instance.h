@@ -33,6 +33,9 @@ class Instance {
   // Frames are width x height pixels of four bytes, blue first; `output` may be `first`.
   // Safe to call from several threads at once with different frames.
   virtual void update(const uint8_t* first, const uint8_t* second, uint8_t* output) = 0;
+  // update as a host's call runs it: with the worker threads woken at its start and awake
+  // between its passes.
+  void updateFrame(const uint8_t* first, const uint8_t* second, uint8_t* output);
 
   int width() const { return width_; }
   int height() const { return height_; }

@@ -18,6 +18,9 @@ inline constexpr std::size_t kChunkBytes = 64 * 1024;
 // Pixels of one chunk of a pass over 4-byte pixels.
 inline constexpr std::size_t kChunkPixels = kChunkBytes / 4;
 
+// The most chunks a pass over a frame of this many pixels is cut into (at 4 bytes per pixel).
+inline std::size_t frameChunks(std::size_t pixels) { return (pixels + kChunkPixels - 1) / kChunkPixels; }
+
 // True when some pass over a frame of this many pixels can be split among threads: every
 // pass cuts at least kChunkPixels pixels per chunk (the Strength mix cuts whole rows of
 // 3- or 4-byte pixels, at least kChunkBytes of them or a single row).

@@ -3,15 +3,31 @@
 // One loop at a time runs on the pool. Its chunks are numbered 0..chunks-1 and claimed
 // through one atomic word that holds the loop's number (high half) and the next chunk to
 // hand out (low half): a worker claims a chunk only while the word still names the loop it
-// was woken for, so a worker that wakes late, after its loop has ended and the next one has
-// begun, never runs a chunk of the wrong loop with the old loop's function. A claimed chunk
-// keeps its loop alive (the caller waits for the count of finished chunks), so the old
-// function and context are never used once run() has returned.
+// took up, so a worker that comes late, after its loop has ended and the next one has begun,
+// never runs a chunk of the wrong loop with the old loop's function. A claimed chunk keeps
+// its loop alive (the caller waits for the count of finished chunks), so the old function
+// and context are never used once run() has returned.
 //
-// Workers sleep on a condition variable between loops. The caller runs chunks itself and,
-// once none is left to claim, waits for the chunks still running elsewhere: it watches for
-// a few microseconds (about a chunk's time, so that the common case costs no sleep and no
-// wake-up) and then sleeps until the last one is reported.
+// The caller publishes a loop under the mutex: its description (fn, context, count, grain,
+// chunks), then its number in the claim word. A worker that is awake sees the new number in
+// the claim word and reads the description without the mutex; should the loop have ended
+// meanwhile (and the next one be rewriting the description), its first claim fails, since a
+// finished loop has no chunk left, so what it read is used only when it was that loop's.
+// Sleeping workers wait on a condition variable for the loop number to change; the caller
+// notifies them only when one sleeps, since waking a thread costs the caller a system call
+// (about 13 microseconds on the development machine, more than the woken thread takes to run).
+//
+// A frame (beginFrame .. endFrame) wakes the sleeping workers once, at its start. While a
+// frame is open, a worker whose chunks are done watches the claim word for the next loop for
+// kWatch at most, giving way to other threads of its core as it watches, and then sleeps:
+// the loops of one frame follow each other within microseconds, so the workers wake once per
+// frame rather than once per loop. Without an open frame they sleep as soon as their chunks
+// are done.
+//
+// The caller runs chunks itself and, once none is left to claim, waits for the chunks still
+// running elsewhere: it watches for kWatch (about a chunk's time, so that the common case
+// costs no sleep and no wake-up) and then sleeps until the last one is reported. Neither
+// caller nor worker ever watches longer than kWatch at a time.
 #include "effects/parallel/worker_pool.h"
 
 #include <atomic>
@@ -28,16 +44,21 @@
 namespace qov::parallel {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr unsigned kLoopShift = 32;
 constexpr uint64_t kChunkMask = 0xFFFFFFFFu;
 // Chunk numbers fit the low half of the claim word with room to spare.
 constexpr std::size_t kMaxChunks = std::size_t{1} << 30;
 
-// How long a caller watches for the last chunks before it sleeps.
-constexpr std::chrono::microseconds kCallerWatch{20};
+// The longest a thread watches for something before it sleeps: a caller for the last chunks
+// of its loop, a worker for the next loop of an open frame.
+constexpr std::chrono::microseconds kWatch{20};
 constexpr int kWatchRounds = 16;  // pauses between two looks at the clock
 
 std::size_t chunkCount(std::size_t count, std::size_t grain) { return (count + grain - 1) / grain; }
+
+uint32_t loopOf(uint64_t claimWord) { return static_cast<uint32_t>(claimWord >> kLoopShift); }
 
 // Lets the other hardware thread of the core run while this one waits.
 inline void relax() {
@@ -50,29 +71,33 @@ inline void relax() {
 
 struct WorkerPool::State {
   std::mutex mutex;
-  std::condition_variable wake;      // workers: a new loop or the end
+  std::condition_variable wake;      // workers: a new loop, a new frame, or the end
   std::condition_variable finished;  // the caller: the last chunk is done
   std::vector<std::thread> workers;
-  bool stopping = false;             // guarded by mutex
+  bool stopping = false;   // guarded by mutex
+  unsigned sleepers = 0;   // workers waiting on `wake`; guarded by mutex
+  uint32_t frameCalls = 0; // beginFrame calls that found a sleeper; guarded by mutex
 
-  // The current loop; written under mutex before the loop's number is published.
+  // The current loop: its number is written under mutex together with the claim word; its
+  // description before the claim word, read by awake workers without the mutex.
   uint32_t loop = 0;  // guarded by mutex
-  ChunkFn fn = nullptr;
-  void* context = nullptr;
-  std::size_t count = 0;
-  std::size_t grain = 1;
-  std::size_t chunks = 0;
+  std::atomic<ChunkFn> fn{nullptr};
+  std::atomic<void*> context{nullptr};
+  std::atomic<std::size_t> count{0};
+  std::atomic<std::size_t> grain{1};
+  std::atomic<std::size_t> chunks{0};
 
   std::atomic<uint64_t> claim{0};      // loop number << 32 | next chunk
   std::atomic<std::size_t> done{0};    // chunks of the current loop that have run
   std::atomic<bool> busy{false};       // a caller owns the pool
+  std::atomic<unsigned> openFrames{0}; // frames between beginFrame and endFrame
 
   // Claims the next chunk of loop `loopNumber`, or returns false when that loop has none
   // left (or is over).
   bool claimChunk(uint32_t loopNumber, std::size_t loopChunks, std::size_t& chunk) {
     uint64_t word = claim.load(std::memory_order_relaxed);
     for (;;) {
-      if (static_cast<uint32_t>(word >> kLoopShift) != loopNumber) return false;
+      if (loopOf(word) != loopNumber) return false;
       const uint64_t next = word & kChunkMask;
       if (next >= loopChunks) return false;
       if (claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_relaxed)) {
@@ -96,24 +121,48 @@ struct WorkerPool::State {
     return ran;
   }
 
+  // Takes up loop `loopNumber`, just seen in the claim word, and runs what chunks of it are
+  // left.
+  void takeUp(uint32_t loopNumber) {
+    const ChunkFn loopFn = fn.load(std::memory_order_relaxed);
+    void* const loopContext = context.load(std::memory_order_relaxed);
+    const std::size_t loopCount = count.load(std::memory_order_relaxed);
+    const std::size_t loopGrain = grain.load(std::memory_order_relaxed);
+    const std::size_t loopChunks = chunks.load(std::memory_order_relaxed);
+    const std::size_t ran = runChunks(*this, loopNumber, loopFn, loopContext, loopCount, loopGrain, loopChunks);
+    if (ran == 0) return;
+    // Under the mutex, so that a caller about to sleep cannot miss the last report. The
+    // loop cannot end (and the next begin) before these chunks are counted.
+    std::lock_guard<std::mutex> lock(mutex);
+    if (done.fetch_add(ran, std::memory_order_acq_rel) + ran == loopChunks) finished.notify_one();
+  }
+
   void workerMain() {
     uint32_t seen = 0;
-    std::unique_lock<std::mutex> lock(mutex);
+    uint32_t seenFrameCall = 0;
+    Clock::time_point watchEnd = Clock::now();
     for (;;) {
-      wake.wait(lock, [&] { return stopping || loop != seen; });
+      const uint32_t published = loopOf(claim.load(std::memory_order_acquire));
+      if (published != seen) {
+        seen = published;
+        takeUp(published);
+        watchEnd = Clock::now() + kWatch;
+        continue;
+      }
+      if (openFrames.load(std::memory_order_relaxed) != 0 && Clock::now() < watchEnd) {
+        // Another thread of this core (the caller, say, when the other cores are busy) runs
+        // first.
+        std::this_thread::yield();
+        for (int i = 0; i < kWatchRounds; ++i) relax();
+        continue;
+      }
+      std::unique_lock<std::mutex> lock(mutex);
+      ++sleepers;
+      wake.wait(lock, [&] { return stopping || loop != seen || frameCalls != seenFrameCall; });
+      --sleepers;
       if (stopping) return;
-      seen = loop;
-      const ChunkFn loopFn = fn;
-      void* const loopContext = context;
-      const std::size_t loopCount = count;
-      const std::size_t loopGrain = grain;
-      const std::size_t loopChunks = chunks;
-      lock.unlock();
-      const std::size_t ran = runChunks(*this, seen, loopFn, loopContext, loopCount, loopGrain, loopChunks);
-      lock.lock();
-      // Under the mutex, so that a caller about to sleep cannot miss the last report. The
-      // loop cannot end (and the next begin) before these chunks are counted.
-      if (ran != 0 && done.fetch_add(ran, std::memory_order_acq_rel) + ran == loopChunks) finished.notify_one();
+      seenFrameCall = frameCalls;
+      watchEnd = Clock::now() + kWatch;
     }
   }
 };
@@ -162,6 +211,37 @@ WorkerPool::~WorkerPool() {
   delete state_;
 }
 
+namespace {
+
+// Wakes `helpers` of the `sleeping` workers, or all of them with one call where that is all
+// the pool has.
+void wakeWorkers(std::condition_variable& wake, std::size_t helpers, std::size_t sleeping, std::size_t workers) {
+  const std::size_t woken = helpers < sleeping ? helpers : sleeping;
+  if (woken == workers)
+    wake.notify_all();
+  else
+    for (std::size_t i = 0; i < woken; ++i) wake.notify_one();
+}
+
+}  // namespace
+
+void WorkerPool::beginFrame(std::size_t helpers) {
+  State* s = state_;
+  if (s == nullptr) return;
+  s->openFrames.fetch_add(1, std::memory_order_relaxed);
+  unsigned sleeping;
+  {
+    std::lock_guard<std::mutex> lock(s->mutex);
+    sleeping = s->sleepers;
+    if (sleeping != 0) ++s->frameCalls;
+  }
+  wakeWorkers(s->wake, helpers, sleeping, s->workers.size());
+}
+
+void WorkerPool::endFrame() {
+  if (State* s = state_) s->openFrames.fetch_sub(1, std::memory_order_relaxed);
+}
+
 void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* context) {
   if (count == 0) return;
   if (grain == 0) grain = 1;
@@ -176,29 +256,28 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
   }
 
   uint32_t loopNumber;
+  unsigned sleeping;
   {
     std::lock_guard<std::mutex> lock(s->mutex);
     loopNumber = ++s->loop;
     if (loopNumber == 0) loopNumber = ++s->loop;  // 0 is what a new worker has seen
-    s->fn = fn;
-    s->context = context;
-    s->count = count;
-    s->grain = grain;
-    s->chunks = chunks;
+    s->fn.store(fn, std::memory_order_relaxed);
+    s->context.store(context, std::memory_order_relaxed);
+    s->count.store(count, std::memory_order_relaxed);
+    s->grain.store(grain, std::memory_order_relaxed);
+    s->chunks.store(chunks, std::memory_order_relaxed);
     s->done.store(0, std::memory_order_relaxed);
     s->claim.store(uint64_t{loopNumber} << kLoopShift, std::memory_order_release);
+    sleeping = s->sleepers;
   }
-  // Only as many workers as there are chunks besides the caller's first.
-  const std::size_t helpers = chunks - 1 < s->workers.size() ? chunks - 1 : s->workers.size();
-  if (helpers == s->workers.size())
-    s->wake.notify_all();
-  else
-    for (std::size_t i = 0; i < helpers; ++i) s->wake.notify_one();
+  // Only as many sleepers as there are chunks besides the caller's first; awake workers
+  // see the loop by themselves.
+  wakeWorkers(s->wake, chunks - 1, sleeping, s->workers.size());
 
   const std::size_t ran = State::runChunks(*s, loopNumber, fn, context, count, grain, chunks);
   if (s->done.fetch_add(ran, std::memory_order_acq_rel) + ran != chunks) {
-    const auto watchEnd = std::chrono::steady_clock::now() + kCallerWatch;
-    while (s->done.load(std::memory_order_acquire) != chunks && std::chrono::steady_clock::now() < watchEnd)
+    const auto watchEnd = Clock::now() + kWatch;
+    while (s->done.load(std::memory_order_acquire) != chunks && Clock::now() < watchEnd)
       for (int i = 0; i < kWatchRounds; ++i) relax();
   }
   if (s->done.load(std::memory_order_acquire) != chunks) {
