@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "framework/aligned_memory.h"
+#include "effects/memory/aligned_memory.h"
 #include "framework/frame_size.h"
 
 namespace qov::mlaa1 {
