@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "effects/memory/aligned_memory.h"
 #include "effects/parallel/chunking.h"
 #include "effects/parallel/worker_pool.h"
-#include "framework/aligned_memory.h"
 #include "framework/instance.h"
 #include "framework/message.h"
 #include "framework/plugin_definition.h"

@@ -1,7 +1,8 @@
 // qov_mlaa, the frei0r filter form of QovMLAA1: the whole antialiasing frame pipeline on
-// 32-bit frames (working copy, MLAA, Strength mix), with the instance's working images
-// allocated and zero-filled once at construction, and more of them for calls that come
-// while another call has them (MLT's slice threads).
+// 32-bit frames (working copy, MLAA, Strength mix), with the instance's working memory
+// taken once at construction, and more of it for calls that come while another call has it
+// (MLT's slice threads).
+#include <cstddef>
 #include <new>
 
 #include "effects/antialias/antialias_parameters.h"
@@ -11,35 +12,38 @@
 #include "frei0r/plugin_description.h"
 #include "frei0r/workspace_set.h"
 #include "plugins/QovMLAA1/identity.h"
-#include "plugins/QovMLAA1/working_images.h"
 
 namespace qov::frei0r {
 namespace {
 
-inline constexpr int kChannels = 4;  // frei0r frames always have four bytes per pixel
+// frei0r frames always have four bytes per pixel, blue first (the plug-in declares BGRA8888),
+// rows packed.
+inline constexpr aa::PixelLayout kLayout = aa::kLayoutBGRA;
 static_assert(mlaa1::kParameterSpecs.size() <= kMaxParameters);
 
-mlaa1::WorkingImages* makeWorkingImages(uint32_t width, uint32_t height) {
-  auto* images = new (std::nothrow) mlaa1::WorkingImages;
-  if (images != nullptr && !images->allocate(width, height)) {
-    delete images;
+aa::AntialiasWorkspace* makeWorkspace(uint32_t width, uint32_t height) {
+  auto* workspace = new (std::nothrow) aa::AntialiasWorkspace;
+  if (workspace != nullptr && !workspace->allocate(static_cast<int>(width), static_cast<int>(height))) {
+    delete workspace;
     return nullptr;
   }
-  return images;
+  return workspace;
 }
 
 class AntialiasInstance final : public Instance {
  public:
   AntialiasInstance(int width, int height)
-      : Instance(width, height), images(makeWorkingImages, static_cast<uint32_t>(width), static_cast<uint32_t>(height)) {}
+      : Instance(width, height), workspaces(makeWorkspace, static_cast<uint32_t>(width), static_cast<uint32_t>(height)) {}
 
   void update(const uint8_t* first, const uint8_t* /*second*/, uint8_t* output) override {
-    const auto held = images.take();
-    aa::antialiasFrame(first, output, held->workFrame(), held->edgeBuffer(), width(), height(), kChannels,
-                       aa::antialiasSettingsFrom(values()), pool());
+    const std::ptrdiff_t stride = std::ptrdiff_t{width()} * kLayout.channels;
+    const auto workspace = workspaces.take();
+    // frei0r has no way to report a failure; the sizes were checked at construction.
+    aa::antialiasFrame(first, stride, output, stride, width(), height(), kLayout, aa::antialiasSettingsFrom(values()),
+                       *workspace, pool());
   }
 
-  WorkspaceSet<mlaa1::WorkingImages> images;
+  WorkspaceSet<aa::AntialiasWorkspace> workspaces;
 };
 
 }  // namespace
@@ -59,7 +63,7 @@ const PluginDescription kPluginDescription = {
 
 Instance* createInstance(int width, int height) {
   AntialiasInstance* instance = new (std::nothrow) AntialiasInstance(width, height);
-  if (instance != nullptr && !instance->images.ready()) {
+  if (instance != nullptr && !instance->workspaces.ready()) {
     delete instance;
     return nullptr;
   }
