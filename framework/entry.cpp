@@ -64,17 +64,23 @@ const char* formatDisplay(ParamState& param) {
 
 bool validParameter(uint32_t index) { return index < kPluginDefinition.numParameters; }
 
+// The instance `instanceId` names, or null when it is no live instance of this library.
+PlugObj* liveInstance(FFInstanceID instanceId) {
+  return isLiveInstance(instanceId) ? static_cast<PlugObj*>(instanceId) : nullptr;
+}
+
 FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
-  PlugObj* obj = isLiveInstance(instanceId) ? static_cast<PlugObj*>(instanceId) : nullptr;
   switch (functionCode) {
     case FF_GET_INFO:
       return fromPointer(&kPluginDefinition.info);
     case FF_INITIALISE:
     case FF_DEINITIALISE:
       return fromUInt(FF_SUCCESS);
-    case FF_PROCESS_FRAME:
+    case FF_PROCESS_FRAME: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || inputValue.pointerValue == nullptr) return kFail;
       return fromResult(obj->processFrame(inputValue.pointerValue));
+    }
     case FF_GET_NUM_PARAMETERS:
       return fromUInt(kPluginDefinition.numParameters);
     case FF_GET_PARAMETER_NAME:
@@ -83,10 +89,13 @@ FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanc
     case FF_GET_PARAMETER_DEFAULT:
       if (!validParameter(inputValue.uintValue)) return kFail;
       return fromFloat(kPluginDefinition.parameters[inputValue.uintValue].defaultValue);
-    case FF_GET_PARAMETER_DISPLAY:
+    case FF_GET_PARAMETER_DISPLAY: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || !validParameter(inputValue.uintValue)) return kFail;
       return fromPointer(formatDisplay(obj->fParams[inputValue.uintValue]));
+    }
     case FF_SET_PARAMETER: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || inputValue.pointerValue == nullptr) return kFail;
       const auto* record = static_cast<const SetParameterRecord*>(inputValue.pointerValue);
       if (!validParameter(record->index)) return kFail;
@@ -94,9 +103,11 @@ FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanc
       obj->fParams[record->index].value = record->value.floatValue;
       return fromUInt(FF_SUCCESS);
     }
-    case FF_GET_PARAMETER:
+    case FF_GET_PARAMETER: {
+      const PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || !validParameter(inputValue.uintValue)) return kFail;
       return fromFloat(obj->fParams[inputValue.uintValue].value);
+    }
     case FF_GET_PLUGIN_CAPS:
       return fromUInt(inputValue.uintValue < kNumCapabilities ? kCapabilities[inputValue.uintValue] : 0);
     case FF_INSTANTIATE: {
@@ -104,13 +115,17 @@ FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanc
       PlugObj* created = instantiate(*static_cast<const VideoInfo*>(inputValue.pointerValue));
       return created != nullptr ? fromPointer(created) : kFail;
     }
-    case FF_DEINSTANTIATE:
+    case FF_DEINSTANTIATE: {
+      PlugObj* obj = liveInstance(instanceId);
+      // Only one of two threads destroying the same instance at once gets to release it.
       if (obj == nullptr || !unregisterInstance(obj)) return kFail;
       deInstantiate(obj);
       return fromUInt(FF_SUCCESS);
+    }
     case FF_GET_EXTENDED_INFO:
       return fromPointer(&kPluginDefinition.extendedInfo);
     case FF_PROCESS_FRAME_COPY: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || inputValue.pointerValue == nullptr) return kFail;
       const auto* record = static_cast<const ProcessFrameCopyRecord*>(inputValue.pointerValue);
       if (record->numInputFrames > 0 &&
@@ -120,9 +135,11 @@ FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanc
     }
     case FF_GET_PARAMETER_TYPE:
       return fromUInt(FF_TYPE_STANDARD);
-    case FF_PROCESS_FRAME_MULTI:
+    case FF_PROCESS_FRAME_MULTI: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr) return kFail;
       return fromResult(obj->processFrameMulti(static_cast<Qov_Multi*>(inputValue.pointerValue)));
+    }
     default:
       return kFail;
   }

@@ -10,76 +10,64 @@
 // id that is no instance may walk past many free slots, and never past the whole table.
 #include "framework/instance_registry.h"
 
-#include <atomic>
-#include <cstdint>
-
 namespace qov {
-namespace {
-
-constexpr unsigned kSlotBits = 12;
-constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
-static_assert(kSlots == kMaxLiveInstances, "one slot per live instance");
-constexpr std::size_t kSlotMask = kSlots - 1;
-
-// Instance addresses are aligned heap addresses: never 0 or 1.
-constexpr std::uintptr_t kEmpty = 0;
-constexpr std::uintptr_t kFree = 1;
-
-// Below the allocator's alignment every address has the same bits.
-constexpr unsigned kAlignmentBits = 4;
-// Fibonacci hashing: the golden ratio's fraction spreads neighbouring addresses apart.
-constexpr std::uint64_t kGoldenRatio64 = 0x9E3779B97F4A7C15u;
+namespace detail {
 
 // A plain global of trivially destructible atomics: zero (empty) before any code runs, and
 // nothing to do when the library is unloaded.
-std::atomic<std::uintptr_t> gSlots[kSlots];
+std::atomic<std::uintptr_t> gLiveInstanceSlots[kRegistrySlots];
 
-std::size_t homeSlot(std::uintptr_t address) {
-  const std::uint64_t hash = (static_cast<std::uint64_t>(address) >> kAlignmentBits) * kGoldenRatio64;
-  return static_cast<std::size_t>(hash >> (64 - kSlotBits));
-}
+}  // namespace detail
 
-// The slot holding `address`, or kSlots.
+namespace {
+
+using detail::gLiveInstanceSlots;
+using detail::homeSlot;
+using detail::kEmptySlot;
+using detail::kFreeSlot;
+using detail::kRegistrySlots;
+
+static_assert(kRegistrySlots == kMaxLiveInstances, "one slot per live instance");
+constexpr std::size_t kSlotMask = kRegistrySlots - 1;
+
+// The slot holding `address`, or kRegistrySlots.
 std::size_t slotOf(std::uintptr_t address) {
   std::size_t slot = homeSlot(address);
-  for (std::size_t walked = 0; walked < kSlots; ++walked, slot = (slot + 1) & kSlotMask) {
-    const std::uintptr_t held = gSlots[slot].load(std::memory_order_acquire);
+  for (std::size_t walked = 0; walked < kRegistrySlots; ++walked, slot = (slot + 1) & kSlotMask) {
+    const std::uintptr_t held = gLiveInstanceSlots[slot].load(std::memory_order_acquire);
     if (held == address) return slot;
-    if (held == kEmpty) break;
+    if (held == kEmptySlot) break;
   }
-  return kSlots;
+  return kRegistrySlots;
 }
 
 }  // namespace
 
+bool detail::isLiveBeyondHomeSlot(std::uintptr_t address) noexcept { return slotOf(address) != kRegistrySlots; }
+
 bool registerInstance(const void* instance) noexcept {
   const auto address = reinterpret_cast<std::uintptr_t>(instance);
-  if (address <= kFree) return false;
+  if (address <= kFreeSlot) return false;
   std::size_t slot = homeSlot(address);
-  for (std::size_t walked = 0; walked < kSlots; ++walked, slot = (slot + 1) & kSlotMask) {
-    std::uintptr_t held = gSlots[slot].load(std::memory_order_relaxed);
+  for (std::size_t walked = 0; walked < kRegistrySlots; ++walked, slot = (slot + 1) & kSlotMask) {
+    std::uintptr_t held = gLiveInstanceSlots[slot].load(std::memory_order_relaxed);
     // Another instance may take this slot first; the walk then goes on past it.
-    while ((held == kEmpty || held == kFree) &&
-           !gSlots[slot].compare_exchange_weak(held, address, std::memory_order_release,
-                                               std::memory_order_relaxed)) {
+    while ((held == kEmptySlot || held == kFreeSlot) &&
+           !gLiveInstanceSlots[slot].compare_exchange_weak(held, address, std::memory_order_release,
+                                                           std::memory_order_relaxed)) {
     }
-    if (held == kEmpty || held == kFree) return true;
+    if (held == kEmptySlot || held == kFreeSlot) return true;
   }
   return false;
 }
 
 bool unregisterInstance(const void* instance) noexcept {
   const auto address = reinterpret_cast<std::uintptr_t>(instance);
-  if (address <= kFree) return false;
+  if (address <= kFreeSlot) return false;
   const std::size_t slot = slotOf(address);
-  if (slot == kSlots) return false;
+  if (slot == kRegistrySlots) return false;
   std::uintptr_t held = address;
-  return gSlots[slot].compare_exchange_strong(held, kFree, std::memory_order_acq_rel);
-}
-
-bool isLiveInstance(const void* id) noexcept {
-  const auto address = reinterpret_cast<std::uintptr_t>(id);
-  return address > kFree && slotOf(address) != kSlots;
+  return gLiveInstanceSlots[slot].compare_exchange_strong(held, kFreeSlot, std::memory_order_acq_rel);
 }
 
 }  // namespace qov
