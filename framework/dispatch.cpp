@@ -79,13 +79,13 @@ uint8_t* PlugObj::inputCopy(uint32_t index, const uint8_t* input, std::size_t by
   return copy;
 }
 
-bool PlugObj::separateInputsFromOutput(const FrameCall& call, Qov_Multi& separated,
-                                       ImageSlot (&copiedSlots)[kCopiedInputs]) {
+const Qov_Multi* PlugObj::inputsApartFromOutput(const FrameCall& call, Qov_Multi& separated,
+                                                ImageSlot (&copiedSlots)[kCopiedInputs]) {
   const BufferSharing& sharing = kPluginDefinition.sharing;
   const Qov_Multi& multi = call.frameSet;
   const ImageSlot& output = *multi.outputs[0];
   const std::size_t outputBytes = slotBytes(output, pixelCount());
-  separated = multi;
+  const Qov_Multi* readable = &multi;
   for (uint32_t i = 0; i < kCopiedInputs && i < multi.numInputs; ++i) {
     const bool read = i == 0 || sharing.readsSecondInput;
     const ImageSlot* input = multi.inputs[i];
@@ -99,12 +99,16 @@ bool PlugObj::separateInputsFromOutput(const FrameCall& call, Qov_Multi& separat
                          (!alsoSecond || sharing.outputMayBeSecondInput);
     if (effectTakesAsGiven(input->data, bytes, output.data, outputBytes, inPlace)) continue;
     uint8_t* copy = inputCopy(i, input->data, bytes);
-    if (copy == nullptr) return false;
+    if (copy == nullptr) return nullptr;
+    if (readable == &multi) {
+      separated = multi;
+      readable = &separated;
+    }
     copiedSlots[i] = *input;
     copiedSlots[i].data = copy;
     separated.inputs[i] = &copiedSlots[i];
   }
-  return true;
+  return readable;
 }
 
 int PlugObj::processHostFrames(const uint8_t* input, uint8_t* output) {
@@ -188,11 +192,12 @@ int PlugObj::processFrameMulti(Qov_Multi* pFrameData) {
   // are; the effect gets a frame set of its own.)
   Qov_Multi separated;
   ImageSlot copiedSlots[kCopiedInputs];
-  if (!separateInputsFromOutput(call, separated, copiedSlots)) {
+  const Qov_Multi* readableSet = inputsApartFromOutput(call, separated, copiedSlots);
+  if (readableSet == nullptr) {
     showMessage(kNoValidInputText, kFrameSetTitle);
     return kFailure;
   }
-  const FrameCall readable{separated, call.width, call.height, values, fPool};
+  const FrameCall readable{*readableSet, call.width, call.height, values, fPool};
   // The worker threads wake now, while the effect prepares, and stay up between its passes.
   const parallel::FrameScope frame(fPool, parallel::frameChunks(pixelCount()));
   return fEffect->processFrameMulti(readable);

@@ -71,11 +71,11 @@ struct PlugObj {
   int processHostFrames(const uint8_t* input, uint8_t* output);
   // `bytes` of `input` copied into fInputCopies[index], or null when no memory could be had.
   uint8_t* inputCopy(uint32_t index, const uint8_t* input, std::size_t bytes);
-  // The call's frame set with every input the effect reads that it cannot read as given
-  // (its memory shared with output 0) pointed at a copy, in `separated` and `copiedSlots`;
-  // false when there is no memory for a copy.
-  bool separateInputsFromOutput(const FrameCall& call, Qov_Multi& separated,
-                                ImageSlot (&copiedSlots)[kCopiedInputs]);
+  // The frame set the effect is to read: the call's own, or, when the effect cannot read an
+  // input as given (its memory shared with output 0), `separated` with that input pointed
+  // at a copy in `copiedSlots`; null when there is no memory for a copy.
+  const Qov_Multi* inputsApartFromOutput(const FrameCall& call, Qov_Multi& separated,
+                                         ImageSlot (&copiedSlots)[kCopiedInputs]);
 };
 
 // Creates an instance for the given frame format and registers it as alive, or returns
