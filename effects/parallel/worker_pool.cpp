@@ -9,13 +9,12 @@
 // and context are never used once run() has returned.
 //
 // The caller publishes a loop under the mutex: its description (fn, context, count, grain,
-// chunks), then its number in the claim word. A worker that is awake sees the new number in
-// the claim word and reads the description without the mutex; should the loop have ended
-// meanwhile (and the next one be rewriting the description), its first claim fails, since a
-// finished loop has no chunk left, so what it read is used only when it was that loop's.
-// Sleeping workers wait on a condition variable for the loop number to change; the caller
-// notifies them only when one sleeps, since waking a thread costs the caller a system call
-// (about 13 microseconds on the development machine, more than the woken thread takes to run).
+// chunks), its number, and the claim word. A worker takes a loop up under the mutex too, so
+// it reads one loop's description and number together. Sleeping workers wait on a condition
+// variable for the loop number to change; the caller notifies them only when one sleeps,
+// since waking a thread costs the caller a system call (about 13 microseconds on the
+// development machine, more than the woken thread then takes to run); a worker that is awake
+// sees the new number in the claim word.
 //
 // A frame (beginFrame .. endFrame) wakes the sleeping workers once, at its start. While a
 // frame is open, a worker whose chunks are done watches the claim word for the next loop for
@@ -78,14 +77,13 @@ struct WorkerPool::State {
   unsigned sleepers = 0;   // workers waiting on `wake`; guarded by mutex
   uint32_t frameCalls = 0; // beginFrame calls that found a sleeper; guarded by mutex
 
-  // The current loop: its number is written under mutex together with the claim word; its
-  // description before the claim word, read by awake workers without the mutex.
+  // The current loop, written under mutex before its number is published in the claim word.
   uint32_t loop = 0;  // guarded by mutex
-  std::atomic<ChunkFn> fn{nullptr};
-  std::atomic<void*> context{nullptr};
-  std::atomic<std::size_t> count{0};
-  std::atomic<std::size_t> grain{1};
-  std::atomic<std::size_t> chunks{0};
+  ChunkFn fn = nullptr;
+  void* context = nullptr;
+  std::size_t count = 0;
+  std::size_t grain = 1;
+  std::size_t chunks = 0;
 
   std::atomic<uint64_t> claim{0};      // loop number << 32 | next chunk
   std::atomic<std::size_t> done{0};    // chunks of the current loop that have run
@@ -121,31 +119,34 @@ struct WorkerPool::State {
     return ran;
   }
 
-  // Takes up loop `loopNumber`, just seen in the claim word, and runs what chunks of it are
-  // left.
-  void takeUp(uint32_t loopNumber) {
-    const ChunkFn loopFn = fn.load(std::memory_order_relaxed);
-    void* const loopContext = context.load(std::memory_order_relaxed);
-    const std::size_t loopCount = count.load(std::memory_order_relaxed);
-    const std::size_t loopGrain = grain.load(std::memory_order_relaxed);
-    const std::size_t loopChunks = chunks.load(std::memory_order_relaxed);
+  // Takes up the loop last published (`lock` holds the mutex) and runs what chunks of it are
+  // left; returns its number.
+  uint32_t takeUp(std::unique_lock<std::mutex>& lock) {
+    const uint32_t loopNumber = loop;
+    const ChunkFn loopFn = fn;
+    void* const loopContext = context;
+    const std::size_t loopCount = count;
+    const std::size_t loopGrain = grain;
+    const std::size_t loopChunks = chunks;
+    lock.unlock();
     const std::size_t ran = runChunks(*this, loopNumber, loopFn, loopContext, loopCount, loopGrain, loopChunks);
-    if (ran == 0) return;
+    lock.lock();
     // Under the mutex, so that a caller about to sleep cannot miss the last report. The
     // loop cannot end (and the next begin) before these chunks are counted.
-    std::lock_guard<std::mutex> lock(mutex);
-    if (done.fetch_add(ran, std::memory_order_acq_rel) + ran == loopChunks) finished.notify_one();
+    if (ran != 0 && done.fetch_add(ran, std::memory_order_acq_rel) + ran == loopChunks) finished.notify_one();
+    return loopNumber;
   }
 
   void workerMain() {
     uint32_t seen = 0;
     uint32_t seenFrameCall = 0;
     Clock::time_point watchEnd = Clock::now();
+    std::unique_lock<std::mutex> lock(mutex, std::defer_lock);
     for (;;) {
-      const uint32_t published = loopOf(claim.load(std::memory_order_acquire));
-      if (published != seen) {
-        seen = published;
-        takeUp(published);
+      if (loopOf(claim.load(std::memory_order_acquire)) != seen) {
+        lock.lock();
+        seen = takeUp(lock);
+        lock.unlock();
         watchEnd = Clock::now() + kWatch;
         continue;
       }
@@ -156,12 +157,14 @@ struct WorkerPool::State {
         for (int i = 0; i < kWatchRounds; ++i) relax();
         continue;
       }
-      std::unique_lock<std::mutex> lock(mutex);
+      lock.lock();
       ++sleepers;
       wake.wait(lock, [&] { return stopping || loop != seen || frameCalls != seenFrameCall; });
       --sleepers;
       if (stopping) return;
       seenFrameCall = frameCalls;
+      if (loop != seen) seen = takeUp(lock);
+      lock.unlock();
       watchEnd = Clock::now() + kWatch;
     }
   }
@@ -261,11 +264,11 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
     std::lock_guard<std::mutex> lock(s->mutex);
     loopNumber = ++s->loop;
     if (loopNumber == 0) loopNumber = ++s->loop;  // 0 is what a new worker has seen
-    s->fn.store(fn, std::memory_order_relaxed);
-    s->context.store(context, std::memory_order_relaxed);
-    s->count.store(count, std::memory_order_relaxed);
-    s->grain.store(grain, std::memory_order_relaxed);
-    s->chunks.store(chunks, std::memory_order_relaxed);
+    s->fn = fn;
+    s->context = context;
+    s->count = count;
+    s->grain = grain;
+    s->chunks = chunks;
     s->done.store(0, std::memory_order_relaxed);
     s->claim.store(uint64_t{loopNumber} << kLoopShift, std::memory_order_release);
     sleeping = s->sleepers;
