@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "tests/qovhost/cli_test_support.h"
@@ -165,6 +167,31 @@ TEST_F(OutputTargets, LinksPipesAndDevicesStayWhatTheyWere) {
     EXPECT_TRUE(S_ISCHR(after.st_mode)) << device;
   }
   EXPECT_EQ(files(), (std::vector<std::string>{"in.png", "link.png", "pipe", "sub"}));
+}
+
+// The names of an open descriptor write into that descriptor, whatever it leads to: a pipe
+// here, and a file the shell opened, where bytes written before qovhost's stay.
+TEST_F(OutputTargets, DescriptorNamesWriteIntoTheOpenDescriptor) {
+  const RgbaImage input = patternPicture(kWidth, kHeight);
+  const std::string in = writePicture("in.png", input);
+  const RgbaImage expected = probeResult(input, input, 1.0f);
+  for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+    SCOPED_TRACE(name);
+    const CommandResult result = qovhost({"apply", kProbe, in, name, "--set", "blue=1"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.out.substr(1, 3), "PNG");
+    std::ofstream(path("piped.png"), std::ios::binary) << result.out;
+    EXPECT_EQ(readPng(path("piped.png")).pixels, expected.pixels);
+  }
+  const std::string script = "{ printf HEAD; \"$0\" apply \"$1\" \"$2\" /dev/stdout --set blue=1; } > \"$3\"";
+  const CommandResult redirected =
+      runCommand("/bin/sh", {"-c", script, kQovhost, kProbe, in, path("redirected")});
+  ASSERT_EQ(redirected.exitCode, 0) << redirected.err;
+  std::ifstream file(path("redirected"), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_EQ(bytes.substr(0, 5), "HEAD\x89");
+  std::ofstream(path("from-file.png"), std::ios::binary) << bytes.substr(4);
+  EXPECT_EQ(readPng(path("from-file.png")).pixels, expected.pixels);
 }
 
 TEST(Info, TableShowsIdentityParametersAndCapabilities) {
