@@ -3,7 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -192,6 +198,45 @@ TEST_F(OutputTargets, DescriptorNamesWriteIntoTheOpenDescriptor) {
   ASSERT_EQ(bytes.substr(0, 5), "HEAD\x89");
   std::ofstream(path("from-file.png"), std::ios::binary) << bytes.substr(4);
   EXPECT_EQ(readPng(path("from-file.png")).pixels, expected.pixels);
+}
+
+// A run stopped by a signal while it writes leaves the folder as it was, and ends as that
+// signal ends a program. The picture is noise, so that compressing it takes long enough
+// to be caught in the act.
+TEST_F(OutputTargets, StoppedRunLeavesNothingBehind) {
+  constexpr uint32_t kSide = 1400;
+  constexpr auto kPoll = std::chrono::milliseconds(1);
+  constexpr auto kPatience = std::chrono::seconds(60);
+  RgbaImage noise(kSide, kSide);
+  uint32_t state = 1;
+  for (uint8_t& byte : noise.pixels) byte = static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+  const std::string in = writePicture("in.png", noise);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+      ::execl(kQovhost.c_str(), kQovhost.c_str(), "apply", kProbe.c_str(), in.c_str(), path("out.png").c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // Waits for the unfinished picture to appear.
+    bool writing = false;
+    for (const auto start = std::chrono::steady_clock::now();
+         !writing && std::chrono::steady_clock::now() - start < kPatience;
+         std::this_thread::sleep_for(kPoll))
+      writing = files().size() > 1;
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(writing) << "qovhost wrote nothing";
+    ASSERT_TRUE(WIFSIGNALED(status)) << "qovhost finished before the signal; make the picture larger";
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_EQ(files(), std::vector<std::string>{"in.png"});
+  }
 }
 
 TEST(Info, TableShowsIdentityParametersAndCapabilities) {

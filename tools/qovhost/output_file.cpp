@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/qovhost/command_error.h"
+#include "tools/qovhost/stop_signals.h"
 
 namespace qov::qovhost {
 namespace {
@@ -151,7 +152,12 @@ void OutputFile::openTemporary() {
   std::string pattern = directoryOf(target_) + "/." + fileNameOf(target_) + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
+  int fd = -1;
+  {
+    const auto held = holdStopSignals();
+    fd = ::mkstemp(name.data());
+    if (fd >= 0) removeWhenStopped(name.data());
+  }
   if (fd < 0) fail(path_, errno);
   temporaryPath_ = name.data();
   applyPermissions(fd, target_);
@@ -159,7 +165,7 @@ void OutputFile::openTemporary() {
   if (stream_ == nullptr) {
     const int error = errno;
     ::close(fd);
-    ::unlink(temporaryPath_.c_str());
+    discard();
     fail(path_, error);
   }
 }
@@ -171,7 +177,10 @@ OutputFile::~OutputFile() {
 void OutputFile::discard() {
   if (stream_ != nullptr) std::fclose(stream_);
   stream_ = nullptr;
-  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
+  if (temporaryPath_.empty()) return;
+  const auto held = holdStopSignals();
+  ::unlink(temporaryPath_.c_str());
+  removeWhenStopped(std::string());
 }
 
 void OutputFile::commit() {
@@ -180,8 +189,13 @@ void OutputFile::commit() {
   if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) error = errno != 0 ? errno : EIO;
   if (std::fclose(stream_) != 0 && error == 0) error = errno != 0 ? errno : EIO;
   stream_ = nullptr;
-  if (error == 0 && !temporaryPath_.empty() && std::rename(temporaryPath_.c_str(), target_.c_str()) != 0)
-    error = errno;
+  if (error == 0 && !temporaryPath_.empty()) {
+    const auto held = holdStopSignals();
+    if (std::rename(temporaryPath_.c_str(), target_.c_str()) == 0)
+      removeWhenStopped(std::string());
+    else
+      error = errno;
+  }
   if (error != 0) {
     discard();
     fail(path_, error);
