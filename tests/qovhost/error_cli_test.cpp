@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "tests/qovhost/cli_test_support.h"
 
@@ -54,7 +55,7 @@ TEST_F(Errors, EachCaseGivesOneClearLineAndNoOutput) {
       {"no entry point", {"apply", kNoEntryPoint, "@in.png", "@out.png"}, "not a FreeFrame plug-in"},
       {"refused depth",
        {"apply", kProbe, "@in.png", "@out.png", "--depth", "24"},
-       "QovTestProbe refuses 24-bit frames of 9x5 (instantiate failed); try --depth 32"},
+       "QovTestProbe refuses 24-bit frames (instantiate failed); try --depth 32"},
       {"unknown parameter",
        {"apply", kProbe, "@in.png", "@out.png", "--set", "Red=1"},
        "unknown parameter \"Red\" for QovTestProbe; valid names: \"Blue\", \"Fail\" (or an index 0..1)"},
@@ -137,6 +138,25 @@ TEST_F(Errors, HugeClaimsAreRefusedBeforeAnyPixelMemory) {
         runCommand("/bin/sh", {"-c", kLimitedRun, kQovhost, "apply", kMlaa1, path(test.file), path("out.png")});
     EXPECT_EQ(result.exitCode, kExitFailure);
     EXPECT_EQ(result.err, "qovhost: error: cannot read " + path(test.file) + ": " + test.expected + "\n");
+  }
+}
+
+// A plug-in that cannot get the memory for its working images at this size is not said to
+// refuse the depth (which would send the user from one depth to the other): the message
+// names the memory and its amount. The frame size comes from stream's --size, so that
+// qovhost holds no picture of its own; one thread, so that worker threads' stacks do not
+// count against the limit.
+TEST(OutOfMemory, InstantiateFailingForMemoryIsNamedAsSuch) {
+  constexpr const char* kLimitedRun = "ulimit -v 204800 && QOV_THREADS=1 exec \"$0\" \"$@\"";  // 200 MiB
+  for (const char* depth : {"32", "24"}) {
+    SCOPED_TRACE(depth);
+    const CommandResult result = runCommand(
+        "/bin/sh", {"-c", kLimitedRun, kQovhost, "stream", kMlaa1, "--size", "8000x4500", "--depth", depth}, "");
+    EXPECT_EQ(result.exitCode, kExitFailure);
+    EXPECT_TRUE(std::regex_match(result.err, std::regex("qovhost: error: QovMLAA1 could not get the memory it needs "
+                                                        "for " + std::string(depth) + "-bit frames of 8000x4500 "
+                                                        "\\(about [0-9]+ MiB; it takes smaller frames\\)\n")))
+        << result.err;
   }
 }
 
