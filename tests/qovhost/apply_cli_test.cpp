@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include "tests/qovhost/cli_test_support.h"
 #include "tools/qovhost/png_io.h"
@@ -274,6 +275,12 @@ TEST(Info, JsonDescribesEachOfOurPlugIns) {
     for (const nlohmann::json& capability : json["capabilities"])
       EXPECT_NE(capability["meaning"], "") << "code " << capability["code"] << " has no label";
   }
+}
+
+TEST(Help, VersionNamesProgramAndPackage) {
+  const CommandResult result = qovhost({"--version"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(std::regex_match(result.out, std::regex("qovhost \\(Qov\\) [0-9]+\\.[0-9]+(\\.[0-9]+)*\n"))) << result.out;
 }
 
 TEST(Help, EverySubcommandDescribesItsOptions) {

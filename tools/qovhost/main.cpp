@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app("qovhost: runs FreeFrame video-effect plug-ins on PNG pictures and on raw video", "qovhost");
   app.require_subcommand(1);
+  // "program (package) version", the form that tools such as help2man read.
+  app.set_version_flag("--version", std::string("qovhost (Qov) ") + QOV_VERSION, "Print qovhost's version and exit");
   addInfoCommand(app);
   addApplyCommand(app);
   addStreamCommand(app);
