@@ -17,6 +17,9 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
+#include "plugins/QovMISetMatte1/identity.h"
+#include "plugins/QovMLAA1/identity.h"
+#include "plugins/QovSetMatte1/identity.h"
 #include "tests/qovhost/cli_test_support.h"
 #include "tools/qovhost/png_io.h"
 
@@ -245,20 +248,36 @@ TEST(Info, TableShowsIdentityParametersAndCapabilities) {
   ASSERT_EQ(result.exitCode, 0) << result.err;
   for (const char* expected :
        {"QovTestProbe (", "unique ID        zqpr", "version          2.5", "Test probe: predictable bytes",
-        "QovTestProbe\n                   for the qovhost tests", "0      Blue              0         10    0.00",
-        "1      Fail", "  2     1       32-bit video", "  3     1       processFrameCopy"})
+        "QovTestProbe\n                   for the qovhost tests", "0      Blue              type 10   0         0.00",
+        "1      Fail", "names, defaults and type codes only", "  2     1       32-bit video",
+        "  3     1       processFrameCopy", "  5-9, 12-14    unused: all 0"})
     EXPECT_NE(result.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << result.out;
+}
+
+// Our plug-ins are recognised, so that each parameter shows its kind and the explanation
+// of the list it was built from; the switches' defaults read as on or off.
+TEST(Info, OurParametersShowKindDefaultAndExplanation) {
+  const CommandResult mlaa = qovhost({"info", kMlaa1});
+  ASSERT_EQ(mlaa.exitCode, 0) << mlaa.err;
+  for (const char* expected : {"0      Strength          amount    1         1.000000\n         How much",
+                               "1      Use Half          switch    off       0.000000\n         Take every end"})
+    EXPECT_NE(mlaa.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << mlaa.out;
+  const CommandResult matte = qovhost({"info", kSetMatte1});
+  EXPECT_NE(matte.out.find("4      Invert All        switch    on        0.900000"), std::string::npos) << matte.out;
 }
 
 TEST(Info, JsonDescribesEachOfOurPlugIns) {
   struct Expected {
     std::string path, name, id;
+    const parameters::ParameterSpec* specs;
     std::size_t parameters;
-    std::string firstParameter;
   };
-  for (const Expected& plugin : {Expected{kMlaa1, "QovMLAA1", "zq4q", 5, "Strength"},
-                                 Expected{kSetMatte1, "QovSetMatte1", "zq2b", 9, "Alpha Amount"},
-                                 Expected{kMISetMatte1, "QovMISetMatte1", "zq17", 10, "Alpha Amount"}}) {
+  for (const Expected& plugin :
+       {Expected{kMlaa1, "QovMLAA1", "zq4q", mlaa1::kParameterSpecs.data(), mlaa1::kParameterSpecs.size()},
+        Expected{kSetMatte1, "QovSetMatte1", "zq2b", setmatte1::kParameterSpecs.data(),
+                 setmatte1::kParameterSpecs.size()},
+        Expected{kMISetMatte1, "QovMISetMatte1", "zq17", misetmatte1::kParameterSpecs.data(),
+                 misetmatte1::kParameterSpecs.size()}}) {
     SCOPED_TRACE(plugin.name);
     const CommandResult result = qovhost({"info", plugin.path, "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -267,14 +286,22 @@ TEST(Info, JsonDescribesEachOfOurPlugIns) {
     EXPECT_EQ(json["uniqueId"], plugin.id);
     EXPECT_EQ(json["apiVersion"]["major"], 1);
     ASSERT_EQ(json["parameters"].size(), plugin.parameters);
-    EXPECT_EQ(json["parameters"][0]["name"], plugin.firstParameter);
     EXPECT_EQ(json["parameters"][0]["default"], 1.0);
     EXPECT_EQ(json["parameters"][0]["display"], "1.000000");
+    for (std::size_t i = 0; i < plugin.parameters; ++i) {
+      const nlohmann::json& parameter = json["parameters"][i];
+      EXPECT_EQ(parameter["name"], plugin.specs[i].name);
+      EXPECT_EQ(parameter["kind"], plugin.specs[i].kind == parameters::Kind::kSwitch ? "switch" : "amount");
+      EXPECT_EQ(parameter["explanation"], plugin.specs[i].explanation);
+    }
     EXPECT_EQ(json["capabilities"].size(), 22u);
     EXPECT_EQ(json["capabilities"][2]["value"], 1);
     for (const nlohmann::json& capability : json["capabilities"])
       EXPECT_NE(capability["meaning"], "") << "code " << capability["code"] << " has no label";
   }
+  const nlohmann::json probe = nlohmann::json::parse(qovhost({"info", kProbe, "--json"}).out);
+  EXPECT_TRUE(probe["parameters"][0]["kind"].is_null());
+  EXPECT_TRUE(probe["parameters"][0]["explanation"].is_null());
 }
 
 TEST(Help, VersionNamesProgramAndPackage) {
