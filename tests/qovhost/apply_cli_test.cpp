@@ -304,6 +304,21 @@ TEST(Info, JsonDescribesEachOfOurPlugIns) {
   EXPECT_TRUE(probe["parameters"][0]["explanation"].is_null());
 }
 
+// Bare names in any letter case find the plug-ins beside qovhost, which list shows.
+TEST(Finding, NamesInAnyCaseAndTheList) {
+  const CommandResult info = qovhost({"info", "qovmlaa1"});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_EQ(info.out.rfind("QovMLAA1 (" + kMlaa1 + ")\n", 0), 0u) << info.out;
+  const CommandResult list = qovhost({"list"});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  const std::string directory = kMlaa1.substr(0, kMlaa1.rfind('/'));
+  EXPECT_EQ(list.out.rfind(directory + " (beside qovhost)\n", 0), 0u) << list.out;
+  for (const char* line : {"  QovMISetMatte1    zq17  3.996     QovMISetMatte1.so\n",
+                           "  QovMLAA1          zq4q  1.891     QovMLAA1.so\n",
+                           "  QovSetMatte1      zq2b  3.861     QovSetMatte1.so\n"})
+    EXPECT_NE(list.out.find(line), std::string::npos) << line << list.out;
+}
+
 TEST(Help, VersionNamesProgramAndPackage) {
   const CommandResult result = qovhost({"--version"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -312,7 +327,7 @@ TEST(Help, VersionNamesProgramAndPackage) {
 
 TEST(Help, EverySubcommandDescribesItsOptions) {
   const std::vector<std::pair<std::string, std::string>> commands = {
-      {"info", "--json"}, {"apply", "--second"}, {"stream", "--progress"}, {"bench", "--frames"}, {"demo", "OUTDIR"}};
+      {"list", "List"}, {"info", "--json"}, {"apply", "--second"}, {"stream", "--progress"}, {"bench", "--frames"}, {"demo", "OUTDIR"}};
   for (const auto& [command, option] : commands) {
     const CommandResult result = qovhost({command, "--help"});
     EXPECT_EQ(result.exitCode, 0) << command;

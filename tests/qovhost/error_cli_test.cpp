@@ -86,9 +86,19 @@ TEST_F(Errors, EachCaseGivesOneClearLineAndNoOutput) {
       {"second for one input",
        {"apply", kMlaa1, "@in.png", "@out.png", "--second", "@in.png"},
        "QovMLAA1 takes one input (it declares at most 1 and a second one does not change its output)"},
-      {"no subcommand", {}, "a subcommand is required (info, apply, stream, bench or demo); run 'qovhost --help'",
+      {"no subcommand", {}, "a subcommand is required (list, info, apply, stream, bench or demo); run 'qovhost --help'",
        kExitUsage},
-      {"unknown subcommand", {"frobnicate"}, "unknown subcommand \"frobnicate\" (info, apply", kExitUsage},
+      {"unknown subcommand", {"frobnicate"}, "unknown subcommand \"frobnicate\" (list, info, apply", kExitUsage},
+      {"misspelt plug-in name",
+       {"info", "qovmla1"},
+       "plug-in not found: qovmla1; did you mean QovMLAA1? (qovhost list shows the plug-ins found)"},
+      {"frei0r name", {"info", "qov_mlaa"}, "the name of a frei0r plug-in; qovhost runs its FreeFrame edition, QovMLAA1"},
+#ifdef QOV_FREI0R_MLAA_PATH
+      {"frei0r edition",
+       {"info", QOV_FREI0R_MLAA_PATH},
+       "qov_mlaa.so is a frei0r plug-in, for ffmpeg, melt and GStreamer, not a FreeFrame plug-in; qovhost runs its "
+       "FreeFrame edition, QovMLAA1"},
+#endif
       {"missing option",
        {"stream", kProbe},
        "--size is required; run 'qovhost stream --help' for more information",

@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   // "program (package) version", the form that tools such as help2man read.
   app.set_version_flag("--version", std::string("qovhost (Qov) ") + QOV_VERSION, "Print qovhost's version and exit");
+  addListCommand(app);
   addInfoCommand(app);
   addApplyCommand(app);
   addStreamCommand(app);
