@@ -76,26 +76,30 @@ void stream(const StreamOptions& options) {
   // A reader that goes away should end up as an error message, not as a silent signal.
   std::signal(SIGPIPE, SIG_IGN);
   ProgressLine progress(options.progress || ::isatty(STDERR_FILENO));
-  for (uint64_t frame = 1;; ++frame) {
-    const std::size_t got = readFully(STDIN_FILENO, input.data(), frameBytes);
-    if (got == 0) break;
-    if (got < frameBytes) {
-      progress.finish();
-      throw CommandError("standard input ended inside frame " + std::to_string(frame) + ": " + std::to_string(got) +
-                         " of " + std::to_string(frameBytes) + " bytes (frames of " + options.size + " at " +
-                         std::to_string(options.depth) + " bits are " + std::to_string(frameBytes) +
-                         " bytes each)");
-    }
-    try {
+  const std::string frameSizeText = "frames of " + options.size + " at " + std::to_string(options.depth) +
+                                    " bits are " + std::to_string(frameBytes) + " bytes each";
+  uint64_t frame = 1;
+  try {
+    for (;; ++frame) {
+      const std::size_t got = readFully(STDIN_FILENO, input.data(), frameBytes);
+      if (got == 0) break;
+      if (got < frameBytes)
+        throw CommandError("standard input ended inside frame " + std::to_string(frame) + ": " +
+                           std::to_string(got) + " of " + std::to_string(frameBytes) + " bytes (" + frameSizeText +
+                           ")");
       processor.process({input.data()}, output.data());
-    } catch (const CommandError& error) {
-      progress.finish();
-      throw CommandError("frame " + std::to_string(frame) + ": " + error.what());
+      writeFully(STDOUT_FILENO, output.data(), frameBytes);
+      progress.frameDone();
     }
-    writeFully(STDOUT_FILENO, output.data(), frameBytes);
-    progress.frameDone();
+  } catch (const CommandError& error) {
+    // The error goes on a line of its own, under the progress so far.
+    progress.finish();
+    const std::string text = error.what();
+    throw CommandError(text.rfind("standard input ended", 0) == 0 ? text
+                                                                   : "frame " + std::to_string(frame) + ": " + text);
   }
   progress.finish();
+  if (frame == 1) throw CommandError("no frame arrived on standard input (" + frameSizeText + ")");
 }
 
 }  // namespace
