@@ -62,7 +62,7 @@ CLI::Option* addSizeOption(CLI::App& command, std::string& size, const std::stri
                        : "expected WIDTHxHEIGHT with sides from 1 to " + std::to_string(kMaxFrameSide) +
                              ", not \"" + text + "\"";
           },
-          "WxH", "frame size"));
+          "", "frame size"));
 }
 
 CLI::Option* addPluginArgument(CLI::App& command, std::string& plugin) {

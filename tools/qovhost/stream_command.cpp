@@ -107,11 +107,12 @@ void stream(const StreamOptions& options) {
 void addStreamCommand(CLI::App& app) {
   auto options = std::make_shared<StreamOptions>();
   CLI::App* command = app.add_subcommand(
-      "stream",
-      "Raw frames on standard input through a plug-in to raw frames on standard output, for example:\n"
-      "  ffmpeg -i in.mp4 -f rawvideo -pix_fmt bgra - | qovhost stream QovMLAA1 --size 1280x720 |\n"
-      "    ffmpeg -f rawvideo -pix_fmt bgra -s 1280x720 -i - out.mp4\n"
-      "(use -pix_fmt bgr24 with --depth 24)");
+      "stream", "Raw frames on standard input through a plug-in to raw frames on standard output, for video pipelines");
+  command->footer(
+      "Example (the size must be the clip's own; with --depth 24, -pix_fmt bgr24 on both sides):\n"
+      "  ffmpeg -i in.mp4 -f rawvideo -pix_fmt bgra - |\n"
+      "  qovhost stream QovMLAA1 --size 1280x720 |\n"
+      "  ffmpeg -f rawvideo -pix_fmt bgra -s 1280x720 -i - out.mp4");
   addPluginArgument(*command, options->plugin);
   addSizeOption(*command, options->size, "Frame size of the raw video")->required();
   addSetOption(*command, options->settings);
