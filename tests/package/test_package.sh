@@ -54,7 +54,15 @@ expected_files="./usr/bin/qovhost
 ./usr/lib/frei0r-1/qov_misetmatte.so
 ./usr/lib/frei0r-1/qov_mlaa.so
 ./usr/lib/frei0r-1/qov_setmatte.so
-./usr/share/doc/qov/README.md"
+./usr/share/doc/qov/README.md
+./usr/share/doc/qov/examples/qov_mlaa.pd
+./usr/share/man/man1/qovhost-apply.1.gz
+./usr/share/man/man1/qovhost-bench.1.gz
+./usr/share/man/man1/qovhost-demo.1.gz
+./usr/share/man/man1/qovhost-info.1.gz
+./usr/share/man/man1/qovhost-list.1.gz
+./usr/share/man/man1/qovhost-stream.1.gz
+./usr/share/man/man1/qovhost.1.gz"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
 [ "$files" = "$expected_files" ] || fail "the package holds
 $files
@@ -118,6 +126,9 @@ installed=1
 mkdir -p "$work/home"
 run_clean() { env -u FREI0R_PATH -u MLT_FREI0R_PLUGIN_PATH -u GST_PLUGIN_PATH HOME="$work/home" "$@"; }
 
+if command -v man >/dev/null; then
+  [ "$(man -w qovhost 2>/dev/null)" = /usr/share/man/man1/qovhost.1.gz ] || fail "man does not find qovhost's page"
+fi
 info=$(cd / && run_clean qovhost info QovMLAA1) || fail "qovhost info QovMLAA1 failed"
 grep -q /usr/lib/freeframe/QovMLAA1.so <<<"$info" || fail "qovhost info QovMLAA1 did not find /usr/lib/freeframe/QovMLAA1.so:
 $info"
