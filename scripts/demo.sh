@@ -11,7 +11,7 @@ stage "[1/4] checking for the compiler, CMake and libraries (scripts/setup.sh de
 bash scripts/setup.sh demo
 stage "[2/4] configuring the build in build/"
 quietly build/configure.log cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-stage "[3/4] building qovhost and the plug-ins (about three minutes on two cores; the log is build/build.log)"
+stage "[3/4] building qovhost and the plug-ins (a few minutes; the log is build/build.log)"
 build_with_progress build --target qovhost
 outdir=${1:-qov-demo}
 stage "[4/4] running build/qovhost demo $outdir"
