@@ -79,14 +79,11 @@ void stream(const StreamOptions& options) {
   const std::string frameSizeText = "frames of " + options.size + " at " + std::to_string(options.depth) +
                                     " bits are " + std::to_string(frameBytes) + " bytes each";
   uint64_t frame = 1;
+  std::size_t got = 0;  // bytes of the frame that did not arrive whole
   try {
     for (;; ++frame) {
-      const std::size_t got = readFully(STDIN_FILENO, input.data(), frameBytes);
-      if (got == 0) break;
-      if (got < frameBytes)
-        throw CommandError("standard input ended inside frame " + std::to_string(frame) + ": " +
-                           std::to_string(got) + " of " + std::to_string(frameBytes) + " bytes (" + frameSizeText +
-                           ")");
+      got = readFully(STDIN_FILENO, input.data(), frameBytes);
+      if (got < frameBytes) break;
       processor.process({input.data()}, output.data());
       writeFully(STDOUT_FILENO, output.data(), frameBytes);
       progress.frameDone();
@@ -94,11 +91,12 @@ void stream(const StreamOptions& options) {
   } catch (const CommandError& error) {
     // The error goes on a line of its own, under the progress so far.
     progress.finish();
-    const std::string text = error.what();
-    throw CommandError(text.rfind("standard input ended", 0) == 0 ? text
-                                                                   : "frame " + std::to_string(frame) + ": " + text);
+    throw CommandError("frame " + std::to_string(frame) + ": " + error.what());
   }
   progress.finish();
+  if (got > 0)
+    throw CommandError("standard input ended inside frame " + std::to_string(frame) + ": " + std::to_string(got) +
+                       " of " + std::to_string(frameBytes) + " bytes (" + frameSizeText + ")");
   if (frame == 1) throw CommandError("no frame arrived on standard input (" + frameSizeText + ")");
 }
 
