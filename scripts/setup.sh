@@ -24,10 +24,11 @@ build_packages=(
 deb_packages=(
   frei0r-plugins-dev dpkg-dev file help2man
 )
-# The Windows DLLs and their archive: the cross compilers (their posix variants have
-# std::thread) and zip. No Wine: that only runs the tests.
+# The Windows DLLs and their archive: CMake and make (which CMake only recommends), the
+# cross compilers (their posix variants have std::thread) and zip. No Wine: that only runs
+# the tests.
 windows_packages=(
-  cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix zip
+  cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix zip
 )
 test_packages=(
   libgtest-dev googletest libbenchmark-dev
