@@ -135,6 +135,9 @@ TEST_F(Errors, FailedRunLeavesAnEarlierOutputAsItWas) {
 // address-space limit far below the picture's size the refusal is the same, and a
 // picture within the size limit that does not fit into memory is reported in words.
 TEST_F(Errors, HugeClaimsAreRefusedBeforeAnyPixelMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer cannot start under an address-space limit (ulimit -v)";
+#endif
   constexpr const char* kLimitedRun = "ulimit -v 393216 && exec \"$0\" \"$@\"";  // 384 MiB
   std::ofstream(path("largest.png"), std::ios::binary) << pngClaimingSize(16384, 16384);
   const struct {
@@ -157,6 +160,9 @@ TEST_F(Errors, HugeClaimsAreRefusedBeforeAnyPixelMemory) {
 // qovhost holds no picture of its own; one thread, so that worker threads' stacks do not
 // count against the limit.
 TEST(OutOfMemory, InstantiateFailingForMemoryIsNamedAsSuch) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer cannot start under an address-space limit (ulimit -v)";
+#endif
   constexpr const char* kLimitedRun = "ulimit -v 204800 && QOV_THREADS=1 exec \"$0\" \"$@\"";  // 200 MiB
   for (const char* depth : {"32", "24"}) {
     SCOPED_TRACE(depth);
