@@ -18,14 +18,16 @@ namespace {
 constexpr int kStopSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 constexpr int kSignalStatusBase = 128;
 
+// Never destroyed: a signal may arrive while the process exits, after static objects
+// have gone, and the stop thread still takes the mutex and reads the name then.
 std::mutex& stopMutex() {
-  static std::mutex mutex;
-  return mutex;
+  static std::mutex* const mutex = new std::mutex;
+  return *mutex;
 }
 
 std::string& pendingFile() {
-  static std::string path;
-  return path;
+  static std::string* const path = new std::string;
+  return *path;
 }
 
 // A signal ignored when qovhost starts (nohup, a background job of a script) stays
