@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
                                       : which == "photo" ? qov::bench::makePhoto()
                                                          : qov::bench::makeNoise();
   std::vector<uint8_t> work(source.size()), edges(source.size()), output(source.size());
+  qov::aa::AntialiasWorkspace workspace;
+  if (pipeline && !workspace.allocate(qov::bench::kWidth, qov::bench::kHeight)) return 1;
   qov::aa::AntialiasSettings settings;
   settings.strength = 0.75f;
   settings.useHalf = (flags & qov::aa::MLAA_USE_HALF) != 0;
@@ -47,8 +49,9 @@ int main(int argc, char** argv) {
   settings.visualize = (flags & qov::aa::MLAA_VISUALIZE) != 0;
   for (int f = 0; f < frames; ++f) {
     if (pipeline) {
-      qov::aa::antialiasFrame(source.data(), output.data(), work.data(), edges.data(),
-                              qov::bench::kWidth, qov::bench::kHeight, 4, settings);
+      const std::ptrdiff_t stride = std::ptrdiff_t{qov::bench::kWidth} * 4;
+      qov::aa::antialiasFrame(source.data(), stride, output.data(), stride, qov::bench::kWidth, qov::bench::kHeight,
+                              qov::aa::kLayoutBGRA, settings, workspace);
     } else {
       std::memcpy(work.data(), source.data(), source.size());
       qov::aa::runMLAA(work.data(), edges.data(), qov::bench::kWidth, qov::bench::kHeight, flags);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "framework/aligned_memory.h"
+#include "effects/memory/aligned_memory.h"
 #include "framework/instance.h"
 #include "framework/message.h"
 #include "framework/plugin_definition.h"

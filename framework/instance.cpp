@@ -4,7 +4,7 @@
 #include <climits>
 #include <new>
 
-#include "framework/aligned_memory.h"
+#include "effects/memory/aligned_memory.h"
 #include "effects/parallel/chunking.h"
 #include "framework/frame_size.h"
 #include "framework/plugin_definition.h"

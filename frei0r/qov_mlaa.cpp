@@ -1,6 +1,7 @@
 // qov_mlaa, the frei0r filter form of QovMLAA1: the whole antialiasing frame pipeline on
-// 32-bit frames (working copy, MLAA, Strength mix), with the instance's working images
-// allocated and zero-filled once at construction.
+// 32-bit frames (working copy, MLAA, Strength mix), with the instance's working memory
+// taken once at construction.
+#include <cstddef>
 #include <new>
 
 #include "effects/antialias/antialias_parameters.h"
@@ -9,12 +10,13 @@
 #include "frei0r/instance.h"
 #include "frei0r/plugin_description.h"
 #include "plugins/QovMLAA1/identity.h"
-#include "plugins/QovMLAA1/working_images.h"
 
 namespace qov::frei0r {
 namespace {
 
-inline constexpr int kChannels = 4;  // frei0r frames always have four bytes per pixel
+// frei0r frames always have four bytes per pixel, blue first (the plug-in declares BGRA8888),
+// rows packed.
+inline constexpr aa::PixelLayout kLayout = aa::kLayoutBGRA;
 static_assert(mlaa1::kParameterSpecs.size() <= kMaxParameters);
 
 class AntialiasInstance final : public Instance {
@@ -22,11 +24,13 @@ class AntialiasInstance final : public Instance {
   AntialiasInstance(int width, int height) : Instance(width, height) {}
 
   void update(const uint8_t* first, const uint8_t* /*second*/, uint8_t* output) override {
-    aa::antialiasFrame(first, output, images.workFrame(), images.edgeBuffer(), width(), height(), kChannels,
-                       aa::antialiasSettingsFrom(values()), pool());
+    const std::ptrdiff_t stride = std::ptrdiff_t{width()} * kLayout.channels;
+    // frei0r has no way to report a failure; the sizes were checked at construction.
+    aa::antialiasFrame(first, stride, output, stride, width(), height(), kLayout, aa::antialiasSettingsFrom(values()),
+                       workspace, pool());
   }
 
-  mlaa1::WorkingImages images;
+  aa::AntialiasWorkspace workspace;
 };
 
 }  // namespace
@@ -46,8 +50,7 @@ const PluginDescription kPluginDescription = {
 
 Instance* createInstance(int width, int height) {
   AntialiasInstance* instance = new (std::nothrow) AntialiasInstance(width, height);
-  if (instance != nullptr &&
-      !instance->images.allocate(static_cast<uint32_t>(width), static_cast<uint32_t>(height))) {
+  if (instance != nullptr && !instance->workspace.allocate(width, height)) {
     delete instance;
     return nullptr;
   }

@@ -42,4 +42,11 @@ void strengthCrossFade(uint8_t* output, const uint8_t* input, const uint8_t* ant
   });
 }
 
+void strengthCrossFadeBytes(uint8_t* output, const uint8_t* input, const uint8_t* antialiased, std::size_t bytes,
+                            int strength8) {
+  const int alpha2 = static_cast<int>(static_cast<unsigned>(strength8) & kByteMask);
+  // The 3-byte kernel mixes every byte it is given, whatever the pixel size.
+  composeKernels().plus3(input, antialiased, output, bytes, kFull - alpha2, alpha2);
+}
+
 }  // namespace qov::aa

@@ -2,6 +2,7 @@
 // unprocessed input frame to the antialiased image.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "effects/parallel/worker_pool.h"
@@ -22,5 +23,11 @@ namespace qov::aa {
 void strengthCrossFade(uint8_t* output, const uint8_t* input, const uint8_t* antialiased,
                        int width, int height, int channels, int strength8,
                        parallel::WorkerPool* pool = nullptr);
+
+// The same mix over `bytes` consecutive bytes, every one of them (no byte is kept): for
+// pixels in another layout, whose fourth byte the caller has made the same in both sources,
+// so that it comes back unchanged. `output` may be `input`.
+void strengthCrossFadeBytes(uint8_t* output, const uint8_t* input, const uint8_t* antialiased, std::size_t bytes,
+                            int strength8);
 
 }  // namespace qov::aa

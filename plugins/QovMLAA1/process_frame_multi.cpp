@@ -1,12 +1,12 @@
-// The antialiasing effect's part of processFrameMulti, with the working images each
+// The antialiasing effect's part of processFrameMulti, with the working memory each
 // instance keeps.
+#include <cstddef>
 #include <new>
 
 #include "effects/antialias/antialias_parameters.h"
 #include "effects/antialias/frame_pipeline.h"
 #include "framework/message.h"
 #include "framework/plugin_effect.h"
-#include "plugins/QovMLAA1/working_images.h"
 
 namespace qov {
 namespace {
@@ -20,21 +20,31 @@ class AntialiasEffect final : public PluginEffect {
       showMessage(kNoValidInputText, kFrameSetTitle);
       return kFailure;
     }
-    const aa::AntialiasSettings settings = aa::antialiasSettingsFrom(call.parameters);
-    aa::antialiasFrame(input.data, call.frameSet.outputs[0]->data, images.workFrame(), images.edgeBuffer(),
-                       static_cast<int>(call.width), static_cast<int>(call.height), static_cast<int>(input.channels),
-                       settings, call.pool);
+    // Host frames are in the effect's own byte order, rows packed.
+    const int width = static_cast<int>(call.width), height = static_cast<int>(call.height);
+    const auto channels = static_cast<int>(input.channels);
+    const std::ptrdiff_t stride = std::ptrdiff_t{width} * channels;
+    if (!aa::antialiasFrame(input.data, stride, call.frameSet.outputs[0]->data, stride, width, height,
+                            aa::nativeLayout(channels), aa::antialiasSettingsFrom(call.parameters), workspace,
+                            call.pool)) {
+      showMessage(kNoValidInputText, kFrameSetTitle);
+      return kFailure;
+    }
     return 0;
   }
 
-  mlaa1::WorkingImages images;
+  aa::AntialiasWorkspace workspace;
 };
 
 }  // namespace
 
 PluginEffect* createAntialiasEffect(const VideoInfo& videoInfo) {
   AntialiasEffect* effect = new (std::nothrow) AntialiasEffect;
-  if (effect != nullptr && !effect->images.allocate(videoInfo.frameWidth, videoInfo.frameHeight)) {
+  // The instance has checked that the frame's bytes fit an int. A frame of no pixels (either
+  // side 0, the other anything) needs no working memory: its frame calls do nothing.
+  const bool noPixels = videoInfo.frameWidth == 0 || videoInfo.frameHeight == 0;
+  if (effect != nullptr && !noPixels &&
+      !effect->workspace.allocate(static_cast<int>(videoInfo.frameWidth), static_cast<int>(videoInfo.frameHeight))) {
     delete effect;
     return nullptr;
   }

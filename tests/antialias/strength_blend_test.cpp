@@ -123,11 +123,13 @@ TEST(AntialiasFrame, EmptyFramesWriteNothing) {
   std::mt19937 rng(25);
   for (int channels : kDepths) {
     const auto input = noise(channels, rng), before = noise(channels, rng);
-    std::vector<uint8_t> work(std::size_t{kWidth} * kHeight * 4), edges(work.size());
+    AntialiasWorkspace workspace;
+    ASSERT_TRUE(workspace.allocate(kWidth, kHeight));
     for (const auto& [width, height] : {std::pair{0, kHeight}, std::pair{kWidth, 0}, std::pair{0, 0}}) {
       auto output = before;
-      antialiasFrame(input.data(), output.data(), work.data(), edges.data(), width, height, channels,
-                     AntialiasSettings{});
+      const std::ptrdiff_t stride = std::ptrdiff_t{kWidth} * channels;
+      EXPECT_TRUE(antialiasFrame(input.data(), stride, output.data(), stride, width, height, nativeLayout(channels),
+                                 AntialiasSettings{}, workspace));
       EXPECT_EQ(output, before) << channels << "ch " << width << "x" << height;
     }
   }
@@ -166,21 +168,24 @@ TEST(AntialiasFrame, SplitOverAPoolGivesTheSameBytes) {
     for (std::size_t i = 0; i < bytes; ++i)
       input[i] = static_cast<uint8_t>(channels == 4 && i % 4 == 3 ? rng() : (i / channels % kFrameWidth / 9 +
                                                                              i / channels / kFrameWidth / 7) * 37);
-    std::vector<uint8_t> work(std::size_t{kFrameWidth} * kFrameHeight * 4), edges(work.size());
+    AntialiasWorkspace workspace;
+    ASSERT_TRUE(workspace.allocate(kFrameWidth, kFrameHeight));
+    const std::ptrdiff_t stride = std::ptrdiff_t{kFrameWidth} * channels;
+    const PixelLayout layout = nativeLayout(channels);
     for (int variant = 0; variant < 4; ++variant) {
       AntialiasSettings settings;
       settings.strength = variant == 3 ? 0.6f : 1.0f;
       settings.useAlpha = variant == 1;
       settings.visualize = variant == 2;
       std::vector<uint8_t> serial(bytes), split(bytes);
-      antialiasFrame(input.data(), serial.data(), work.data(), edges.data(), kFrameWidth, kFrameHeight, channels,
-                     settings);
-      antialiasFrame(input.data(), split.data(), work.data(), edges.data(), kFrameWidth, kFrameHeight, channels,
-                     settings, &pool);
+      antialiasFrame(input.data(), stride, serial.data(), stride, kFrameWidth, kFrameHeight, layout, settings,
+                     workspace);
+      antialiasFrame(input.data(), stride, split.data(), stride, kFrameWidth, kFrameHeight, layout, settings,
+                     workspace, &pool);
       EXPECT_EQ(split, serial) << channels << "ch, variant " << variant;
       std::vector<uint8_t> inPlace = input;
-      antialiasFrame(inPlace.data(), inPlace.data(), work.data(), edges.data(), kFrameWidth, kFrameHeight, channels,
-                     settings, &pool);
+      antialiasFrame(inPlace.data(), stride, inPlace.data(), stride, kFrameWidth, kFrameHeight, layout, settings,
+                     workspace, &pool);
       EXPECT_EQ(inPlace, serial) << "in place, " << channels << "ch, variant " << variant;
     }
   }

@@ -5,7 +5,7 @@
 // row (several KiB) per step, and with 4 KiB pages nearly every step misses the address
 // translation cache. Huge pages make those walks markedly cheaper; where the kernel declines,
 // nothing changes.
-#include "framework/aligned_memory.h"
+#include "effects/memory/aligned_memory.h"
 
 #include <cstdlib>
 #if defined(_WIN32)
