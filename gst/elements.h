@@ -5,6 +5,7 @@
 
 namespace qov::gst {
 
+GType antialiasType();        // qovmlaa
 GType setMatteType();         // qovsetmatte
 GType twoInputMatteType();    // qovmisetmatte
 

@@ -13,7 +13,8 @@
 namespace {
 
 gboolean registerElements(GstPlugin* plugin) {
-  return gst_element_register(plugin, "qovsetmatte", GST_RANK_NONE, qov::gst::setMatteType()) &&
+  return gst_element_register(plugin, "qovmlaa", GST_RANK_NONE, qov::gst::antialiasType()) &&
+         gst_element_register(plugin, "qovsetmatte", GST_RANK_NONE, qov::gst::setMatteType()) &&
          gst_element_register(plugin, "qovmisetmatte", GST_RANK_NONE, qov::gst::twoInputMatteType());
 }
 

@@ -37,4 +37,8 @@ matte::MatteLayout matteLayoutOf(const FormatLayout& layout) {
   return {layout.blue, layout.green, layout.red, layout.fourth, layout.fourthIsAlpha};
 }
 
+aa::PixelLayout antialiasLayoutOf(const FormatLayout& layout) {
+  return {layout.channels, layout.blue, layout.green, layout.red, layout.fourth};
+}
+
 }  // namespace qov::gst

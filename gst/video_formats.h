@@ -5,6 +5,7 @@
 
 #include <gst/video/video.h>
 
+#include "effects/antialias/pixel_layout.h"
 #include "effects/matte/matte_byte_rule.h"
 
 namespace qov::gst {
@@ -26,8 +27,9 @@ const FormatLayout* formatLayout(GstVideoFormat format);
 // The format of the same byte order as `alphaFormat` whose fourth byte is padding.
 GstVideoFormat paddedTwin(GstVideoFormat alphaFormat);
 
-// The matte's view of a 4-byte format.
+// The matte's view of a 4-byte format, and the antialiasing's view of any.
 matte::MatteLayout matteLayoutOf(const FormatLayout& layout);
+aa::PixelLayout antialiasLayoutOf(const FormatLayout& layout);
 
 }  // namespace qov::gst
 

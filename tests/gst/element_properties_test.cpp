@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "plugins/QovMISetMatte1/identity.h"
+#include "plugins/QovMLAA1/identity.h"
 #include "plugins/QovSetMatte1/identity.h"
 #include "tests/gst/gst_test_support.h"
 
@@ -22,6 +23,7 @@ struct ElementList {
 std::ostream& operator<<(std::ostream& out, const ElementList& e) { return out << e.element; }
 
 const ElementList kElements[] = {
+    {"qovmlaa", mlaa1::kParameterSpecs.data(), mlaa1::kParameterSpecs.size()},
     {"qovsetmatte", setmatte1::kParameterSpecs.data(), setmatte1::kParameterSpecs.size()},
     {"qovmisetmatte", misetmatte1::kParameterSpecs.data(), misetmatte1::kParameterSpecs.size()},
 };
