@@ -61,7 +61,13 @@ struct QovMISetMatteClass {
   GstVideoAggregatorClass parent_class;
 };
 
-G_DEFINE_TYPE(QovMISetMatte, qov_mi_set_matte, GST_TYPE_VIDEO_AGGREGATOR)
+namespace {
+void initChildProxy(gpointer interface, gpointer data);
+}
+
+// Its pads are its children, so that pipelines set their properties (mask::repeat-after-eos).
+G_DEFINE_TYPE_WITH_CODE(QovMISetMatte, qov_mi_set_matte, GST_TYPE_VIDEO_AGGREGATOR,
+                        G_IMPLEMENT_INTERFACE(GST_TYPE_CHILD_PROXY, initChildProxy))
 
 namespace {
 
@@ -226,6 +232,7 @@ GstFlowReturn aggregateFrames(GstVideoAggregator* aggregator, GstBuffer* outbuf)
   if (first == nullptr) first = second;
   if (second == nullptr) second = first;
   const FormatLayout* layout = qov::gst::formatLayout(GST_VIDEO_FRAME_FORMAT(&output));
+  GstFlowReturn result = GST_FLOW_OK;
   if (first == nullptr || layout == nullptr) {
     clearFrame(&output);
   } else {
@@ -234,17 +241,24 @@ GstFlowReturn aggregateFrames(GstVideoAggregator* aggregator, GstBuffer* outbuf)
     // Both inputs have the output's byte order; the mask's fourth byte may be padding.
     qov::matte::MatteLayout matteLayout = qov::gst::matteLayoutOf(*layout);
     matteLayout.fourthIsAlpha = qov::gst::formatLayout(GST_VIDEO_FRAME_FORMAT(mask))->fourthIsAlpha;
-    qov::matte::matteFrame(static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(colour, 0)),
-                           static_cast<std::size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(colour, 0)),
-                           static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(mask, 0)),
-                           static_cast<std::size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(mask, 0)),
-                           static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&output, 0)),
-                           static_cast<std::size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&output, 0)),
-                           GST_VIDEO_FRAME_WIDTH(&output), GST_VIDEO_FRAME_HEIGHT(&output),
-                           matteLayout, settings.matte, self->threads.pool());
+    // GStreamer dies of a C++ exception: one (the effect throws none of its own) ends the
+    // stream with an error instead.
+    try {
+      qov::matte::matteFrame(static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(colour, 0)),
+                             static_cast<std::size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(colour, 0)),
+                             static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(mask, 0)),
+                             static_cast<std::size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(mask, 0)),
+                             static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&output, 0)),
+                             static_cast<std::size_t>(GST_VIDEO_FRAME_PLANE_STRIDE(&output, 0)),
+                             GST_VIDEO_FRAME_WIDTH(&output), GST_VIDEO_FRAME_HEIGHT(&output),
+                             matteLayout, settings.matte, self->threads.pool());
+    } catch (...) {
+      GST_ELEMENT_ERROR(self, CORE, FAILED, (nullptr), ("the effect failed"));
+      result = GST_FLOW_ERROR;
+    }
   }
   gst_video_frame_unmap(&output);
-  return GST_FLOW_OK;
+  return result;
 }
 
 void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
@@ -258,6 +272,20 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
 void finalize(GObject* object) {
   asTwoInputMatte(object)->threads.release();
   G_OBJECT_CLASS(qov_mi_set_matte_parent_class)->finalize(object);
+}
+
+guint childrenCount(GstChildProxy* /*proxy*/) { return 2; }
+
+GObject* childByIndex(GstChildProxy* proxy, guint index) {
+  QovMISetMatte* self = asTwoInputMatte(proxy);
+  GstVideoAggregatorPad* pad = index == 0 ? self->colour : index == 1 ? self->mask : nullptr;
+  return pad == nullptr ? nullptr : G_OBJECT(gst_object_ref(pad));
+}
+
+void initChildProxy(gpointer interface, gpointer /*data*/) {
+  auto* proxy = static_cast<GstChildProxyInterface*>(interface);
+  proxy->get_children_count = childrenCount;
+  proxy->get_child_by_index = childByIndex;
 }
 
 GstVideoAggregatorPad* addInputPad(QovMISetMatte* self, const char* name) {

@@ -5,6 +5,18 @@ G_DEFINE_ABSTRACT_TYPE(QovVideoFilter, qov_video_filter, GST_TYPE_VIDEO_FILTER)
 
 namespace {
 
+// The subclass's process, from a C caller: GStreamer dies of a C++ exception, so one (the
+// effects throw none of their own) ends the stream with an error instead.
+GstFlowReturn processFrames(GstBaseTransform* trans, const GstVideoFrame* input, GstVideoFrame* output,
+                            GstClockTime streamTime) {
+  try {
+    return QOV_VIDEO_FILTER_GET_CLASS(trans)->process(QOV_VIDEO_FILTER(trans), input, output, streamTime);
+  } catch (...) {
+    GST_ELEMENT_ERROR(trans, CORE, FAILED, (nullptr), ("the effect failed"));
+    return GST_FLOW_ERROR;
+  }
+}
+
 GstClockTime streamTimeOf(GstBaseTransform* trans, GstBuffer* buffer) {
   if (trans->segment.format != GST_FORMAT_TIME || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_CLOCK_TIME_NONE;
   return gst_segment_to_stream_time(&trans->segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
@@ -39,8 +51,7 @@ GstFlowReturn transformInPlace(GstBaseTransform* trans, GstBuffer* buffer) {
     GST_ELEMENT_ERROR(trans, CORE, FAILED, (nullptr), ("a buffer too small for its frame"));
     return GST_FLOW_ERROR;
   }
-  const GstFlowReturn result =
-      QOV_VIDEO_FILTER_GET_CLASS(trans)->process(QOV_VIDEO_FILTER(trans), &frame, &frame, streamTimeOf(trans, buffer));
+  const GstFlowReturn result = processFrames(trans, &frame, &frame, streamTimeOf(trans, buffer));
   gst_video_frame_unmap(&frame);
   return result;
 }
@@ -52,13 +63,14 @@ GstFlowReturn transform(GstBaseTransform* trans, GstBuffer* input, GstBuffer* ou
 }
 
 GstFlowReturn transformFrame(GstVideoFilter* filter, GstVideoFrame* input, GstVideoFrame* output) {
-  return QOV_VIDEO_FILTER_GET_CLASS(filter)->process(QOV_VIDEO_FILTER(filter), input, output,
-                                                     streamTimeOf(GST_BASE_TRANSFORM(filter), input->buffer));
+  GstBaseTransform* trans = GST_BASE_TRANSFORM(filter);
+  return processFrames(trans, input, output, streamTimeOf(trans, input->buffer));
 }
 
 gboolean stop(GstBaseTransform* trans) {
   QOV_VIDEO_FILTER(trans)->threads.release();
-  return TRUE;
+  const auto parentStop = GST_BASE_TRANSFORM_CLASS(qov_video_filter_parent_class)->stop;
+  return parentStop == nullptr || parentStop(trans);
 }
 
 void finalize(GObject* object) {
