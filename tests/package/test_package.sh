@@ -201,7 +201,8 @@ if run_clean gst-inspect-1.0 qov >"$work/gst-inspect-qov.txt" 2>&1; then
     grep -q "^  $element: " "$work/gst-inspect-qov.txt" || fail "gst-inspect-1.0 qov does not list $element"
   done
   for property in qovmlaa:strength qovsetmatte:invert-blue qovmisetmatte:switch-inputs; do
-    run_clean gst-inspect-1.0 "${property%%:*}" | grep -q "^  ${property#*:} " ||
+    run_clean gst-inspect-1.0 "${property%%:*}" >"$work/gst-inspect-element.txt" 2>&1 || true
+    grep -q "^  ${property#*:} " "$work/gst-inspect-element.txt" ||
       fail "gst-inspect-1.0 ${property%%:*} shows no property ${property#*:}"
   done
   echo "ok gst-inspect-1.0 qov: $(grep -c '^  qov' "$work/gst-inspect-qov.txt") elements"
