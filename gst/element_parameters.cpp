@@ -22,7 +22,7 @@ float storedDefault(const parameters::ParameterSpec& spec) {
 void ElementParameters::reset(const parameters::ParameterSpec* specs, int count) {
   specs_ = specs;
   count_ = count;
-  for (int i = 0; i < count; ++i) values_[i] = storedDefault(specs[i]);
+  for (int i = 0; i < count; ++i) values_[i].store(storedDefault(specs[i]), std::memory_order_relaxed);
 }
 
 void ElementParameters::setProperty(GObject* element, guint id, const GValue* value, GParamSpec* pspec) {
@@ -39,9 +39,7 @@ void ElementParameters::setProperty(GObject* element, guint id, const GValue* va
     // rule is applied here too for callers that set it without validation. NaN stays NaN.
     stored = static_cast<float>(parameters::clampToUnit(g_value_get_double(value)));
   }
-  GST_OBJECT_LOCK(element);
-  values_[index] = stored;
-  GST_OBJECT_UNLOCK(element);
+  values_[index].store(stored, std::memory_order_relaxed);
 }
 
 void ElementParameters::getProperty(GObject* element, guint id, GValue* value, GParamSpec* pspec) const {
@@ -50,9 +48,7 @@ void ElementParameters::getProperty(GObject* element, guint id, GValue* value, G
     return;
   }
   const int index = static_cast<int>(id - propertyId(0));
-  GST_OBJECT_LOCK(element);
-  const float stored = values_[index];
-  GST_OBJECT_UNLOCK(element);
+  const float stored = values_[index].load(std::memory_order_relaxed);
   if (specs_[index].kind == parameters::Kind::kSwitch)
     g_value_set_boolean(value, parameters::switchOn(stored));
   else
@@ -61,9 +57,7 @@ void ElementParameters::getProperty(GObject* element, guint id, GValue* value, G
 
 void ElementParameters::read(GstObject* element, GstClockTime streamTime, float* values) const {
   if (GST_CLOCK_TIME_IS_VALID(streamTime)) gst_object_sync_values(element, streamTime);
-  GST_OBJECT_LOCK(element);
-  for (int i = 0; i < count_; ++i) values[i] = values_[i];
-  GST_OBJECT_UNLOCK(element);
+  for (int i = 0; i < count_; ++i) values[i] = values_[i].load(std::memory_order_relaxed);
 }
 
 void installParameterProperties(GObjectClass* klass, const parameters::ParameterSpec* specs, int count) {

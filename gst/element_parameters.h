@@ -7,13 +7,17 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
+
 #include "effects/parameters/parameter_schema.h"
 
 namespace qov::gst {
 
 // The values as the effect reads them: floats in list order, a switch 1 or 0. Written by
-// the application's threads and read by the streaming thread, under the element's object
-// lock. Trivial, so that it lives in an element's instance (which GObject zero-fills) as is.
+// the application's threads and read by the streaming thread; each value is an atomic of
+// its own, so neither side waits for the other (parameters are independent of one another,
+// as they are when an application sets them one call at a time). Trivially constructible,
+// so that it lives in an element's instance (which GObject zero-fills) as is.
 class ElementParameters {
  public:
   // The list's defaults. specs must outlive the object.
@@ -30,7 +34,7 @@ class ElementParameters {
  private:
   const parameters::ParameterSpec* specs_;
   int count_;
-  float values_[parameters::kMaxParameters];
+  std::atomic<float> values_[parameters::kMaxParameters];
 };
 
 // Installs the properties of an effect's list on an element class.
