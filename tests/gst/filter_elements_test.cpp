@@ -1,14 +1,17 @@
 // The filters driven as GStreamer drives them (GstHarness): the same bytes as the FreeFrame
-// plug-in in every format and stride, with sizes and properties changing from buffer to
-// buffer; a writable padded frame processed in place without a copy; a buffer that is not
-// writable left as it was; a property driven by a controller.
+// plug-in in every format, stride and offset, with sizes and properties changing from
+// buffer to buffer; a writable padded frame processed in place without a copy; a buffer
+// that is not writable left as it was; a property driven by a controller; elements on
+// several streaming threads at once.
 #include <gst/check/gstharness.h>
 #include <gst/controller/gstdirectcontrolbinding.h>
 #include <gst/controller/gstinterpolationcontrolsource.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <ostream>
+#include <thread>
 
 #include "plugins/QovMLAA1/identity.h"
 #include "plugins/QovSetMatte1/identity.h"
@@ -100,7 +103,8 @@ TEST_P(FilterElement, GivesTheFreeFramePluginsBytesInEveryFormatAndStride) {
         const NativeFrame frame = randomFrame(size[0], size[1], layout.channels, rng);
         const std::vector<float> values = randomValues(c.specs, c.parameterCount, rng);
         setProperties(harness.h->element, c.specs, values);
-        ASSERT_EQ(gst_harness_push(harness.h, makeBuffer(frame, format, stride, 0xA5, pts, kFrameDuration)),
+        // Padded frames also start further into their buffer.
+        ASSERT_EQ(gst_harness_push(harness.h, makeBuffer(frame, format, stride, 0xA5, pts, kFrameDuration, extra)),
                   GST_FLOW_OK);
         pts += kFrameDuration;
         const std::vector<uint8_t> expected = c.expected(frame, layout, values);
@@ -214,6 +218,50 @@ TEST(FilterElements, AControllerSetsAPropertyForEachFrame) {
     values[redAmount] = pts == 0 ? 0.0f : static_cast<float>(kLater);
     EXPECT_TRUE(sameFrame(harness.pullFrame(), freeFrameResult("QovSetMatte1", frame, values))) << "at " << pts;
   }
+  expectNoGlibWarnings();
+}
+
+// Each element on a streaming thread of its own, all at once, with frames large enough to
+// be split among the library's worker threads: every output is still the FreeFrame
+// plug-in's (the elements share the workers, nothing writable).
+TEST(FilterElements, ElementsOnSeveralStreamingThreadsRunAtOnce) {
+  constexpr int width = 160, height = 120, frames = 4, streamCount = 4;
+  constexpr GstVideoFormat format = GST_VIDEO_FORMAT_RGBA;
+  struct Stream {
+    const FilterCase* filter;
+    std::vector<float> values;
+    std::vector<NativeFrame> inputs;
+    std::vector<std::vector<uint8_t>> expected;
+    std::vector<NativeFrame> outputs;
+  };
+  std::mt19937 rng(26);
+  std::vector<Stream> streams(streamCount);
+  for (int i = 0; i < streamCount; ++i) {
+    Stream& stream = streams[i];
+    stream.filter = &kFilters[i % std::size(kFilters)];
+    stream.values = randomValues(stream.filter->specs, stream.filter->parameterCount, rng);
+    for (int k = 0; k < frames; ++k) {
+      stream.inputs.push_back(randomFrame(width, height, 4, rng));
+      stream.expected.push_back(stream.filter->expected(stream.inputs.back(), gstLayout(format), stream.values));
+    }
+  }
+  std::vector<std::thread> threads;
+  for (Stream& stream : streams)
+    threads.emplace_back([&stream] {
+      Harness harness(stream.filter->element);
+      setProperties(harness.h->element, stream.filter->specs, stream.values);
+      gst_harness_set_src_caps_str(harness.h, capsString(format, width, height).c_str());
+      for (int k = 0; k < frames; ++k) {
+        gst_harness_push(harness.h, makeBuffer(stream.inputs[k], format, width * 4 + 16, 0, k * kFrameDuration,
+                                               kFrameDuration));
+        stream.outputs.push_back(harness.pullFrame());
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (int i = 0; i < streamCount; ++i)
+    for (int k = 0; k < frames; ++k)
+      EXPECT_TRUE(sameFrame(streams[i].outputs[k], streams[i].expected[k]))
+          << streams[i].filter->element << " stream " << i << " frame " << k;
   expectNoGlibWarnings();
 }
 

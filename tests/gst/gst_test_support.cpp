@@ -106,9 +106,9 @@ NativeFrame randomFrame(int width, int height, int channels, std::mt19937& rng) 
 }
 
 GstBuffer* makeBuffer(const NativeFrame& frame, GstVideoFormat format, std::size_t stride, uint8_t padding,
-                      GstClockTime pts, GstClockTime duration) {
+                      GstClockTime pts, GstClockTime duration, std::size_t offset) {
   const GstLayout layout = gstLayout(format);
-  const std::size_t size = stride * static_cast<std::size_t>(frame.height);
+  const std::size_t size = offset + stride * static_cast<std::size_t>(frame.height);
   GstBuffer* buffer = gst_buffer_new_allocate(nullptr, size, nullptr);
   GstMapInfo map;
   gst_buffer_map(buffer, &map, GST_MAP_WRITE);
@@ -116,14 +116,14 @@ GstBuffer* makeBuffer(const NativeFrame& frame, GstVideoFormat format, std::size
   for (int y = 0; y < frame.height; ++y)
     for (int x = 0; x < frame.width; ++x) {
       const uint8_t* native = &frame.bytes[(static_cast<std::size_t>(y) * frame.width + x) * frame.channels];
-      uint8_t* pixel = pixelAt(map.data, stride, layout, x, y);
+      uint8_t* pixel = pixelAt(map.data + offset, stride, layout, x, y);
       pixel[layout.blue] = native[kNativeBlue];
       pixel[layout.green] = native[kNativeGreen];
       pixel[layout.red] = native[kNativeRed];
       if (layout.fourth >= 0 && frame.channels == 4) pixel[layout.fourth] = native[kNativeFourth];
     }
   gst_buffer_unmap(buffer, &map);
-  gsize offsets[GST_VIDEO_MAX_PLANES] = {0};
+  gsize offsets[GST_VIDEO_MAX_PLANES] = {offset};
   gint strides[GST_VIDEO_MAX_PLANES] = {static_cast<gint>(stride)};
   gst_buffer_add_video_meta_full(buffer, GST_VIDEO_FRAME_FLAG_NONE, format, static_cast<guint>(frame.width),
                                  static_cast<guint>(frame.height), 1, offsets, strides);

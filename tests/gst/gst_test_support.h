@@ -40,11 +40,12 @@ struct NativeFrame {
 };
 NativeFrame randomFrame(int width, int height, int channels, std::mt19937& rng);
 
-// A buffer holding `frame` in `format` with rows `stride` bytes apart, described by a video
-// meta; the bytes after each row hold `padding`. A format without alpha keeps the frame's
-// fourth byte in its padding byte, which the elements must not read as alpha.
+// A buffer holding `frame` in `format` with rows `stride` bytes apart from `offset` bytes on,
+// described by a video meta; the bytes before the frame and after each row hold `padding`.
+// A format without alpha keeps the frame's fourth byte in its padding byte, which the
+// elements must not read as alpha.
 GstBuffer* makeBuffer(const NativeFrame& frame, GstVideoFormat format, std::size_t stride, uint8_t padding = 0xA5,
-                      GstClockTime pts = 0, GstClockTime duration = GST_CLOCK_TIME_NONE);
+                      GstClockTime pts = 0, GstClockTime duration = GST_CLOCK_TIME_NONE, std::size_t offset = 0);
 // The frame of a buffer negotiated as `caps`, back in the native order.
 NativeFrame readBuffer(GstBuffer* buffer, GstCaps* caps);
 std::string capsString(GstVideoFormat format, int width, int height, int rateNumerator = 30, int rateDenominator = 1);
