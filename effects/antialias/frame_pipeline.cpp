@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "effects/antialias/mlaa.h"
+#include "effects/antialias/pixel_convert.h"
 #include "effects/antialias/strength_blend.h"
 #include "effects/parallel/chunking.h"
 
@@ -24,7 +25,6 @@ namespace {
 constexpr float kStrengthScale = 255.0f;
 constexpr int kWorkBytes = 4;                   // bytes of a working pixel: B, G, R, fourth
 constexpr uint32_t kColourMask = 0x00FFFFFFu;  // the three colour bytes of a little-endian pixel word
-constexpr std::size_t kPixelsPerGroup = 4;     // 3-byte pixels converted as three whole words
 // Pixels converted back into the frame's layout at a time, in a buffer on the stack, before
 // they are mixed into the output.
 constexpr std::size_t kPiecePixels = 1024;
@@ -92,15 +92,7 @@ bool overlapOtherThanInPlace(const Frame& f) {
 
 // --- the working copy: B, G, R and the fourth byte (0 unless it counts as an edge) ----------
 
-inline uint32_t loadWord32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline void storeWord32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
-
-// The copy loops stay out of line: inlined into the span walk below, GCC leaves them
+// The copy loop stays out of line: inlined into the span walk below, GCC leaves it
 // unvectorised, at three times the instructions per pixel.
 [[gnu::noinline]] void copyWithoutAlpha(const uint8_t* input, uint8_t* work, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
@@ -108,28 +100,6 @@ inline void storeWord32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); 
     std::memcpy(&pixel, input + kWorkBytes * i, kWorkBytes);
     pixel &= kColourMask;
     std::memcpy(work + kWorkBytes * i, &pixel, kWorkBytes);
-  }
-}
-
-// Four pixels at a time, as three little-endian words in and four out: a few shifts per
-// pixel where moving bytes one by one takes eight instructions.
-[[gnu::noinline]] void expandToFourBytes(const uint8_t* input, uint8_t* work, std::size_t count) {
-  std::size_t i = 0;
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  for (; i + kPixelsPerGroup <= count; i += kPixelsPerGroup) {
-    const uint32_t a = loadWord32(input + 3 * i), b = loadWord32(input + 3 * i + 4), c = loadWord32(input + 3 * i + 8);
-    uint8_t* const w = work + kWorkBytes * i;
-    storeWord32(w, a & kColourMask);
-    storeWord32(w + 4, ((a >> 24) | (b << 8)) & kColourMask);
-    storeWord32(w + 8, ((b >> 16) | (c << 16)) & kColourMask);
-    storeWord32(w + 12, c >> 8);
-  }
-#endif
-  for (; i < count; ++i) {
-    work[kWorkBytes * i] = input[3 * i];
-    work[kWorkBytes * i + 1] = input[3 * i + 1];
-    work[kWorkBytes * i + 2] = input[3 * i + 2];
-    work[kWorkBytes * i + 3] = 0;
   }
 }
 
@@ -150,6 +120,7 @@ void reorderToWork(const uint8_t* input, uint8_t* work, std::size_t count, const
 void makeWorkingCopy(const Frame& f, uint8_t* work, bool useAlpha, parallel::WorkerPool* pool) {
   const PixelLayout& layout = f.layout;
   const bool keepFourth = useAlpha && layout.channels == 4;
+  const ConvertKernels& convert = *simd::chosen<kConvertLevels>().kernel;
   forEachSpan(pool, f, f.inputPacked(), [&](const Span& s) {
     const uint8_t* in = f.input + s.inputOffset;
     uint8_t* const w = work + kWorkBytes * s.pixel;
@@ -158,32 +129,13 @@ void makeWorkingCopy(const Frame& f, uint8_t* work, bool useAlpha, parallel::Wor
     else if (layout == kNativeLayout4)
       copyWithoutAlpha(in, w, s.count);
     else if (layout == kNativeLayout3)
-      expandToFourBytes(in, w, s.count);
+      convert.expand3(in, w, s.count);
     else
       reorderToWork(in, w, s.count, layout, keepFourth);
   });
 }
 
 // --- back into the frame's layout --------------------------------------------------------------
-
-// The inverse of expandToFourBytes: four working pixels to three words of 3-byte pixels.
-void packToThreeBytes(const uint8_t* work, uint8_t* packed, std::size_t count) {
-  std::size_t i = 0;
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  for (; i + kPixelsPerGroup <= count; i += kPixelsPerGroup) {
-    const uint8_t* const w = work + kWorkBytes * i;
-    const uint32_t p0 = loadWord32(w), p1 = loadWord32(w + 4), p2 = loadWord32(w + 8), p3 = loadWord32(w + 12);
-    storeWord32(packed + 3 * i, (p0 & kColourMask) | (p1 << 24));
-    storeWord32(packed + 3 * i + 4, ((p1 >> 8) & 0xFFFFu) | (p2 << 16));
-    storeWord32(packed + 3 * i + 8, ((p2 >> 16) & 0xFFu) | (p3 << 8));
-  }
-#endif
-  for (; i < count; ++i) {
-    packed[3 * i] = work[kWorkBytes * i];
-    packed[3 * i + 1] = work[kWorkBytes * i + 1];
-    packed[3 * i + 2] = work[kWorkBytes * i + 2];
-  }
-}
 
 // Working pixels in any other layout, the fourth byte the input's, so that mixing every byte
 // with the input leaves that byte as it was.
@@ -209,6 +161,7 @@ void mixIntoOutput(const Frame& f, const uint8_t* work, uint8_t strength8, paral
   // Everything else goes back a piece at a time, in whichever thread mixes it: no pass over
   // the whole frame converts it first.
   const std::size_t channels = static_cast<std::size_t>(layout.channels);
+  const ConvertKernels& convert = *simd::chosen<kConvertLevels>().kernel;
   forEachSpan(pool, f, f.bothPacked(), [&](const Span& s) {
     alignas(16) uint8_t piece[kPiecePixels * kWorkBytes];
     for (std::size_t done = 0; done < s.count; done += kPiecePixels) {
@@ -216,7 +169,7 @@ void mixIntoOutput(const Frame& f, const uint8_t* work, uint8_t strength8, paral
       const uint8_t* in = f.input + s.inputOffset + static_cast<std::ptrdiff_t>(done * channels);
       const uint8_t* w = work + kWorkBytes * (s.pixel + done);
       if (layout == kNativeLayout3)
-        packToThreeBytes(w, piece, n);
+        convert.pack3(w, piece, n);
       else
         reorderFromWork(w, in, piece, n, layout);
       strengthCrossFadeBytes(f.output + s.outputOffset + static_cast<std::ptrdiff_t>(done * channels), in, piece,
