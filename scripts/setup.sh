@@ -15,7 +15,9 @@ demo_packages=(
 )
 test_packages=(
   libgtest-dev googletest libbenchmark-dev
-  gcc-multilib g++-multilib
+  # The 32-bit x86 build, and the emulator its tests run under where the kernel runs no
+  # 32-bit program (scripts/i386-probe.sh).
+  gcc-multilib g++-multilib qemu-user
   ffmpeg frei0r-plugins-dev
   # The fuzz targets and the ThreadSanitizer runs: clang with its runtimes.
   clang libclang-rt-14-dev

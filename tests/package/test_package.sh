@@ -13,13 +13,16 @@
 #   lists the element.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source scripts/stage-report.sh
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "=== package test SKIPPED: installing a package (dpkg -i) needs root; run as root to test it"
+  stage_report skipped "package test: installing a package (dpkg -i) needs root"
   exit 0
 fi
 if dpkg-query -W -f='${Status}' qov 2>/dev/null | grep -q "install ok installed"; then
   echo "=== package test SKIPPED: a qov package is installed already; remove it (dpkg -r qov) to test"
+  stage_report skipped "package test: a qov package is installed already"
   exit 0
 fi
 
@@ -207,3 +210,4 @@ if [ $failures -ne 0 ]; then
   exit 1
 fi
 echo "=== package test passed"
+stage_report ran "package test: the .deb installed and used by ffmpeg, melt and GStreamer, removed; the Windows archive"
