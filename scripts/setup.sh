@@ -30,6 +30,9 @@ test_packages=(
   # The packaging test (tests/package/): CPack's dependency scan (dpkg-shlibdeps), the
   # release archive, and the frei0r hosts that must find the installed plug-ins.
   dpkg-dev zip melt gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad
+  # The GStreamer plug-in (gst/) and its tests: GStreamer's headers, base and video
+  # libraries, and its check library; the package is built with them.
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
 )
 
 case "${1:-}" in
