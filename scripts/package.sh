@@ -37,7 +37,7 @@ make_deb() {
   stage "deb: [1/3] configuring $dir"
   quietly "$dir/configure.log" cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQOV_BUILD_TESTS=OFF \
     -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=ON
-  stage "deb: [2/3] building the plug-ins, their frei0r editions, qovhost and its manual pages (the log is $dir/build.log)"
+  stage "deb: [2/3] building the plug-ins, their frei0r editions, the GStreamer plug-in, qovhost and its manual pages (the log is $dir/build.log)"
   build_with_progress "$dir"
   stage "deb: [3/3] packing with CPack"
   rm -rf "$dir/packages"
