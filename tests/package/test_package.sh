@@ -60,7 +60,15 @@ expected_files="./usr/bin/qovhost
 ./usr/lib/frei0r-1/qov_misetmatte.so
 ./usr/lib/frei0r-1/qov_mlaa.so
 ./usr/lib/frei0r-1/qov_setmatte.so
-./usr/share/doc/qov/README.md"
+./usr/share/doc/qov/README.md
+./usr/share/doc/qov/examples/qov_mlaa.pd
+./usr/share/man/man1/qovhost-apply.1.gz
+./usr/share/man/man1/qovhost-bench.1.gz
+./usr/share/man/man1/qovhost-demo.1.gz
+./usr/share/man/man1/qovhost-info.1.gz
+./usr/share/man/man1/qovhost-list.1.gz
+./usr/share/man/man1/qovhost-stream.1.gz
+./usr/share/man/man1/qovhost.1.gz"
 # The GStreamer plug-in, in GStreamer's own plug-in folder.
 gst_plugin=$(pkg-config --variable=pluginsdir gstreamer-1.0)/libgstqov.so
 expected_files=$(printf '%s\n.%s\n' "$expected_files" "$gst_plugin" | sort)
@@ -127,6 +135,9 @@ installed=1
 mkdir -p "$work/home"
 run_clean() { env -u FREI0R_PATH -u MLT_FREI0R_PLUGIN_PATH -u GST_PLUGIN_PATH HOME="$work/home" "$@"; }
 
+if command -v man >/dev/null; then
+  [ "$(man -w qovhost 2>/dev/null)" = /usr/share/man/man1/qovhost.1.gz ] || fail "man does not find qovhost's page"
+fi
 info=$(cd / && run_clean qovhost info QovMLAA1) || fail "qovhost info QovMLAA1 failed"
 grep -q /usr/lib/freeframe/QovMLAA1.so <<<"$info" || fail "qovhost info QovMLAA1 did not find /usr/lib/freeframe/QovMLAA1.so:
 $info"
