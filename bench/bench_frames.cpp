@@ -1,8 +1,10 @@
 // Whole frame calls through plugMain, as a host makes them, for every row of the plug-ins'
 // speed targets: each plug-in through codes 3, 14 and 16 at 24 and 32 bits, QovMLAA1 on
-// three kinds of frame (aliased scene, photo-like, noise), the matte plug-ins on the
-// photo-like frame (QovMISetMatte1 with a second input, noise, as its mask through code 16),
-// at 1920x1080 and in one 3840x2160 row per plug-in.
+// four kinds of frame (aliased scene, photo-like, noise, real photographs), the matte
+// plug-ins on the photo-like frame (QovMISetMatte1 with a second input, noise, as its mask
+// through code 16), at 1920x1080, and at 3840x2160 in one row per plug-in and QovMLAA1's
+// photographs at both depths. The photographs are found at run time (bench/photographs.h;
+// scripts/bench-frames.sh unpacks them); without them their rows fail and say so.
 //
 // Every row runs three times: on an idle machine ("idle"), and "under load" while a child
 // process spins on one core for the whole stretch, once with the plug-ins' default threads
@@ -39,6 +41,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "bench/busy_core.h"
@@ -233,7 +236,14 @@ void runRow(benchmark::State& state, const Row& row) {
 
   const uint32_t bytesPerPixel = row.bits / 8;
   const std::size_t bytes = std::size_t{row.size.width} * row.size.height * bytesPerPixel;
-  const std::vector<uint8_t>& original = frame(row.kind, row.size, bytesPerPixel);
+  const std::vector<uint8_t>* made = nullptr;
+  try {
+    made = &frame(row.kind, row.size, bytesPerPixel);
+  } catch (const std::exception& error) {
+    state.SkipWithError(error.what());
+    return;
+  }
+  const std::vector<uint8_t>& original = *made;
   std::vector<uint8_t> input = original;  // code 3 works on it in place
   std::vector<uint8_t> output(bytes);
   std::vector<uint8_t> copyTarget(bytes);
@@ -312,11 +322,14 @@ void registerRows(Matrix matrix) {
   struct Plugin {
     const char* name;
     std::vector<FrameKind> kinds;
+    std::vector<std::pair<FrameKind, uint32_t>> uhdRows;  // kind and depth of code 3 rows at 3840x2160
   };
   const Plugin plugins[] = {
-      {"QovMLAA1", {FrameKind::scene, FrameKind::photo, FrameKind::noise}},
-      {"QovSetMatte1", {FrameKind::photo}},
-      {"QovMISetMatte1", {FrameKind::photo}},
+      {"QovMLAA1",
+       {FrameKind::scene, FrameKind::photo, FrameKind::noise, FrameKind::photographs},
+       {{FrameKind::scene, 32}, {FrameKind::photographs, 32}, {FrameKind::photographs, 24}}},
+      {"QovSetMatte1", {FrameKind::photo}, {{FrameKind::photo, 32}}},
+      {"QovMISetMatte1", {FrameKind::photo}, {{FrameKind::photo, 32}}},
   };
   const uint32_t codes[] = {qov::FF_PROCESS_FRAME, qov::FF_PROCESS_FRAME_COPY, qov::FF_PROCESS_FRAME_MULTI};
   const uint32_t depths[] = {32, 24};
@@ -332,7 +345,8 @@ void registerRows(Matrix matrix) {
           if (matrix == Matrix::full) rows.push_back({plugin.name, kind, code, bits, kUhd, Load::idle});
         }
     if (matrix != Matrix::full)
-      rows.push_back({plugin.name, plugin.kinds.front(), qov::FF_PROCESS_FRAME, 32, kUhd, Load::idle});
+      for (const auto& [kind, bits] : plugin.uhdRows)
+        rows.push_back({plugin.name, kind, qov::FF_PROCESS_FRAME, bits, kUhd, Load::idle});
   }
 
   // A fixed number of calls per row: the median of a few dozen frames is steady, and a row

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "bench/photographs.h"
 #include "tools/qovhost/scene.h"
 
 namespace qov::bench {
@@ -112,9 +113,11 @@ const char* frameKindName(FrameKind kind) {
     case FrameKind::photo:
       return "photo";
     case FrameKind::noise:
+      return "noise";
+    case FrameKind::photographs:
       break;
   }
-  return "noise";
+  return "photographs";
 }
 
 std::vector<uint8_t> makeFrame(FrameKind kind, uint32_t width, uint32_t height, uint32_t bytesPerPixel) {
@@ -128,6 +131,9 @@ std::vector<uint8_t> makeFrame(FrameKind kind, uint32_t width, uint32_t height, 
       break;
     case FrameKind::noise:
       rgba = noiseRgba(width, height);
+      break;
+    case FrameKind::photographs:
+      rgba = photographMosaic(width, height);
       break;
   }
   if (bytesPerPixel == kRgbaBytes) return rgba;

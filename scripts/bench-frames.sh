@@ -3,6 +3,7 @@
 # calls through plugMain at 1920x1080 and 3840x2160) on an idle machine and while a child
 # process keeps one core busy, with the plug-ins' default threads and with QOV_THREADS=1,
 # each as a ratio to a memcpy of the same frame in the same run; a summary table comes last.
+# The photographs of QovMLAA1's rows are unpacked first (scripts/photographs.sh).
 #
 #   bash scripts/bench-frames.sh                 # the whole table (about a minute on a quiet machine)
 #   bash scripts/bench-frames.sh --quick         # the 32-bit code 3 and 16 rows only
@@ -17,4 +18,6 @@ bash scripts/setup.sh test
 dir=${QOV_BENCH_BUILD:-build}
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQOV_BUILD_BENCH=ON >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target bench_frames >/dev/null
+QOV_PHOTOGRAPHS=$(bash scripts/photographs.sh "$dir/photographs")
+export QOV_PHOTOGRAPHS
 exec "$dir/bench/bench_frames" "$@"

@@ -8,13 +8,23 @@
 #
 # The Debian package is CPack's, from a Release build of the native plug-ins and qovhost in
 # build-package/; the Windows DLLs come from scripts/build-windows.sh. VERSION is the
-# project version (CMakeLists.txt). Installs what a fresh Debian machine lacks first.
+# project version (CMakeLists.txt). Installs first what a fresh Debian machine lacks for
+# the packages named, and nothing else (scripts/setup.sh deb, windows). Each stage says
+# what it does, and the builds show their percentage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh test
+source scripts/progress.sh
 
 kinds=("$@")
 [ ${#kinds[@]} -eq 0 ] && kinds=(deb windows)
+for kind in "${kinds[@]}"; do
+  case $kind in
+    deb | windows) ;;
+    *) echo "package: unknown package '$kind' (deb or windows)" >&2; exit 2 ;;
+  esac
+done
+stage "checking for what ${kinds[*]} needs (scripts/setup.sh ${kinds[*]})"
+bash scripts/setup.sh "${kinds[@]}"
 mkdir -p dist
 
 # The project version as CMake read it in the build tree $1.
@@ -24,16 +34,16 @@ project_version() {
 
 make_deb() {
   local dir=build-package
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQOV_BUILD_TESTS=OFF -DQOV_BUILD_BENCH=OFF \
-    -DQOV_BUILD_TOOLS=ON >/dev/null
-  cmake --build "$dir" -j "$(nproc)" >/dev/null
+  stage "deb: [1/3] configuring $dir"
+  quietly "$dir/configure.log" cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQOV_BUILD_TESTS=OFF \
+    -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=ON
+  stage "deb: [2/3] building the plug-ins, their frei0r editions, the GStreamer plug-in, qovhost and its manual pages (the log is $dir/build.log)"
+  build_with_progress "$dir"
+  stage "deb: [3/3] packing with CPack"
   rm -rf "$dir/packages"
   # CPack warns about the maintainer scripts that CMakeLists.txt names so that there are
   # none; its output is shown when it fails.
-  if ! (cd "$dir" && cpack -G DEB -B "$PWD/packages") >"$dir/cpack.log" 2>&1; then
-    cat "$dir/cpack.log" >&2
-    exit 1
-  fi
+  quietly "$dir/cpack.log" bash -c 'cd "$1" && cpack -G DEB -B "$PWD/packages"' cpack "$dir"
   local deb
   for deb in "$dir"/packages/*.deb; do
     mv -f "$deb" dist/
@@ -42,18 +52,20 @@ make_deb() {
 }
 
 make_windows_zip() {
+  stage "windows: building the 32- and 64-bit DLLs (scripts/build-windows.sh)"
   bash scripts/build-windows.sh win32 win64 >/dev/null
-  local version name stage
+  stage "windows: packing the archive"
+  local version name staging
   version=$(project_version build-windows-win64)
   name=qov-$version-windows
-  stage=$(mktemp -d)
-  mkdir -p "$stage/$name/win32" "$stage/$name/win64"
+  staging=$(mktemp -d)
+  mkdir -p "$staging/$name/win32" "$staging/$name/win64"
   for dll in QovMLAA1 QovSetMatte1 QovMISetMatte1; do
-    cp build-windows-win32/$dll.dll "$stage/$name/win32/"
-    cp build-windows-win64/$dll.dll "$stage/$name/win64/"
+    cp build-windows-win32/$dll.dll "$staging/$name/win32/"
+    cp build-windows-win64/$dll.dll "$staging/$name/win64/"
   done
   # Windows line endings, so that every text editor there shows the lines.
-  sed 's/$/\r/' >"$stage/$name/README.txt" <<TEXT
+  sed 's/$/\r/' >"$staging/$name/README.txt" <<TEXT
 Qov $version - FreeFrame video-effect plug-ins for Windows
 
   QovMLAA1.dll        antialiases the frame along its colour edges
@@ -83,8 +95,8 @@ and restart the host. Nothing else needs to be installed: the DLLs need only
 Windows' own system DLLs, and any x86 processor with SSE2.
 TEXT
   rm -f "dist/$name.zip"
-  (cd "$stage" && zip -qr -X "$OLDPWD/dist/$name.zip" "$name")
-  rm -rf "$stage"
+  (cd "$staging" && zip -qr -X "$OLDPWD/dist/$name.zip" "$name")
+  rm -rf "$staging"
   echo "dist/$name.zip"
 }
 
@@ -92,6 +104,5 @@ for kind in "${kinds[@]}"; do
   case $kind in
     deb) make_deb ;;
     windows) make_windows_zip ;;
-    *) echo "package: unknown package '$kind' (deb or windows)" >&2; exit 2 ;;
   esac
 done

@@ -1,50 +1,88 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian machine lacks for one of Qov's commands:
+# Installs what a fresh Debian machine lacks for one or more of Qov's commands:
 #
-#   scripts/setup.sh demo   # the compiler, CMake and qovhost's libraries (scripts/demo.sh)
-#   scripts/setup.sh test   # that and everything the test builds use (scripts/test.sh)
+#   scripts/setup.sh demo      # the compiler, CMake and qovhost's libraries (scripts/demo.sh)
+#   scripts/setup.sh deb       # that, and what the Debian package is made with (scripts/package.sh deb)
+#   scripts/setup.sh windows   # CMake, the MinGW-w64 cross compilers and zip (scripts/package.sh windows,
+#                              # scripts/build-windows.sh)
+#   scripts/setup.sh test      # all of the above and everything the test builds use (scripts/test.sh)
 #
-# Safe to run again: only missing packages are installed, so a machine that has them all
-# is left alone. Needs root (or sudo) on a machine that lacks any.
+# Each target installs the package groups below that it names in `groups_of`; a new need
+# is one more package in its group, or one more group. Safe to run again: only missing
+# packages are installed, so a machine that has them all is left alone. Needs root (or
+# sudo) on a machine that lacks any.
 set -euo pipefail
 
-# One package group per line; the test command installs both lists.
-demo_packages=(
+# Building the plug-ins and qovhost.
+build_packages=(
   build-essential cmake pkg-config
   libpng-dev libcli11-dev nlohmann-json3-dev
+)
+# The Debian package: the frei0r editions' header, the GStreamer plug-in's (gst/)
+# GStreamer headers, base and video libraries and check library, CPack's dependency scan
+# (dpkg-shlibdeps, and `file`, which CPack uses to find the programs and libraries to
+# scan), and the manual pages, which help2man makes from qovhost's help.
+deb_packages=(
+  frei0r-plugins-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  dpkg-dev file help2man
+)
+# The Windows DLLs and their archive: CMake and make (which CMake only recommends), the
+# cross compilers (their posix variants have std::thread) and zip. No Wine: that only runs
+# the tests.
+windows_packages=(
+  cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix zip
 )
 test_packages=(
   libgtest-dev googletest libbenchmark-dev
   # The 32-bit x86 build, and the emulator its tests run under where the kernel runs no
   # 32-bit program (scripts/i386-probe.sh).
   gcc-multilib g++-multilib qemu-user
-  ffmpeg frei0r-plugins-dev
+  ffmpeg
   # The fuzz targets and the ThreadSanitizer runs: clang with its runtimes.
   clang libclang-rt-14-dev
-  # The 32-bit Windows DLLs: the cross compiler (its posix variant has std::thread) and Wine
-  # with its 32-bit half to run their tests.
-  g++-mingw-w64-i686-posix wine wine32:i386
-  # The 64-bit Windows DLLs: the x86-64 cross compiler, and the 64-bit Wine loader that
-  # runs their tests in a 64-bit prefix.
-  g++-mingw-w64-x86-64-posix wine64
-  # The packaging test (tests/package/): CPack's dependency scan (dpkg-shlibdeps), the
-  # release archive, and the frei0r hosts that must find the installed plug-ins.
-  dpkg-dev zip melt gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad
+  # Wine with its 32-bit half to run the 32-bit DLLs' tests, and the 64-bit Wine loader
+  # that runs the 64-bit DLLs' tests in a 64-bit prefix.
+  wine wine32:i386 wine64
+  # The packaging test (tests/package/): the frei0r hosts that must find the installed
+  # plug-ins.
+  melt gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad
 )
 
-case "${1:-}" in
-  demo) packages=("${demo_packages[@]}") ;;
-  test) packages=("${demo_packages[@]}" "${test_packages[@]}") ;;
-  *)
-    echo "usage: scripts/setup.sh demo|test" >&2
+# The groups each target installs.
+groups_of() {
+  case $1 in
+    demo) echo build ;;
+    deb) echo build deb ;;
+    windows) echo windows ;;
+    test) echo build deb windows test ;;
+    *) return 1 ;;
+  esac
+}
+
+if [ $# -eq 0 ]; then
+  echo "usage: scripts/setup.sh demo|deb|windows|test..." >&2
+  exit 2
+fi
+packages=()
+for target in "$@"; do
+  if ! groups=$(groups_of "$target"); then
+    echo "setup: unknown target '$target' (demo, deb, windows or test)" >&2
     exit 2
-    ;;
-esac
+  fi
+  for group in $groups; do
+    declare -n group_packages="${group}_packages"
+    packages+=("${group_packages[@]}")
+    unset -n group_packages
+  done
+done
 
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
+    case " ${missing[*]-} " in
+      *" $package "*) ;;
+      *) missing+=("$package") ;;
+    esac
   fi
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
@@ -64,5 +102,15 @@ for package in "${missing[@]}"; do
       ;;
   esac
 done
+echo "setup: reading the package lists" >&2
 $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
-$sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A line for each package as it is set up, so that a long installation shows it is alive;
+# apt-get's whole output is shown when it fails.
+echo "setup: downloading and installing (a few minutes on a fresh machine)" >&2
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}" 2>&1 |
+  tee "$log" | { grep --line-buffered '^Setting up ' || true; } | sed -u 's/^Setting up \([^ ]*\).*/setup: set up \1/' >&2; then
+  cat "$log" >&2
+  exit 1
+fi

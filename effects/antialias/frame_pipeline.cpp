@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "effects/antialias/mlaa.h"
+#include "effects/antialias/pixel_convert.h"
 #include "effects/antialias/strength_blend.h"
 #include "effects/parallel/chunking.h"
 
@@ -24,6 +25,9 @@ namespace {
 constexpr float kStrengthScale = 255.0f;
 constexpr int kWorkBytes = 4;                   // bytes of a working pixel: B, G, R, fourth
 constexpr uint32_t kColourMask = 0x00FFFFFFu;  // the three colour bytes of a little-endian pixel word
+// Pixels converted back into the frame's layout at a time, in a buffer on the stack, before
+// they are mixed into the output.
+constexpr std::size_t kPiecePixels = 1024;
 // Pixels of one chunk of a per-pixel pass that a thread claims from the pool (64 KiB of
 // working image): every pixel is independent, so the cut does not show in the bytes.
 constexpr std::size_t kSpanChunkPixels = parallel::kChunkPixels;
@@ -88,7 +92,7 @@ bool overlapOtherThanInPlace(const Frame& f) {
 
 // --- the working copy: B, G, R and the fourth byte (0 unless it counts as an edge) ----------
 
-// The copy loops stay out of line: inlined into the span walk below, GCC leaves them
+// The copy loop stays out of line: inlined into the span walk below, GCC leaves it
 // unvectorised, at three times the instructions per pixel.
 [[gnu::noinline]] void copyWithoutAlpha(const uint8_t* input, uint8_t* work, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
@@ -96,15 +100,6 @@ bool overlapOtherThanInPlace(const Frame& f) {
     std::memcpy(&pixel, input + kWorkBytes * i, kWorkBytes);
     pixel &= kColourMask;
     std::memcpy(work + kWorkBytes * i, &pixel, kWorkBytes);
-  }
-}
-
-[[gnu::noinline]] void expandToFourBytes(const uint8_t* input, uint8_t* work, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    work[kWorkBytes * i] = input[3 * i];
-    work[kWorkBytes * i + 1] = input[3 * i + 1];
-    work[kWorkBytes * i + 2] = input[3 * i + 2];
-    work[kWorkBytes * i + 3] = 0;
   }
 }
 
@@ -125,6 +120,7 @@ void reorderToWork(const uint8_t* input, uint8_t* work, std::size_t count, const
 void makeWorkingCopy(const Frame& f, uint8_t* work, bool useAlpha, parallel::WorkerPool* pool) {
   const PixelLayout& layout = f.layout;
   const bool keepFourth = useAlpha && layout.channels == 4;
+  const ConvertKernels& convert = *simd::chosen<kConvertLevels>().kernel;
   forEachSpan(pool, f, f.inputPacked(), [&](const Span& s) {
     const uint8_t* in = f.input + s.inputOffset;
     uint8_t* const w = work + kWorkBytes * s.pixel;
@@ -133,7 +129,7 @@ void makeWorkingCopy(const Frame& f, uint8_t* work, bool useAlpha, parallel::Wor
     else if (layout == kNativeLayout4)
       copyWithoutAlpha(in, w, s.count);
     else if (layout == kNativeLayout3)
-      expandToFourBytes(in, w, s.count);
+      convert.expand3(in, w, s.count);
     else
       reorderToWork(in, w, s.count, layout, keepFourth);
   });
@@ -141,46 +137,44 @@ void makeWorkingCopy(const Frame& f, uint8_t* work, bool useAlpha, parallel::Wor
 
 // --- back into the frame's layout --------------------------------------------------------------
 
-// In place, in ascending order: pixel i's destination never lies beyond its source, so
-// every source pixel is read before anything overwrites it. Not split among threads for
-// the same reason.
-void packToThreeBytes(uint8_t* work, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    work[3 * i] = work[kWorkBytes * i];
-    work[3 * i + 1] = work[kWorkBytes * i + 1];
-    work[3 * i + 2] = work[kWorkBytes * i + 2];
-  }
-}
-
-// The working pixels of a span rearranged in place into the frame's layout, the fourth byte
-// the input's, so that mixing every byte of the span with the input leaves that byte as it
-// was. Three bytes per pixel pack in ascending order, as packToThreeBytes does.
-void reorderFromWork(uint8_t* work, const uint8_t* input, std::size_t count, const PixelLayout& layout) {
+// Working pixels in any other layout, the fourth byte the input's, so that mixing every byte
+// with the input leaves that byte as it was.
+void reorderFromWork(const uint8_t* work, const uint8_t* input, uint8_t* out, std::size_t count,
+                     const PixelLayout& layout) {
   const std::size_t c = static_cast<std::size_t>(layout.channels);
   for (std::size_t i = 0; i < count; ++i) {
     const uint8_t* w = work + kWorkBytes * i;
-    const uint8_t blue = w[0], green = w[1], red = w[2];
-    uint8_t* const pixel = work + c * i;
+    uint8_t* const pixel = out + c * i;
     if (layout.channels == 4) pixel[layout.fourth] = input[c * i + static_cast<std::size_t>(layout.fourth)];
-    pixel[layout.blue] = blue;
-    pixel[layout.green] = green;
-    pixel[layout.red] = red;
+    pixel[layout.blue] = w[0];
+    pixel[layout.green] = w[1];
+    pixel[layout.red] = w[2];
   }
 }
 
-void mixIntoOutput(const Frame& f, uint8_t* work, uint8_t strength8, parallel::WorkerPool* pool) {
+void mixIntoOutput(const Frame& f, const uint8_t* work, uint8_t strength8, parallel::WorkerPool* pool) {
   const PixelLayout& layout = f.layout;
-  if (f.bothPacked() && layout == nativeLayout(layout.channels)) {
-    if (layout.channels == 3) packToThreeBytes(work, f.pixels());
+  if (f.bothPacked() && layout == kNativeLayout4) {
     strengthCrossFade(f.output, f.input, work, f.width, f.height, layout.channels, strength8, pool);
     return;
   }
+  // Everything else goes back a piece at a time, in whichever thread mixes it: no pass over
+  // the whole frame converts it first.
   const std::size_t channels = static_cast<std::size_t>(layout.channels);
+  const ConvertKernels& convert = *simd::chosen<kConvertLevels>().kernel;
   forEachSpan(pool, f, f.bothPacked(), [&](const Span& s) {
-    const uint8_t* in = f.input + s.inputOffset;
-    uint8_t* const w = work + kWorkBytes * s.pixel;
-    reorderFromWork(w, in, s.count, layout);
-    strengthCrossFadeBytes(f.output + s.outputOffset, in, w, s.count * channels, strength8);
+    alignas(16) uint8_t piece[kPiecePixels * kWorkBytes];
+    for (std::size_t done = 0; done < s.count; done += kPiecePixels) {
+      const std::size_t n = s.count - done < kPiecePixels ? s.count - done : kPiecePixels;
+      const uint8_t* in = f.input + s.inputOffset + static_cast<std::ptrdiff_t>(done * channels);
+      const uint8_t* w = work + kWorkBytes * (s.pixel + done);
+      if (layout == kNativeLayout3)
+        convert.pack3(w, piece, n);
+      else
+        reorderFromWork(w, in, piece, n, layout);
+      strengthCrossFadeBytes(f.output + s.outputOffset + static_cast<std::ptrdiff_t>(done * channels), in, piece,
+                             n * channels, strength8);
+    }
   });
 }
 

@@ -9,8 +9,8 @@
 namespace qov::matte::avx2 {
 
 void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,
-                size_t pixelCount, const MatteSettings& s) {
-  applyMatteWith<simd::Avx2>(colourSource, maskSource, destination, pixelCount, s);
+                size_t pixelCount, const MatteByteRule& r) {
+  applyMatteWith<simd::Avx2>(colourSource, maskSource, destination, pixelCount, r);
 }
 
 }  // namespace qov::matte::avx2

@@ -25,6 +25,13 @@ MatteKernel selectedKernel();
 // tests and benchmarks use it to force a level, or splits of small frames.
 void matteFrameWith(MatteKernel kernel, parallel::WorkerPool* pool, size_t chunkPixels,
                     const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,
-                    size_t pixelCount, const MatteSettings& s);
+                    size_t pixelCount, const MatteByteRule& r);
+
+// The same over rows that start `stride` bytes apart; chunks are whole rows, as many as make
+// up chunkPixels (at least one).
+void matteRowsWith(MatteKernel kernel, parallel::WorkerPool* pool, size_t chunkPixels,
+                   const uint8_t* colourSource, size_t colourStride, const uint8_t* maskSource,
+                   size_t maskStride, uint8_t* destination, size_t destinationStride, size_t width,
+                   size_t height, const MatteByteRule& r);
 
 }  // namespace qov::matte::detail

@@ -9,8 +9,8 @@
 namespace qov::matte::sse2 {
 
 void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,
-                size_t pixelCount, const MatteSettings& s) {
-  applyMatteWith<simd::Sse2>(colourSource, maskSource, destination, pixelCount, s);
+                size_t pixelCount, const MatteByteRule& r) {
+  applyMatteWith<simd::Sse2>(colourSource, maskSource, destination, pixelCount, r);
 }
 
 }  // namespace qov::matte::sse2

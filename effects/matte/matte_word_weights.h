@@ -1,24 +1,21 @@
 // The matte weights in the form the vector kernels multiply with: 16-bit words for the
 // multiply-and-add-pairs instructions, which take a pixel's bytes two at a time.
 //
-// With v = weight, negated when its byte is inverted, and invertedCount the number of
-// inverted bytes, the rule's sum is
-//     sum = 65536 * invertedCount + sum over the four bytes of byte * v.
-// v lies in [-65536, 65536], too wide for a signed 16-bit factor, so it is split as
-// v = 256 * high + low with high in [-256, 256] and low in [0, 255]:
+// The rule by byte offset (matte_byte_rule.h) sums constant + byte * v over the four bytes,
+// with each signed weight v in [-65536, 65536], too wide for a signed 16-bit factor. So v is
+// split as v = 256 * high + low with high in [-256, 256] and low in [0, 255]:
 //     sum = constant + 256 * (sum of byte * high) + (sum of byte * low),
 // both partial sums being exact 32-bit results of the pair instructions.
 //
-// A 4-byte pixel in a 32-bit lane is split into two word pairs: the even bytes (blue, red)
-// and the odd bytes (green, alpha). The pair weights below follow that order, the first
+// A 4-byte pixel in a 32-bit lane is split into two word pairs: the even bytes (offsets 0
+// and 2) and the odd bytes (1 and 3). The pair weights below follow that order, the first
 // byte of a pair in the lower word (x86 is little-endian).
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
-#include "effects/matte/matte_rule.h"
-#include "effects/matte/matte_settings.h"
+#include "effects/matte/matte_byte_rule.h"
 
 namespace qov::matte {
 
@@ -26,11 +23,11 @@ namespace qov::matte {
 constexpr int lowSplitBits = 8;
 
 struct MatteWordWeights {
-  int32_t evenHigh;  // (blue, red) high words
-  int32_t oddHigh;   // (green, alpha) high words
-  int32_t evenLow;   // (blue, red) low words
-  int32_t oddLow;    // (green, alpha) low words
-  int32_t constant;  // 65536 for every inverted byte
+  int32_t evenHigh;  // (byte 0, byte 2) high words
+  int32_t oddHigh;   // (byte 1, byte 3) high words
+  int32_t evenLow;   // (byte 0, byte 2) low words
+  int32_t oddLow;    // (byte 1, byte 3) low words
+  int32_t constant;
 };
 
 namespace detail {
@@ -42,8 +39,7 @@ struct SplitWeight {
   int16_t low;
 };
 
-inline SplitWeight splitWeight(int32_t weight, bool inverted) {
-  const int32_t v = inverted ? -weight : weight;
+inline SplitWeight splitWeight(int32_t v) {
   // Floor division by 256, written so that it is exact and defined for negative v.
   const int32_t low = ((v % lowSplit) + lowSplit) % lowSplit;
   const int32_t high = (v - low) / lowSplit;
@@ -59,21 +55,19 @@ inline int32_t wordPair(int16_t lowerWord, int16_t upperWord) {
 
 }  // namespace detail
 
-inline MatteWordWeights matteWordWeights(const MatteSettings& s) {
+inline MatteWordWeights matteWordWeights(const MatteByteRule& r) {
   using detail::splitWeight;
   using detail::wordPair;
-  const detail::SplitWeight blue = splitWeight(s.blueWeight, s.invertBlue);
-  const detail::SplitWeight green = splitWeight(s.greenWeight, s.invertGreen);
-  const detail::SplitWeight red = splitWeight(s.redWeight, s.invertRed);
-  const detail::SplitWeight alpha = splitWeight(s.alphaWeight, s.invertAlpha);
-  const int32_t invertedCount = int32_t{s.invertBlue} + int32_t{s.invertGreen} +
-                                int32_t{s.invertRed} + int32_t{s.invertAlpha};
+  const detail::SplitWeight byte0 = splitWeight(r.weights[0]);
+  const detail::SplitWeight byte1 = splitWeight(r.weights[1]);
+  const detail::SplitWeight byte2 = splitWeight(r.weights[2]);
+  const detail::SplitWeight byte3 = splitWeight(r.weights[3]);
   MatteWordWeights w;
-  w.evenHigh = wordPair(blue.high, red.high);
-  w.oddHigh = wordPair(green.high, alpha.high);
-  w.evenLow = wordPair(blue.low, red.low);
-  w.oddLow = wordPair(green.low, alpha.low);
-  w.constant = invertedTermBase * invertedCount;
+  w.evenHigh = wordPair(byte0.high, byte2.high);
+  w.oddHigh = wordPair(byte1.high, byte3.high);
+  w.evenLow = wordPair(byte0.low, byte2.low);
+  w.oddLow = wordPair(byte1.low, byte3.low);
+  w.constant = r.constant;
   return w;
 }
 

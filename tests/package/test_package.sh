@@ -10,8 +10,11 @@
 #   and give the same bytes as the installed qovhost with the installed FreeFrame
 #   plug-in (melt with threads=2 those of qovhost on each half of the frame);
 #   `qovhost info QovMLAA1` finds the plug-in by name.
+# - Installed, GStreamer finds the plug-in qov with nothing set: gst-inspect-1.0 lists its
+#   three elements and their properties, qovmlaa gives qovhost's bytes, and a live pipeline
+#   with compositor after qovmisetmatte runs to its end.
 # - dpkg -r leaves none of the package's files or folders behind, and GStreamer no longer
-#   lists the element.
+#   lists the elements.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/stage-report.sh
@@ -58,7 +61,18 @@ expected_files="./usr/bin/qovhost
 ./usr/lib/frei0r-1/qov_misetmatte.so
 ./usr/lib/frei0r-1/qov_mlaa.so
 ./usr/lib/frei0r-1/qov_setmatte.so
-./usr/share/doc/qov/README.md"
+./usr/share/doc/qov/README.md
+./usr/share/doc/qov/examples/qov_mlaa.pd
+./usr/share/man/man1/qovhost-apply.1.gz
+./usr/share/man/man1/qovhost-bench.1.gz
+./usr/share/man/man1/qovhost-demo.1.gz
+./usr/share/man/man1/qovhost-info.1.gz
+./usr/share/man/man1/qovhost-list.1.gz
+./usr/share/man/man1/qovhost-stream.1.gz
+./usr/share/man/man1/qovhost.1.gz"
+# The GStreamer plug-in, in GStreamer's own plug-in folder.
+gst_plugin=$(pkg-config --variable=pluginsdir gstreamer-1.0)/libgstqov.so
+expected_files=$(printf '%s\n.%s\n' "$expected_files" "$gst_plugin" | sort)
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
 [ "$files" = "$expected_files" ] || fail "the package holds
 $files
@@ -122,6 +136,9 @@ installed=1
 mkdir -p "$work/home"
 run_clean() { env -u FREI0R_PATH -u MLT_FREI0R_PLUGIN_PATH -u GST_PLUGIN_PATH HOME="$work/home" "$@"; }
 
+if command -v man >/dev/null; then
+  [ "$(man -w qovhost 2>/dev/null)" = /usr/share/man/man1/qovhost.1.gz ] || fail "man does not find qovhost's page"
+fi
 info=$(cd / && run_clean qovhost info QovMLAA1) || fail "qovhost info QovMLAA1 failed"
 grep -q /usr/lib/freeframe/QovMLAA1.so <<<"$info" || fail "qovhost info QovMLAA1 did not find /usr/lib/freeframe/QovMLAA1.so:
 $info"
@@ -214,6 +231,38 @@ else
   fail "gst-inspect-1.0 does not find frei0r-filter-qov-mlaa: $(tail -1 "$work/gst-inspect.txt")"
 fi
 
+# The GStreamer plug-in qov: its elements and properties, qovmlaa on the same frames, and a
+# live key into compositor (the sources stop after 60 frames, two seconds).
+if run_clean gst-inspect-1.0 qov >"$work/gst-inspect-qov.txt" 2>&1; then
+  for element in qovmlaa qovsetmatte qovmisetmatte; do
+    grep -q "^  $element: " "$work/gst-inspect-qov.txt" || fail "gst-inspect-1.0 qov does not list $element"
+  done
+  for property in qovmlaa:strength qovsetmatte:invert-blue qovmisetmatte:switch-inputs; do
+    run_clean gst-inspect-1.0 "${property%%:*}" >"$work/gst-inspect-element.txt" 2>&1 || true
+    grep -q "^  ${property#*:} " "$work/gst-inspect-element.txt" ||
+      fail "gst-inspect-1.0 ${property%%:*} shows no property ${property#*:}"
+  done
+  echo "ok gst-inspect-1.0 qov: $(grep -c '^  qov' "$work/gst-inspect-qov.txt") elements"
+  run_clean gst-launch-1.0 -q filesrc location="$work/in.bgra" \
+    ! rawvideoparse format=bgra width=$width height=$height framerate=25/1 \
+    ! qovmlaa strength=1 ! filesink location="$work/qovmlaa.bgra" >/dev/null 2>&1 ||
+    fail "gst-launch-1.0 ... qovmlaa failed"
+  compare "GStreamer qovmlaa" "$work/qovmlaa.bgra"
+  if run_clean timeout 60 gst-launch-1.0 compositor name=mix ! videoconvert ! fakesink sync=true \
+    videotestsrc is-live=true num-buffers=60 pattern=pinwheel ! video/x-raw,width=320,height=240,framerate=30/1 ! mix.sink_0 \
+    qovmisetmatte name=key alpha-amount=0 red-amount=0.0001 green-amount=0.0001 blue-amount=0.0001 \
+    invert-all=false invert-alpha=false invert-red=false invert-green=false invert-blue=false ! mix.sink_1 \
+    videotestsrc is-live=true num-buffers=60 pattern=smpte ! video/x-raw,width=320,height=240,framerate=30/1 ! key.colour \
+    videotestsrc is-live=true num-buffers=60 pattern=ball ! video/x-raw,width=320,height=240,framerate=30/1 ! key.mask \
+    >"$work/gst-live.txt" 2>&1 && grep -q "Got EOS" "$work/gst-live.txt"; then
+    echo "ok live pipeline: qovmisetmatte into compositor, to its end"
+  else
+    fail "the live pipeline with qovmisetmatte and compositor did not run to its end: $(tail -3 "$work/gst-live.txt")"
+  fi
+else
+  fail "gst-inspect-1.0 does not find the plug-in qov: $(tail -1 "$work/gst-inspect-qov.txt")"
+fi
+
 # --- Removed: nothing is left.
 echo "=== package: dpkg -r qov"
 dpkg -r qov >/dev/null
@@ -229,6 +278,9 @@ done
 if run_clean gst-inspect-1.0 frei0r-filter-qov-mlaa >/dev/null 2>&1; then
   fail "GStreamer still lists frei0r-filter-qov-mlaa after dpkg -r"
 fi
+if run_clean gst-inspect-1.0 qov >/dev/null 2>&1; then
+  fail "GStreamer still lists the plug-in qov after dpkg -r"
+fi
 
 echo "=== package test: $((SECONDS - start)) s"
 if [ $failures -ne 0 ]; then
@@ -236,4 +288,4 @@ if [ $failures -ne 0 ]; then
   exit 1
 fi
 echo "=== package test passed"
-stage_report ran "package test: the .deb installed and used by ffmpeg, melt and GStreamer, removed; the Windows archive"
+stage_report ran "package test: the .deb installed and used by ffmpeg, melt and GStreamer (frei0r and qov), removed; the Windows archive"

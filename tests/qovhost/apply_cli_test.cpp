@@ -3,11 +3,23 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <nlohmann/json.hpp>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <thread>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "plugins/QovMISetMatte1/identity.h"
+#include "plugins/QovMLAA1/identity.h"
+#include "plugins/QovSetMatte1/identity.h"
 #include "tests/qovhost/cli_test_support.h"
 #include "tools/qovhost/png_io.h"
 
@@ -167,25 +179,105 @@ TEST_F(OutputTargets, LinksPipesAndDevicesStayWhatTheyWere) {
   EXPECT_EQ(files(), (std::vector<std::string>{"in.png", "link.png", "pipe", "sub"}));
 }
 
+// The names of an open descriptor write into that descriptor, whatever it leads to: a pipe
+// here, and a file the shell opened, where bytes written before qovhost's stay.
+TEST_F(OutputTargets, DescriptorNamesWriteIntoTheOpenDescriptor) {
+  const RgbaImage input = patternPicture(kWidth, kHeight);
+  const std::string in = writePicture("in.png", input);
+  const RgbaImage expected = probeResult(input, input, 1.0f);
+  for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+    SCOPED_TRACE(name);
+    const CommandResult result = qovhost({"apply", kProbe, in, name, "--set", "blue=1"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.out.substr(1, 3), "PNG");
+    std::ofstream(path("piped.png"), std::ios::binary) << result.out;
+    EXPECT_EQ(readPng(path("piped.png")).pixels, expected.pixels);
+  }
+  const std::string script = "{ printf HEAD; \"$0\" apply \"$1\" \"$2\" /dev/stdout --set blue=1; } > \"$3\"";
+  const CommandResult redirected =
+      runCommand("/bin/sh", {"-c", script, kQovhost, kProbe, in, path("redirected")});
+  ASSERT_EQ(redirected.exitCode, 0) << redirected.err;
+  std::ifstream file(path("redirected"), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_EQ(bytes.substr(0, 5), "HEAD\x89");
+  std::ofstream(path("from-file.png"), std::ios::binary) << bytes.substr(4);
+  EXPECT_EQ(readPng(path("from-file.png")).pixels, expected.pixels);
+}
+
+// A run stopped by a signal while it writes leaves the folder as it was, and ends as that
+// signal ends a program. The picture is noise, so that compressing it takes long enough
+// to be caught in the act.
+TEST_F(OutputTargets, StoppedRunLeavesNothingBehind) {
+  constexpr uint32_t kSide = 1400;
+  constexpr auto kPoll = std::chrono::milliseconds(1);
+  constexpr auto kPatience = std::chrono::seconds(60);
+  RgbaImage noise(kSide, kSide);
+  uint32_t state = 1;
+  for (uint8_t& byte : noise.pixels) byte = static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+  const std::string in = writePicture("in.png", noise);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+      ::execl(kQovhost.c_str(), kQovhost.c_str(), "apply", kProbe.c_str(), in.c_str(), path("out.png").c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // Waits for the unfinished picture to appear.
+    bool writing = false;
+    for (const auto start = std::chrono::steady_clock::now();
+         !writing && std::chrono::steady_clock::now() - start < kPatience;
+         std::this_thread::sleep_for(kPoll))
+      writing = files().size() > 1;
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(writing) << "qovhost wrote nothing";
+    ASSERT_TRUE(WIFSIGNALED(status)) << "qovhost finished before the signal; make the picture larger";
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_EQ(files(), std::vector<std::string>{"in.png"});
+  }
+}
+
 TEST(Info, TableShowsIdentityParametersAndCapabilities) {
   const CommandResult result = qovhost({"info", kProbe});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   for (const char* expected :
        {"QovTestProbe (", "unique ID        zqpr", "version          2.5", "Test probe: predictable bytes",
-        "QovTestProbe\n                   for the qovhost tests", "0      Blue              0         10    0.00",
-        "1      Fail", "  2     1       32-bit video", "  3     1       processFrameCopy"})
+        "QovTestProbe\n                   for the qovhost tests", "0      Blue              type 10   0         0.00",
+        "1      Fail", "names, defaults and type codes only", "  2     1       32-bit video",
+        "  3     1       processFrameCopy", "  5-9, 12-14    unused: all 0"})
     EXPECT_NE(result.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << result.out;
+}
+
+// Our plug-ins are recognised, so that each parameter shows its kind and the explanation
+// of the list it was built from; the switches' defaults read as on or off.
+TEST(Info, OurParametersShowKindDefaultAndExplanation) {
+  const CommandResult mlaa = qovhost({"info", kMlaa1});
+  ASSERT_EQ(mlaa.exitCode, 0) << mlaa.err;
+  for (const char* expected : {"0      Strength          amount    1         1.000000\n         How much",
+                               "1      Use Half          switch    off       0.000000\n         Take every end"})
+    EXPECT_NE(mlaa.out.find(expected), std::string::npos) << "missing: " << expected << "\n" << mlaa.out;
+  const CommandResult matte = qovhost({"info", kSetMatte1});
+  EXPECT_NE(matte.out.find("4      Invert All        switch    on        0.900000"), std::string::npos) << matte.out;
 }
 
 TEST(Info, JsonDescribesEachOfOurPlugIns) {
   struct Expected {
     std::string path, name, id;
+    const parameters::ParameterSpec* specs;
     std::size_t parameters;
-    std::string firstParameter;
   };
-  for (const Expected& plugin : {Expected{kMlaa1, "QovMLAA1", "zq4q", 5, "Strength"},
-                                 Expected{kSetMatte1, "QovSetMatte1", "zq2b", 9, "Alpha Amount"},
-                                 Expected{kMISetMatte1, "QovMISetMatte1", "zq17", 10, "Alpha Amount"}}) {
+  for (const Expected& plugin :
+       {Expected{kMlaa1, "QovMLAA1", "zq4q", mlaa1::kParameterSpecs.data(), mlaa1::kParameterSpecs.size()},
+        Expected{kSetMatte1, "QovSetMatte1", "zq2b", setmatte1::kParameterSpecs.data(),
+                 setmatte1::kParameterSpecs.size()},
+        Expected{kMISetMatte1, "QovMISetMatte1", "zq17", misetmatte1::kParameterSpecs.data(),
+                 misetmatte1::kParameterSpecs.size()}}) {
     SCOPED_TRACE(plugin.name);
     const CommandResult result = qovhost({"info", plugin.path, "--json"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -194,19 +286,48 @@ TEST(Info, JsonDescribesEachOfOurPlugIns) {
     EXPECT_EQ(json["uniqueId"], plugin.id);
     EXPECT_EQ(json["apiVersion"]["major"], 1);
     ASSERT_EQ(json["parameters"].size(), plugin.parameters);
-    EXPECT_EQ(json["parameters"][0]["name"], plugin.firstParameter);
     EXPECT_EQ(json["parameters"][0]["default"], 1.0);
     EXPECT_EQ(json["parameters"][0]["display"], "1.000000");
+    for (std::size_t i = 0; i < plugin.parameters; ++i) {
+      const nlohmann::json& parameter = json["parameters"][i];
+      EXPECT_EQ(parameter["name"], plugin.specs[i].name);
+      EXPECT_EQ(parameter["kind"], plugin.specs[i].kind == parameters::Kind::kSwitch ? "switch" : "amount");
+      EXPECT_EQ(parameter["explanation"], plugin.specs[i].explanation);
+    }
     EXPECT_EQ(json["capabilities"].size(), 22u);
     EXPECT_EQ(json["capabilities"][2]["value"], 1);
     for (const nlohmann::json& capability : json["capabilities"])
       EXPECT_NE(capability["meaning"], "") << "code " << capability["code"] << " has no label";
   }
+  const nlohmann::json probe = nlohmann::json::parse(qovhost({"info", kProbe, "--json"}).out);
+  EXPECT_TRUE(probe["parameters"][0]["kind"].is_null());
+  EXPECT_TRUE(probe["parameters"][0]["explanation"].is_null());
+}
+
+// Bare names in any letter case find the plug-ins beside qovhost, which list shows.
+TEST(Finding, NamesInAnyCaseAndTheList) {
+  const CommandResult info = qovhost({"info", "qovmlaa1"});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_EQ(info.out.rfind("QovMLAA1 (" + kMlaa1 + ")\n", 0), 0u) << info.out;
+  const CommandResult list = qovhost({"list"});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  const std::string directory = kMlaa1.substr(0, kMlaa1.rfind('/'));
+  EXPECT_EQ(list.out.rfind(directory + " (beside qovhost)\n", 0), 0u) << list.out;
+  for (const char* line : {"  QovMISetMatte1    zq17  3.996     QovMISetMatte1.so\n",
+                           "  QovMLAA1          zq4q  1.891     QovMLAA1.so\n",
+                           "  QovSetMatte1      zq2b  3.861     QovSetMatte1.so\n"})
+    EXPECT_NE(list.out.find(line), std::string::npos) << line << list.out;
+}
+
+TEST(Help, VersionNamesProgramAndPackage) {
+  const CommandResult result = qovhost({"--version"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(std::regex_match(result.out, std::regex("qovhost \\(Qov\\) [0-9]+\\.[0-9]+(\\.[0-9]+)*\n"))) << result.out;
 }
 
 TEST(Help, EverySubcommandDescribesItsOptions) {
   const std::vector<std::pair<std::string, std::string>> commands = {
-      {"info", "--json"}, {"apply", "--second"}, {"stream", "--progress"}, {"bench", "--frames"}, {"demo", "OUTDIR"}};
+      {"list", "List"}, {"info", "--json"}, {"apply", "--second"}, {"stream", "--progress"}, {"bench", "--frames"}, {"demo", "OUTDIR"}};
   for (const auto& [command, option] : commands) {
     const CommandResult result = qovhost({command, "--help"});
     EXPECT_EQ(result.exitCode, 0) << command;

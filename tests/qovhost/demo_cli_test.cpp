@@ -31,6 +31,7 @@ TEST_F(Demo, AntialiasedOutputImprovesOnTheAliasedInput) {
     EXPECT_EQ(picture.height, 720u) << name;
   }
   EXPECT_GT(qovhost::readPng(path("out/comparison.png")).width, 1280u);
+  EXPECT_GT(qovhost::readPng(path("out/thin-lines.png")).width, 1280u);
 }
 
 }  // namespace

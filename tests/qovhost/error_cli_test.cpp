@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "tests/qovhost/cli_test_support.h"
 
@@ -54,7 +55,7 @@ TEST_F(Errors, EachCaseGivesOneClearLineAndNoOutput) {
       {"no entry point", {"apply", kNoEntryPoint, "@in.png", "@out.png"}, "not a FreeFrame plug-in"},
       {"refused depth",
        {"apply", kProbe, "@in.png", "@out.png", "--depth", "24"},
-       "QovTestProbe refuses 24-bit frames of 9x5 (instantiate failed); try --depth 32"},
+       "QovTestProbe refuses 24-bit frames (instantiate failed); try --depth 32"},
       {"unknown parameter",
        {"apply", kProbe, "@in.png", "@out.png", "--set", "Red=1"},
        "unknown parameter \"Red\" for QovTestProbe; valid names: \"Blue\", \"Fail\" (or an index 0..1)"},
@@ -85,9 +86,19 @@ TEST_F(Errors, EachCaseGivesOneClearLineAndNoOutput) {
       {"second for one input",
        {"apply", kMlaa1, "@in.png", "@out.png", "--second", "@in.png"},
        "QovMLAA1 takes one input (it declares at most 1 and a second one does not change its output)"},
-      {"no subcommand", {}, "a subcommand is required (info, apply, stream, bench or demo); run 'qovhost --help'",
+      {"no subcommand", {}, "a subcommand is required (list, info, apply, stream, bench or demo); run 'qovhost --help'",
        kExitUsage},
-      {"unknown subcommand", {"frobnicate"}, "unknown subcommand \"frobnicate\" (info, apply", kExitUsage},
+      {"unknown subcommand", {"frobnicate"}, "unknown subcommand \"frobnicate\" (list, info, apply", kExitUsage},
+      {"misspelt plug-in name",
+       {"info", "qovmla1"},
+       "plug-in not found: qovmla1; did you mean QovMLAA1? (qovhost list shows the plug-ins found)"},
+      {"frei0r name", {"info", "qov_mlaa"}, "the name of a frei0r plug-in; qovhost runs its FreeFrame edition, QovMLAA1"},
+#ifdef QOV_FREI0R_MLAA_PATH
+      {"frei0r edition",
+       {"info", QOV_FREI0R_MLAA_PATH},
+       "qov_mlaa.so is a frei0r plug-in, for ffmpeg, melt and GStreamer, not a FreeFrame plug-in; qovhost runs its "
+       "FreeFrame edition, QovMLAA1"},
+#endif
       {"missing option",
        {"stream", kProbe},
        "--size is required; run 'qovhost stream --help' for more information",
@@ -124,6 +135,9 @@ TEST_F(Errors, FailedRunLeavesAnEarlierOutputAsItWas) {
 // address-space limit far below the picture's size the refusal is the same, and a
 // picture within the size limit that does not fit into memory is reported in words.
 TEST_F(Errors, HugeClaimsAreRefusedBeforeAnyPixelMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer cannot start under an address-space limit (ulimit -v)";
+#endif
   constexpr const char* kLimitedRun = "ulimit -v 393216 && exec \"$0\" \"$@\"";  // 384 MiB
   std::ofstream(path("largest.png"), std::ios::binary) << pngClaimingSize(16384, 16384);
   const struct {
@@ -137,6 +151,28 @@ TEST_F(Errors, HugeClaimsAreRefusedBeforeAnyPixelMemory) {
         runCommand("/bin/sh", {"-c", kLimitedRun, kQovhost, "apply", kMlaa1, path(test.file), path("out.png")});
     EXPECT_EQ(result.exitCode, kExitFailure);
     EXPECT_EQ(result.err, "qovhost: error: cannot read " + path(test.file) + ": " + test.expected + "\n");
+  }
+}
+
+// A plug-in that cannot get the memory for its working images at this size is not said to
+// refuse the depth (which would send the user from one depth to the other): the message
+// names the memory and its amount. The frame size comes from stream's --size, so that
+// qovhost holds no picture of its own; one thread, so that worker threads' stacks do not
+// count against the limit.
+TEST(OutOfMemory, InstantiateFailingForMemoryIsNamedAsSuch) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer cannot start under an address-space limit (ulimit -v)";
+#endif
+  constexpr const char* kLimitedRun = "ulimit -v 204800 && QOV_THREADS=1 exec \"$0\" \"$@\"";  // 200 MiB
+  for (const char* depth : {"32", "24"}) {
+    SCOPED_TRACE(depth);
+    const CommandResult result = runCommand(
+        "/bin/sh", {"-c", kLimitedRun, kQovhost, "stream", kMlaa1, "--size", "8000x4500", "--depth", depth}, "");
+    EXPECT_EQ(result.exitCode, kExitFailure);
+    EXPECT_TRUE(std::regex_match(result.err, std::regex("qovhost: error: QovMLAA1 could not get the memory it needs "
+                                                        "for " + std::string(depth) + "-bit frames of 8000x4500 "
+                                                        "\\(about [0-9]+ MiB; it takes smaller frames\\)\n")))
+        << result.err;
   }
 }
 

@@ -63,10 +63,26 @@ TEST(ParameterSettings, MistakesAreExplained) {
   EXPECT_EQ(errorOf("5=1"), "parameter index 5 is out of range for QovMLAA1; " + names + " (or an index 0..4)");
   EXPECT_EQ(errorOf("99999999999999999999=1").rfind("parameter index 99999999999999999999 is out of range", 0), 0u);
   EXPECT_EQ(errorOf("Strength"), "--set takes NAME=VALUE, not \"Strength\"; " + names + " (or an index 0..4)");
-  for (const char* value : {"", "half", "0.5x", "nan", "inf", "-inf", "1e999", "0,5", "1 0", "++1"})
+  for (const char* value : {"", "half", "0.5x", "nan", "inf", "-inf", "0,5", "1 0", "++1"})
     EXPECT_EQ(errorOf(std::string("Strength=") + value),
               std::string("the value of \"Strength\" must be a number, not \"") + value + "\"")
         << value;
+  for (const char* value : {"1e999", "-1e40"})
+    EXPECT_EQ(errorOf(std::string("Strength=") + value),
+              std::string("the value of \"Strength\" is out of range: ") + value +
+                  " lies beyond what the plug-in's number (a 32-bit float) holds; the plug-ins take 0 to 1")
+        << value;
+  EXPECT_EQ(errorOf("Strength=yes"),
+            "\"Strength\" is an amount: give a number from 0 to 1, not \"yes\" (words such as yes and no are for "
+            "switches)");
+}
+
+// Switches take the words that people, and ffmpeg's frei0r filter, use for yes and no.
+TEST(ParameterSettings, SwitchesTakeYesAndNoWords) {
+  for (const char* on : {"y", "yes", "on", "true", "Y", "YES", "On", "TRUE"})
+    EXPECT_EQ(parseSetting(mlaa(), std::string("Use Half=") + on).value, 1.0f) << on;
+  for (const char* off : {"n", "no", "off", "false", "N", "No", "OFF", "False"})
+    EXPECT_EQ(parseSetting(mlaa(), std::string("Visualize=") + off).value, 0.0f) << off;
 }
 
 }  // namespace

@@ -35,10 +35,13 @@ TEST(Stream, ProcessesEveryFrameOfThePipe) {
   EXPECT_EQ(result.err, "");
 }
 
-TEST(Stream, NoFramesIsNoOutput) {
+// An empty input is a pipeline whose source failed: it is not reported as success.
+TEST(Stream, NoFramesIsAnError) {
   const CommandResult result = qovhost({"stream", kProbe, "--size", kSize}, "");
-  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
+            "qovhost: error: no frame arrived on standard input (frames of 6x4 at 32 bits are 96 bytes each)\n");
 }
 
 TEST(Stream, ShortLastFrameIsAnErrorAfterTheWholeFrames) {
@@ -56,6 +59,19 @@ TEST(Stream, ProgressLineCountsFrames) {
   const CommandResult result = qovhost({"stream", kProbe, "--size", kSize, "--progress"}, frames);
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(std::regex_search(result.err, std::regex("qovhost: 3 frames, [0-9.]+ frames/s\n$"))) << result.err;
+}
+
+// A reader that goes away (head) ends the run with an error on a line of its own, after
+// the progress line of the frames that were written. The frames are larger than a pipe's
+// buffer, so that the second one cannot be written once head has its first.
+TEST(Stream, ProgressLineEndsBeforeAnError) {
+  const std::string script =
+      "head -c 4000000 /dev/zero | \"$0\" stream \"$1\" --size 1000x500 --progress | head -c 2000001 >/dev/null";
+  const CommandResult result = runCommand("/bin/bash", {"-c", script, kQovhost, kProbe});
+  EXPECT_TRUE(std::regex_search(
+      result.err, std::regex("^(\rqovhost: 1 frame, [0-9.]+ frames/s)+\nqovhost: error: frame 2: cannot write standard "
+                             "output: Broken pipe\n$")))
+      << result.err;
 }
 
 TEST(Bench, ReportsPercentilesAndFramesPerSecond) {

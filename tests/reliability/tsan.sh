@@ -8,15 +8,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-tsan
-targets=(worker_pool_test simd_test matte_test compose_test mlaa_test mlaa_parallel_test reliability_test host_interface_test
-         plugin_unload_test frei0r_unload_test frei0r_test)
+targets=(worker_pool_test simd_test matte_test compose_test antialias_frame_test mlaa_test mlaa_parallel_test reliability_test
+         host_interface_test plugin_unload_test frei0r_unload_test frei0r_test)
 
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j 2 --target "${targets[@]}" >/dev/null
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 for test in "$build"/tests/parallel/worker_pool_test "$build"/tests/antialias/simd_test "$build"/tests/matte/matte_test \
-            "$build"/tests/antialias/compose_test "$build"/tests/antialias/mlaa_test \
+            "$build"/tests/antialias/compose_test "$build"/tests/antialias/antialias_frame_test \
+            "$build"/tests/antialias/mlaa_test \
             "$build"/tests/antialias/mlaa_parallel_test \
             "$build"/tests/reliability/reliability_test "$build"/tests/host_interface/host_interface_test \
             "$build"/tests/host_interface/plugin_unload_test "$build"/tests/frei0r/frei0r_unload_test; do

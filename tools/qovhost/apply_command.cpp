@@ -42,8 +42,9 @@ bool hasPngExtension(const std::string& path) {
 }
 
 void apply(const ApplyOptions& options) {
-  // A device or a pipe takes the PNG bytes whatever its name; a file is named for them.
-  if (!hasPngExtension(options.output) && !isSpecialFile(options.output))
+  // A device, a pipe or an open descriptor takes the PNG bytes whatever its name; a file is
+  // named for them.
+  if (!hasPngExtension(options.output) && !isWrittenDirectly(options.output))
     throw CommandError("the output file name must end in .png, not \"" + options.output +
                        "\": qovhost writes PNG pictures only");
   const host::PluginLibrary library = openPlugin(options.plugin);

@@ -45,7 +45,8 @@ CLI::Option* addSetOption(CLI::App& command, std::vector<std::string>& settings)
   return command
       .add_option("-s,--set", settings,
                   "Set a parameter: NAME=VALUE, NAME in any letter case or a parameter index, VALUE a number "
-                  "(the plug-ins clamp it to 0..1; switches are on above 0.5); may be repeated")
+                  "(the plug-ins clamp it to 0..1; switches are on above 0.5) or, for a switch, yes/no, y/n, "
+                  "on/off or true/false; may be repeated")
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false);
 }
@@ -61,7 +62,7 @@ CLI::Option* addSizeOption(CLI::App& command, std::string& size, const std::stri
                        : "expected WIDTHxHEIGHT with sides from 1 to " + std::to_string(kMaxFrameSide) +
                              ", not \"" + text + "\"";
           },
-          "WxH", "frame size"));
+          "", "frame size"));
 }
 
 CLI::Option* addPluginArgument(CLI::App& command, std::string& plugin) {

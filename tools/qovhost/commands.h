@@ -7,6 +7,7 @@ class App;
 
 namespace qov::qovhost {
 
+void addListCommand(CLI::App& app);
 void addInfoCommand(CLI::App& app);
 void addApplyCommand(CLI::App& app);
 void addStreamCommand(CLI::App& app);

@@ -1,4 +1,4 @@
-// Layout of the before/after picture.
+// Layout of the demo's pictures.
 #include "tools/qovhost/comparison.h"
 
 #include <algorithm>
@@ -22,21 +22,40 @@ constexpr uint32_t kNumberColumn = kGlyphAdvance * kLabelScale * 2;
 
 }  // namespace
 
+RgbaImage closeUpTable(const std::vector<LabelledPicture>& columns, const std::vector<Rect>& areas) {
+  uint32_t zoomedWidth = 0;
+  uint32_t zoomedRows = 0;
+  for (const Rect& area : areas) {
+    zoomedWidth = std::max(zoomedWidth, area.width * kZoom);
+    zoomedRows += area.height * kZoom + kMargin;
+  }
+  const uint32_t count = static_cast<uint32_t>(columns.size());
+  RgbaImage table(kNumberColumn + count * zoomedWidth + (count + 1) * kMargin,
+                  kMargin + kLabelHeight + kLabelGap + zoomedRows, kCanvas);
+  const auto left = [&](uint32_t column) { return kNumberColumn + (column + 1) * kMargin + column * zoomedWidth; };
+  for (uint32_t column = 0; column < count; ++column)
+    drawText(table, columns[column].label, left(column), kMargin, kLabelScale, kLabel);
+  uint32_t y = kMargin + kLabelHeight + kLabelGap;
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    const Rect& area = areas[i];
+    drawText(table, std::to_string(i + 1), kMargin, y, kLabelScale, kMark);
+    for (uint32_t column = 0; column < count; ++column)
+      paste(table, enlarge(crop(*columns[column].picture, area), kZoom), left(column), y);
+    y += area.height * kZoom + kMargin;
+  }
+  return table;
+}
+
 RgbaImage comparisonPicture(const RgbaImage& input, const RgbaImage& output, const RgbaImage& truth,
                             const std::vector<Rect>& closeUps) {
   RgbaImage before = halve(input);
   const RgbaImage after = halve(output);
-  uint32_t zoomedWidth = 0;
-  uint32_t zoomedRows = 0;
-  for (const Rect& area : closeUps) {
-    zoomedWidth = std::max(zoomedWidth, area.width * kZoom);
-    zoomedRows += area.height * kZoom + kMargin;
-  }
+  const RgbaImage table =
+      closeUpTable({{"BEFORE", &input}, {"AFTER", &output}, {"GROUND TRUTH", &truth}}, closeUps);
   const uint32_t overviewWidth = 2 * before.width + 3 * kMargin;
-  const uint32_t closeUpWidth = kNumberColumn + 3 * zoomedWidth + 4 * kMargin;
-  const uint32_t overviewBottom = kMargin + kLabelHeight + kLabelGap + before.height + kMargin;
-  const uint32_t height = overviewBottom + kLabelHeight + kLabelGap + zoomedRows + kMargin;
-  RgbaImage canvas(std::max(overviewWidth, closeUpWidth), height, kCanvas);
+  // The table brings its own margin above its labels.
+  const uint32_t overviewBottom = kMargin + kLabelHeight + kLabelGap + before.height;
+  RgbaImage canvas(std::max(overviewWidth, table.width), overviewBottom + table.height + kMargin, kCanvas);
 
   // The overview, with each close-up area framed and numbered on the input.
   for (std::size_t i = 0; i < closeUps.size(); ++i) {
@@ -50,22 +69,7 @@ RgbaImage comparisonPicture(const RgbaImage& input, const RgbaImage& output, con
   drawText(canvas, "AFTER", 2 * kMargin + before.width, kMargin, kLabelScale, kLabel);
   paste(canvas, before, kMargin, overviewTop);
   paste(canvas, after, 2 * kMargin + before.width, overviewTop);
-
-  // The close-ups, enlarged so that single pixels show.
-  const uint32_t columns[3] = {kNumberColumn + kMargin, kNumberColumn + 2 * kMargin + zoomedWidth,
-                               kNumberColumn + 3 * kMargin + 2 * zoomedWidth};
-  drawText(canvas, "BEFORE", columns[0], overviewBottom, kLabelScale, kLabel);
-  drawText(canvas, "AFTER", columns[1], overviewBottom, kLabelScale, kLabel);
-  drawText(canvas, "GROUND TRUTH", columns[2], overviewBottom, kLabelScale, kLabel);
-  uint32_t y = overviewBottom + kLabelHeight + kLabelGap;
-  for (std::size_t i = 0; i < closeUps.size(); ++i) {
-    const Rect& area = closeUps[i];
-    drawText(canvas, std::to_string(i + 1), kMargin, y, kLabelScale, kMark);
-    paste(canvas, enlarge(crop(input, area), kZoom), columns[0], y);
-    paste(canvas, enlarge(crop(output, area), kZoom), columns[1], y);
-    paste(canvas, enlarge(crop(truth, area), kZoom), columns[2], y);
-    y += area.height * kZoom + kMargin;
-  }
+  paste(canvas, table, 0, overviewBottom);
   return canvas;
 }
 

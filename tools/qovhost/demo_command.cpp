@@ -26,6 +26,7 @@ namespace {
 constexpr const char* kDefaultPlugin = "QovMLAA1";
 constexpr const char* kDefaultDirectory = "qov-demo";
 constexpr const char* kVisualizeSetting = "Visualize=1";
+constexpr const char* kThinLinesSetting = "Thin Lines=1";
 constexpr uint32_t kDefaultFrames = 20;
 constexpr uint32_t kMaxFrames = 10000;
 constexpr uint32_t kDepth = 32;
@@ -56,16 +57,18 @@ TimingSummary processTimed(FrameProcessor& processor, const std::vector<uint8_t>
   return summarize(seconds);
 }
 
-// The same frame with "Visualize" on, or nothing when the plug-in has no such parameter.
-bool visualize(const host::PluginLibrary& library, const std::vector<uint8_t>& input, std::vector<uint8_t>& output) {
-  ParameterSetting setting;
+// The same frame with one switch on (`setting`, "NAME=1"), or nothing when the plug-in
+// has no such parameter.
+bool processWith(const host::PluginLibrary& library, const char* setting, const std::vector<uint8_t>& input,
+                 std::vector<uint8_t>& output) {
+  ParameterSetting parsed;
   try {
-    setting = parseSetting(library, kVisualizeSetting);
+    parsed = parseSetting(library, setting);
   } catch (const CommandError&) {
     return false;
   }
   FrameProcessor processor(library, kSceneWidth, kSceneHeight, kDepth, CallMode::kFrame);
-  applySettings(processor.instance(), {setting});
+  applySettings(processor.instance(), {parsed});
   processor.process({input.data()}, output.data());
   return true;
 }
@@ -85,7 +88,9 @@ void demo(const DemoOptions& options) {
   const TimingSummary timing = processTimed(processor, input, outputFrame, options.frames);
   const RgbaImage output = fromFrame(outputFrame.data(), kSceneWidth, kSceneHeight, kBytesPerPixel32);
   std::vector<uint8_t> visualizeFrame(input.size());
-  const bool visualized = visualize(library, input, visualizeFrame);
+  const bool visualized = processWith(library, kVisualizeSetting, input, visualizeFrame);
+  std::vector<uint8_t> thinLinesFrame(input.size());
+  const bool thinLines = processWith(library, kThinLinesSetting, input, thinLinesFrame);
 
   std::vector<WrittenFile> written = {{outputPath("input.png"), "the aliased scene (1 sample per pixel)"},
                                       {outputPath("ground-truth.png"), "the same scene at 4x4 samples per pixel"},
@@ -100,6 +105,16 @@ void demo(const DemoOptions& options) {
   }
   written.push_back({outputPath("comparison.png"), "before and after, with enlarged close-ups"});
   writePng(written.back().path, comparisonPicture(scene, output, truth, sceneCloseUps()), PngChannels::kRgb);
+  if (thinLines) {
+    // Where the method shows its limit: lines one pixel wide, with and without "Thin Lines".
+    const RgbaImage thinLinesOutput = fromFrame(thinLinesFrame.data(), kSceneWidth, kSceneHeight, kBytesPerPixel32);
+    written.push_back({outputPath("thin-lines.png"), "close-ups of thin lines, with \"Thin Lines\" off and on"});
+    writePng(written.back().path,
+             closeUpTable({{"BEFORE", &scene}, {"AFTER", &output}, {"THIN LINES ON", &thinLinesOutput},
+                           {"GROUND TRUTH", &truth}},
+                          thinLineCloseUps()),
+             PngChannels::kRgb);
+  }
 
   const double inputPsnr = psnr(scene, truth);
   const double outputPsnr = psnr(output, truth);

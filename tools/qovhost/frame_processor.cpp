@@ -2,8 +2,10 @@
 #include "tools/qovhost/frame_processor.h"
 
 #include <cstring>
+#include <optional>
 
 #include "tools/qovhost/command_error.h"
+#include "tools/qovhost/instance_memory.h"
 
 namespace qov::qovhost {
 namespace {
@@ -13,6 +15,28 @@ constexpr uint32_t kBits32 = 32;
 
 uint32_t depthCode(uint32_t bitDepth) { return bitDepth == kBits24 ? FF_DEPTH_24 : FF_DEPTH_32; }
 
+constexpr uint64_t kMebibyte = uint64_t{1} << 20;
+
+std::string depthName(uint32_t bitDepth) { return std::to_string(bitDepth) + "-bit frames"; }
+
+// Why the plug-in refused the format, in a sentence a user can act on: the depth it does
+// not take at any size (and the other one, if it takes that), or the memory it could not
+// get for this size.
+std::string refusal(const host::PluginLibrary& library, uint32_t width, uint32_t height, uint32_t bitDepth) {
+  const std::string size = std::to_string(width) + "x" + std::to_string(height);
+  const uint32_t other = bitDepth == kBits24 ? kBits32 : kBits24;
+  if (!takesDepthAtSmallSize(library, depthCode(bitDepth))) {
+    std::string text = library.name() + " refuses " + depthName(bitDepth) + " (instantiate failed)";
+    if (takesDepthAtSmallSize(library, depthCode(other))) text += "; try --depth " + std::to_string(other);
+    return text;
+  }
+  std::string text = library.name() + " could not get the memory it needs for " + depthName(bitDepth) + " of " + size +
+                     " (";
+  const std::optional<uint64_t> bytes = instanceHeapBytes(library, width, height, depthCode(bitDepth));
+  if (bytes) text += "about " + std::to_string((*bytes + kMebibyte - 1) / kMebibyte) + " MiB; ";
+  return text + "it takes smaller frames)";
+}
+
 host::PluginInstance instantiate(const host::PluginLibrary& library, uint32_t width, uint32_t height,
                                  uint32_t bitDepth) {
   if (bitDepth != kBits24 && bitDepth != kBits32)
@@ -20,9 +44,7 @@ host::PluginInstance instantiate(const host::PluginLibrary& library, uint32_t wi
   try {
     return host::PluginInstance(library, width, height, depthCode(bitDepth));
   } catch (const host::InstantiateError&) {
-    throw CommandError(library.name() + " refuses " + std::to_string(bitDepth) + "-bit frames of " +
-                       std::to_string(width) + "x" + std::to_string(height) +
-                       " (instantiate failed); try --depth " + (bitDepth == kBits24 ? "32" : "24"));
+    throw CommandError(refusal(library, width, height, bitDepth));
   }
 }
 

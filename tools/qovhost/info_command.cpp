@@ -1,4 +1,5 @@
-// qovhost info PLUGIN [--json]: everything a host learns from a plug-in's descriptors.
+// qovhost info PLUGIN [--json]: everything a host learns from a plug-in's descriptors, and
+// for our own plug-ins each parameter's kind and explanation.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -7,11 +8,14 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "tools/qovhost/cli_options.h"
 #include "tools/qovhost/command_error.h"
 #include "tools/qovhost/commands.h"
 #include "host/plugin_instance.h"
+#include "tools/qovhost/known_plugins.h"
 #include "tools/qovhost/plugin_locator.h"
 
 namespace qov::qovhost {
@@ -22,37 +26,42 @@ constexpr uint32_t kJsonIndent = 2;
 constexpr uint32_t kProbeSide = 64;
 
 // What each capability code a host may ask about means. Our plug-ins answer non-zero
-// values for codes that carry no meaning for a host (4, 16 to 21); they are labelled as
-// such rather than left blank, so that no answer looks unexplained.
+// values for codes that carry no meaning for a host (4, 16 to 21); the table groups them,
+// and the unused codes, under one line each, and the JSON labels every code.
+constexpr const char* kNoMeaning = "no meaning for hosts (answered as stored)";
+constexpr const char* kUnused = "unused";
 constexpr const char* kCapabilityMeanings[] = {
-    "16-bit video",                             // 0
-    "24-bit video",                             // 1
-    "32-bit video",                             // 2
-    "processFrameCopy",                         // 3
-    "no meaning for hosts (answered as stored)",// 4
-    "unused",                                   // 5
-    "unused",                                   // 6
-    "unused",                                   // 7
-    "unused",                                   // 8
-    "unused",                                   // 9
-    "minimum input frames",                     // 10
-    "maximum input frames",                     // 11
-    "unused",                                   // 12
-    "unused",                                   // 13
-    "unused",                                   // 14
-    "copy-or-in-place preference (3: both)",    // 15
-    "no meaning for hosts (answered as stored)",// 16
-    "no meaning for hosts (answered as stored)",// 17
-    "no meaning for hosts (answered as stored)",// 18
-    "no meaning for hosts (answered as stored)",// 19
-    "no meaning for hosts (answered as stored)",// 20
-    "no meaning for hosts (answered as stored)",// 21
+    "16-bit video",                           // 0
+    "24-bit video",                           // 1
+    "32-bit video",                           // 2
+    "processFrameCopy",                       // 3
+    kNoMeaning,                               // 4
+    kUnused,                                  // 5
+    kUnused,                                  // 6
+    kUnused,                                  // 7
+    kUnused,                                  // 8
+    kUnused,                                  // 9
+    "minimum input frames",                   // 10
+    "maximum input frames",                   // 11
+    kUnused,                                  // 12
+    kUnused,                                  // 13
+    kUnused,                                  // 14
+    "copy-or-in-place preference (3: both)",  // 15
+    kNoMeaning,                               // 16
+    kNoMeaning,                               // 17
+    kNoMeaning,                               // 18
+    kNoMeaning,                               // 19
+    kNoMeaning,                               // 20
+    kNoMeaning,                               // 21
 };
 constexpr uint32_t kCapabilityCount = sizeof kCapabilityMeanings / sizeof kCapabilityMeanings[0];
 
 const char* capabilityMeaning(uint32_t code) { return kCapabilityMeanings[code]; }
 
 constexpr uint32_t kSourceType = 1;
+// Explanations are wrapped to this many columns, under the parameter's row.
+constexpr std::size_t kTextWidth = 100;
+constexpr std::size_t kExplanationIndent = 9;
 
 std::string pluginTypeName(uint32_t type) {
   if (type == FF_EFFECT) return "effect";
@@ -65,10 +74,12 @@ struct ParameterRow {
   float defaultValue;
   uint32_t type;
   std::optional<std::string> display;
+  // From our own parameter list, when the plug-in is one of ours.
+  const parameters::ParameterSpec* spec = nullptr;
 };
 
 // The current display texts need an instance; a plug-in that takes neither depth has none.
-std::vector<ParameterRow> parameterRows(const host::PluginLibrary& library) {
+std::vector<ParameterRow> parameterRows(const host::PluginLibrary& library, const KnownPlugin* known) {
   std::optional<host::PluginInstance> instance;
   for (uint32_t depth : {FF_DEPTH_32, FF_DEPTH_24}) {
     try {
@@ -81,6 +92,7 @@ std::vector<ParameterRow> parameterRows(const host::PluginLibrary& library) {
   for (uint32_t i = 0; i < library.numParameters(); ++i) {
     ParameterRow row{i, library.parameterName(i), library.parameterDefault(i), library.parameterType(i), {}};
     if (instance) row.display = instance->parameterDisplay(i);
+    if (known != nullptr) row.spec = &known->parameters[i];
     rows.push_back(row);
   }
   return rows;
@@ -92,9 +104,22 @@ std::string number(float value) {
   return text.str();
 }
 
+bool isSwitch(const ParameterRow& row) { return row.spec != nullptr && row.spec->kind == parameters::Kind::kSwitch; }
+
+std::string kindName(const ParameterRow& row) {
+  if (row.spec == nullptr) return "type " + std::to_string(row.type);
+  return isSwitch(row) ? "switch" : "amount";
+}
+
+std::string defaultText(const ParameterRow& row) {
+  if (!isSwitch(row)) return number(row.defaultValue);
+  return parameters::switchOn(row.defaultValue) ? "on" : "off";
+}
+
 void printJson(const host::PluginLibrary& library) {
   const PlugInfo& info = *library.info();
   const ExtendedInfo* extended = library.extendedInfo();
+  const KnownPlugin* known = knownPlugin(library);
   nlohmann::ordered_json json;
   json["path"] = library.path();
   json["name"] = library.name();
@@ -107,10 +132,14 @@ void printJson(const host::PluginLibrary& library) {
     json["about"] = extended->about != nullptr ? extended->about : "";
   }
   json["parameters"] = nlohmann::ordered_json::array();
-  for (const ParameterRow& row : parameterRows(library)) {
+  for (const ParameterRow& row : parameterRows(library, known)) {
     nlohmann::ordered_json entry = {
         {"index", row.index}, {"name", row.name}, {"default", row.defaultValue}, {"type", row.type}};
     entry["display"] = row.display ? nlohmann::ordered_json(*row.display) : nlohmann::ordered_json();
+    // Known only for our own plug-ins; null for others.
+    entry["kind"] = row.spec != nullptr ? nlohmann::ordered_json(kindName(row)) : nlohmann::ordered_json();
+    entry["explanation"] =
+        row.spec != nullptr ? nlohmann::ordered_json(row.spec->explanation) : nlohmann::ordered_json();
     json["parameters"].push_back(entry);
   }
   json["capabilities"] = nlohmann::ordered_json::array();
@@ -118,14 +147,6 @@ void printJson(const host::PluginLibrary& library) {
     json["capabilities"].push_back(
         {{"code", code}, {"value", library.capability(code)}, {"meaning", capabilityMeaning(code)}});
   std::cout << json.dump(kJsonIndent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-}
-
-std::string formatRow(uint32_t code, uint32_t value, const char* meaning) {
-  char line[128];
-  std::snprintf(line, sizeof line, "  %-4u  %-6u  %s", code, value, meaning);
-  std::string text = line;
-  text.erase(text.find_last_not_of(' ') + 1);
-  return text;
 }
 
 // Continuation lines of a multi-line text start under its first line.
@@ -138,9 +159,65 @@ std::string indented(const std::string& text, const std::string& indent) {
   return result;
 }
 
+// `text` broken into lines of at most kTextWidth columns (words longer than that stay
+// whole), each starting with `indent`.
+std::string wrapped(const std::string& text, std::size_t indent) {
+  std::istringstream words(text);
+  std::string result, line, word;
+  while (words >> word) {
+    if (!line.empty() && indent + line.size() + 1 + word.size() > kTextWidth) {
+      result += std::string(indent, ' ') + line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  if (!line.empty()) result += std::string(indent, ' ') + line + "\n";
+  return result;
+}
+
+// "4, 16-21" for the codes {4, 16, ..., 21}.
+std::string codeRanges(const std::vector<uint32_t>& codes) {
+  std::string text;
+  for (std::size_t i = 0; i < codes.size();) {
+    std::size_t j = i;
+    while (j + 1 < codes.size() && codes[j + 1] == codes[j] + 1) ++j;
+    text += (text.empty() ? "" : ", ") + std::to_string(codes[i]);
+    if (j > i) text += "-" + std::to_string(codes[j]);
+    i = j + 1;
+  }
+  return text;
+}
+
+// One line for all codes of one meaning: their values, or "all 0".
+void printCapabilityGroup(const host::PluginLibrary& library, const char* meaning) {
+  std::vector<uint32_t> codes;
+  std::string values;
+  bool allZero = true;
+  for (uint32_t code = 0; code < kCapabilityCount; ++code) {
+    if (capabilityMeaning(code) != meaning) continue;
+    const uint32_t value = library.capability(code);
+    codes.push_back(code);
+    values += (values.empty() ? "" : ", ") + std::to_string(value);
+    allZero = allZero && value == 0;
+  }
+  std::printf("  %-12s  %s: %s\n", codeRanges(codes).c_str(), meaning, allZero ? "all 0" : values.c_str());
+}
+
+void printCapabilities(const host::PluginLibrary& library) {
+  std::printf("\nCapabilities\n  %-4s  %-6s  %s\n", "code", "value", "meaning");
+  for (uint32_t code = 0; code < kCapabilityCount; ++code) {
+    const char* meaning = capabilityMeaning(code);
+    if (meaning == kNoMeaning || meaning == kUnused) continue;
+    std::printf("  %-4u  %-6u  %s\n", code, library.capability(code), meaning);
+  }
+  printCapabilityGroup(library, kNoMeaning);
+  printCapabilityGroup(library, kUnused);
+}
+
 void printTable(const host::PluginLibrary& library) {
   const PlugInfo& info = *library.info();
   const ExtendedInfo* extended = library.extendedInfo();
+  const KnownPlugin* known = knownPlugin(library);
   const std::string indent(19, ' ');
   std::printf("%s (%s)\n", library.name().c_str(), library.path().c_str());
   std::printf("  unique ID        %s\n", library.uniqueId().c_str());
@@ -152,15 +229,17 @@ void printTable(const host::PluginLibrary& library) {
       std::printf("  description      %s\n", indented(extended->description, indent).c_str());
     if (extended->about != nullptr) std::printf("  about            %s\n", indented(extended->about, indent).c_str());
   }
-  std::printf("\nParameters\n  %-5s  %-16s  %-8s  %-4s  %s\n", "index", "name", "default", "type", "display");
-  for (const ParameterRow& row : parameterRows(library))
-    std::printf("  %-5u  %-16s  %-8s  %-4u  %s\n", row.index, row.name.c_str(), number(row.defaultValue).c_str(),
-                row.type, row.display ? row.display->c_str() : "(no instance)");
-  std::printf("\nCapabilities\n  %-4s  %-6s  %s\n", "code", "value", "meaning");
-  for (uint32_t code = 0; code < kCapabilityCount; ++code) {
-    const std::string line = formatRow(code, library.capability(code), capabilityMeaning(code));
-    std::printf("%s\n", line.c_str());
+  std::printf("\nParameters%s\n  %-5s  %-16s  %-8s  %-8s  %s\n",
+              known != nullptr ? " (amounts from 0 to 1; switches are on above 0.5)" : "", "index", "name", "kind",
+              "default", "display");
+  for (const ParameterRow& row : parameterRows(library, known)) {
+    std::printf("  %-5u  %-16s  %-8s  %-8s  %s\n", row.index, row.name.c_str(), kindName(row).c_str(),
+                defaultText(row).c_str(), row.display ? row.display->c_str() : "(no instance)");
+    if (row.spec != nullptr) std::printf("%s", wrapped(row.spec->explanation, kExplanationIndent).c_str());
   }
+  if (known == nullptr && library.numParameters() > 0)
+    std::printf("  (a FreeFrame plug-in gives its parameters' names, defaults and type codes only)\n");
+  printCapabilities(library);
 }
 
 }  // namespace

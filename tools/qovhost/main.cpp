@@ -2,6 +2,7 @@
 // command line. Each subcommand lives in its own *_command.cpp.
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -10,6 +11,7 @@
 
 #include "tools/qovhost/command_error.h"
 #include "tools/qovhost/commands.h"
+#include "tools/qovhost/stop_signals.h"
 
 namespace {
 
@@ -56,8 +58,15 @@ std::string parseErrorLine(const CLI::App& app, const CLI::ParseError& error, in
 
 int main(int argc, char** argv) {
   using namespace qov::qovhost;
+  handleStopSignals();
+  // A file grown past the size limit (ulimit -f) fails its write with "File too large",
+  // which is reported, instead of ending the process and leaving the file unfinished.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app("qovhost: runs FreeFrame video-effect plug-ins on PNG pictures and on raw video", "qovhost");
   app.require_subcommand(1);
+  // "program (package) version", the form that tools such as help2man read.
+  app.set_version_flag("--version", std::string("qovhost (Qov) ") + QOV_VERSION, "Print qovhost's version and exit");
+  addListCommand(app);
   addInfoCommand(app);
   addApplyCommand(app);
   addStreamCommand(app);

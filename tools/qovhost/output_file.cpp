@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "tools/qovhost/command_error.h"
+#include "tools/qovhost/stop_signals.h"
 
 namespace qov::qovhost {
 namespace {
@@ -20,6 +22,13 @@ constexpr mode_t kNewFileMode = 0666;
 constexpr mode_t kPermissionBits = 07777;
 // The kernel's own limit on links followed in one path lookup.
 constexpr int kMaxLinks = 40;
+constexpr const char* kOwnDescriptors = "/proc/self/fd";
+constexpr int kNoDescriptor = -1;
+
+struct Target {
+  std::string path;
+  int descriptor;  // kNoDescriptor unless the path names an open descriptor
+};
 
 std::string directoryOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -36,14 +45,38 @@ std::string fileNameOf(const std::string& path) {
   throw CommandError("cannot write " + path + ": " + std::strerror(error));
 }
 
-// The path a chain of symbolic links ends at; the last one may point at a file that does
-// not exist yet, which is then created there. Relative link contents are relative to the
-// link's own directory.
-std::string followLinks(const std::string& path) {
+// The directory whose entries are this process's open descriptors, as the kernel names it
+// (/proc/self/fd and /dev/fd lead there).
+std::string descriptorDirectory() {
+  char resolved[PATH_MAX];
+  return ::realpath(kOwnDescriptors, resolved) != nullptr ? resolved : std::string();
+}
+
+// The descriptor an entry of that directory stands for, or kNoDescriptor.
+int descriptorNamed(const std::string& path, const std::string& descriptors) {
+  char resolved[PATH_MAX];
+  if (descriptors.empty() || ::realpath(directoryOf(path).c_str(), resolved) == nullptr || descriptors != resolved)
+    return kNoDescriptor;
+  const std::string name = fileNameOf(path);
+  int descriptor = 0;
+  const auto result = std::from_chars(name.data(), name.data() + name.size(), descriptor);
+  return result.ec == std::errc() && result.ptr == name.data() + name.size() ? descriptor : kNoDescriptor;
+}
+
+// Where a chain of symbolic links ends: a path (the last link may point at a file that
+// does not exist yet, which is then created there; relative link contents are relative to
+// the link's own directory), or one of this process's open descriptors. The kernel's
+// descriptor entries are links whose contents ("pipe:[N]", a deleted file's name) need
+// not be paths at all, and a file behind one may be shared with whoever opened it, so they
+// are written through the descriptor itself.
+Target followLinks(const std::string& path) {
+  const std::string descriptors = descriptorDirectory();
   std::string current = path;
   for (int i = 0; i < kMaxLinks; ++i) {
+    const int descriptor = descriptorNamed(current, descriptors);
+    if (descriptor != kNoDescriptor) return {current, descriptor};
     struct stat status;
-    if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return current;
+    if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return {current, kNoDescriptor};
     std::vector<char> link(static_cast<std::size_t>(status.st_size > 0 ? status.st_size : PATH_MAX) + 1);
     const ssize_t length = ::readlink(current.c_str(), link.data(), link.size() - 1);
     if (length < 0) fail(path, errno);
@@ -68,17 +101,34 @@ void applyPermissions(int fd, const std::string& target) {
 
 }  // namespace
 
-bool isSpecialFile(const std::string& path) {
+bool isWrittenDirectly(const std::string& path) {
   struct stat status;
-  return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+  if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) return true;
+  try {
+    return followLinks(path).descriptor != kNoDescriptor;
+  } catch (const CommandError&) {
+    return false;
+  }
 }
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)), target_(followLinks(path_)) {
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+  const Target target = followLinks(path_);
+  target_ = target.path;
   struct stat status;
-  if (::stat(target_.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+  if (target.descriptor != kNoDescriptor)
+    openDescriptor(target.descriptor);
+  else if (::stat(target_.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
     openDirect();
   else
     openTemporary();
+}
+
+void OutputFile::openDescriptor(int descriptor) {
+  // A copy of the descriptor shares its file position, so that what the shell or an
+  // earlier command wrote there stays before the picture.
+  const int fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) fail(path_, errno);
+  openStream(fd);
 }
 
 void OutputFile::openDirect() {
@@ -86,6 +136,10 @@ void OutputFile::openDirect() {
   // here with "Is a directory").
   const int fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) fail(path_, errno);
+  openStream(fd);
+}
+
+void OutputFile::openStream(int fd) {
   stream_ = ::fdopen(fd, "wb");
   if (stream_ == nullptr) {
     const int error = errno;
@@ -98,7 +152,12 @@ void OutputFile::openTemporary() {
   std::string pattern = directoryOf(target_) + "/." + fileNameOf(target_) + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
+  int fd = -1;
+  {
+    const auto held = holdStopSignals();
+    fd = ::mkstemp(name.data());
+    if (fd >= 0) removeWhenStopped(name.data());
+  }
   if (fd < 0) fail(path_, errno);
   temporaryPath_ = name.data();
   applyPermissions(fd, target_);
@@ -106,7 +165,7 @@ void OutputFile::openTemporary() {
   if (stream_ == nullptr) {
     const int error = errno;
     ::close(fd);
-    ::unlink(temporaryPath_.c_str());
+    discard();
     fail(path_, error);
   }
 }
@@ -118,7 +177,10 @@ OutputFile::~OutputFile() {
 void OutputFile::discard() {
   if (stream_ != nullptr) std::fclose(stream_);
   stream_ = nullptr;
-  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
+  if (temporaryPath_.empty()) return;
+  const auto held = holdStopSignals();
+  ::unlink(temporaryPath_.c_str());
+  removeWhenStopped(std::string());
 }
 
 void OutputFile::commit() {
@@ -127,8 +189,13 @@ void OutputFile::commit() {
   if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) error = errno != 0 ? errno : EIO;
   if (std::fclose(stream_) != 0 && error == 0) error = errno != 0 ? errno : EIO;
   stream_ = nullptr;
-  if (error == 0 && !temporaryPath_.empty() && std::rename(temporaryPath_.c_str(), target_.c_str()) != 0)
-    error = errno;
+  if (error == 0 && !temporaryPath_.empty()) {
+    const auto held = holdStopSignals();
+    if (std::rename(temporaryPath_.c_str(), target_.c_str()) == 0)
+      removeWhenStopped(std::string());
+    else
+      error = errno;
+  }
   if (error != 0) {
     discard();
     fail(path_, error);

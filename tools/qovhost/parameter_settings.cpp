@@ -2,12 +2,15 @@
 #include "tools/qovhost/parameter_settings.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 #include "tools/qovhost/command_error.h"
+#include "tools/qovhost/known_plugins.h"
 
 namespace qov::qovhost {
 namespace {
@@ -60,18 +63,52 @@ uint32_t findParameter(const host::PluginLibrary& library, const std::string& na
   throw CommandError("unknown parameter \"" + name + "\" for " + library.name() + "; " + validNames(library));
 }
 
+// The words for a switch's two states, in any letter case: those of everyday speech and of
+// ffmpeg's frei0r filter (y, n).
+constexpr const char* kOnWords[] = {"y", "yes", "on", "true"};
+constexpr const char* kOffWords[] = {"n", "no", "off", "false"};
+
+// 1 or 0 for a switch word, nothing for any other text.
+std::optional<float> switchWord(const std::string& text) {
+  for (const char* word : kOnWords)
+    if (sameIgnoringCase(text, word)) return kHighest;
+  for (const char* word : kOffWords)
+    if (sameIgnoringCase(text, word)) return kLowest;
+  return std::nullopt;
+}
+
 // A number as the C library reads one (strtof: a sign, exponents, hexadecimal floats),
 // all of the text. A value too small for a float becomes 0 or the nearest subnormal, as
-// the plug-in would store it; one too large, and infinities and NaN, are refused.
-// qovhost never sets a locale, so the decimal point is always ".".
-float parseValue(const std::string& parameter, const std::string& text) {
+// the plug-in would store it; one too large for a float is out of range; infinities and
+// NaN are refused. qovhost never sets a locale, so the decimal point is always ".".
+float parseNumber(const std::string& parameter, const std::string& text) {
   const char* first = text.c_str();
   char* end = nullptr;
+  errno = 0;
   const float value = std::strtof(first, &end);
-  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || end != first + text.size() ||
-      !std::isfinite(value))
+  const bool whole = !text.empty() && !std::isspace(static_cast<unsigned char>(text[0])) && end == first + text.size();
+  // strtof reads "inf" and "nan" as words and an overlong number as an overflow.
+  const bool overflow = whole && errno == ERANGE && std::isinf(value);
+  const bool isWord = whole && std::isalpha(static_cast<unsigned char>(text[text.find_first_not_of("+-")]));
+  if (overflow && !isWord)
+    throw CommandError("the value of \"" + parameter + "\" is out of range: " + text +
+                       " lies beyond what the plug-in's number (a 32-bit float) holds; the plug-ins take 0 to 1");
+  if (!whole || !std::isfinite(value))
     throw CommandError("the value of \"" + parameter + "\" must be a number, not \"" + text + "\"");
   return value;
+}
+
+// A number, or for a switch (and for any parameter of a plug-in whose switches qovhost does
+// not know) one of the switch words.
+float parseValue(const host::PluginLibrary& library, uint32_t index, const std::string& text) {
+  const std::string parameter = library.parameterName(index);
+  const std::optional<float> word = switchWord(text);
+  if (!word) return parseNumber(parameter, text);
+  const KnownPlugin* known = knownPlugin(library);
+  if (known != nullptr && known->parameters[index].kind == parameters::Kind::kAmount)
+    throw CommandError("\"" + parameter + "\" is an amount: give a number from 0 to 1, not \"" + text +
+                       "\" (words such as yes and no are for switches)");
+  return *word;
 }
 
 }  // namespace
@@ -82,7 +119,7 @@ ParameterSetting parseSetting(const host::PluginLibrary& library, const std::str
     throw CommandError("--set takes NAME=VALUE, not \"" + text + "\"; " + validNames(library));
   const uint32_t index = findParameter(library, trim(text.substr(0, equals)));
   const std::string name = library.parameterName(index);
-  const float value = parseValue(name, trim(text.substr(equals + 1)));
+  const float value = parseValue(library, index, trim(text.substr(equals + 1)));
   if (value < kLowest || value > kHighest) {
     std::ostringstream note;
     note << '"' << name << "\" = " << value << " is outside 0..1; the plug-in clamps it to "

@@ -1,6 +1,7 @@
 // --set NAME=VALUE: a parameter chosen by name (any letter case) or index, and a value
-// that must be a number; values outside 0..1 are passed on with a warning, since the
-// plug-ins clamp them.
+// that must be a number, or for a switch a word for on or off (yes/no, y/n, on/off,
+// true/false); values outside 0..1 are passed on with a warning, since the plug-ins clamp
+// them.
 #pragma once
 
 #include <cstdint>

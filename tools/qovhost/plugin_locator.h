@@ -1,6 +1,7 @@
 // Finding and loading the plug-in a command names: a path to a library file, or a bare
-// plug-in name looked up beside qovhost (the build directory) and in ../lib/freeframe
-// (an installation).
+// plug-in name, in any letter case, looked up beside qovhost (the build directory) and in
+// ../lib/freeframe (an installation). A name that is not found is answered with the
+// nearest one that is, and a frei0r plug-in is named as such.
 #pragma once
 
 #include <string>
@@ -12,6 +13,9 @@ namespace qov::qovhost {
 
 // Where bare plug-in names are looked up, in order.
 std::vector<std::string> pluginDirectories();
+
+// The library files (*.so) in `directory`, sorted; none when it cannot be read.
+std::vector<std::string> libraryFiles(const std::string& directory);
 
 // The library file `argument` stands for. Throws CommandError when there is none.
 std::string findPlugin(const std::string& argument);

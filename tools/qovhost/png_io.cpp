@@ -176,7 +176,9 @@ void writePng(const std::string& path, const RgbaImage& image, PngChannels chann
   WriteState state;
   if (state.info == nullptr) throw CommandError("cannot write " + path + ": out of memory");
   std::vector<png_bytep> rows(image.height);
-  for (uint32_t y = 0; y < image.height; ++y) rows[y] = const_cast<png_bytep>(image.at(0, y));
+  // A picture without pixels has no rows to point at; libpng refuses its size anyway.
+  if (!image.pixels.empty())
+    for (uint32_t y = 0; y < image.height; ++y) rows[y] = const_cast<png_bytep>(image.at(0, y));
   if (!encode(state, output.stream(), image, channels, rows))
     throw CommandError("cannot write " + path + ": " +
                        (state.error.writeErrno != 0 ? std::strerror(state.error.writeErrno) : state.error.text));

@@ -16,7 +16,8 @@ void ProgressLine::frameDone() {
   ++frames_;
   if (!enabled_) return;
   const Clock::time_point now = Clock::now();
-  if (now - lastPrint_ < kInterval) return;
+  // The first frame shows at once that frames flow; then twice a second.
+  if (frames_ > 1 && now - lastPrint_ < kInterval) return;
   lastPrint_ = now;
   print("");
 }
@@ -28,8 +29,8 @@ void ProgressLine::finish() {
 void ProgressLine::print(const char* end) {
   const double elapsed = secondsSince(start_);
   const double rate = elapsed > 0 ? static_cast<double>(frames_) / elapsed : 0.0;
-  std::fprintf(stderr, "\rqovhost: %llu frames, %.1f frames/s%s", static_cast<unsigned long long>(frames_), rate,
-               end);
+  std::fprintf(stderr, "\rqovhost: %llu %s, %.1f frames/s%s", static_cast<unsigned long long>(frames_),
+               frames_ == 1 ? "frame" : "frames", rate, end);
   std::fflush(stderr);
 }
 

@@ -149,4 +149,8 @@ std::vector<Rect> sceneCloseUps() {
   return {{200, 588, 96, 60}, {562, 124, 96, 60}, {1110, 120, 96, 60}, {556, 452, 96, 60}};
 }
 
+std::vector<Rect> thinLineCloseUps() {
+  return {{200, 650, 96, 56}, {200, 588, 96, 60}, {100, 520, 96, 60}};
+}
+
 }  // namespace qov::qovhost

@@ -27,5 +27,7 @@ inline RgbaImage groundTruthScene(uint32_t width, uint32_t height) {
 
 // Areas of the kSceneWidth x kSceneHeight scene whose edges are worth a closer look.
 std::vector<Rect> sceneCloseUps();
+// Areas of the same scene with lines one pixel wide at a few angles.
+std::vector<Rect> thinLineCloseUps();
 
 }  // namespace qov::qovhost

@@ -76,26 +76,28 @@ void stream(const StreamOptions& options) {
   // A reader that goes away should end up as an error message, not as a silent signal.
   std::signal(SIGPIPE, SIG_IGN);
   ProgressLine progress(options.progress || ::isatty(STDERR_FILENO));
-  for (uint64_t frame = 1;; ++frame) {
-    const std::size_t got = readFully(STDIN_FILENO, input.data(), frameBytes);
-    if (got == 0) break;
-    if (got < frameBytes) {
-      progress.finish();
-      throw CommandError("standard input ended inside frame " + std::to_string(frame) + ": " + std::to_string(got) +
-                         " of " + std::to_string(frameBytes) + " bytes (frames of " + options.size + " at " +
-                         std::to_string(options.depth) + " bits are " + std::to_string(frameBytes) +
-                         " bytes each)");
-    }
-    try {
+  const std::string frameSizeText = "frames of " + options.size + " at " + std::to_string(options.depth) +
+                                    " bits are " + std::to_string(frameBytes) + " bytes each";
+  uint64_t frame = 1;
+  std::size_t got = 0;  // bytes of the frame that did not arrive whole
+  try {
+    for (;; ++frame) {
+      got = readFully(STDIN_FILENO, input.data(), frameBytes);
+      if (got < frameBytes) break;
       processor.process({input.data()}, output.data());
-    } catch (const CommandError& error) {
-      progress.finish();
-      throw CommandError("frame " + std::to_string(frame) + ": " + error.what());
+      writeFully(STDOUT_FILENO, output.data(), frameBytes);
+      progress.frameDone();
     }
-    writeFully(STDOUT_FILENO, output.data(), frameBytes);
-    progress.frameDone();
+  } catch (const CommandError& error) {
+    // The error goes on a line of its own, under the progress so far.
+    progress.finish();
+    throw CommandError("frame " + std::to_string(frame) + ": " + error.what());
   }
   progress.finish();
+  if (got > 0)
+    throw CommandError("standard input ended inside frame " + std::to_string(frame) + ": " + std::to_string(got) +
+                       " of " + std::to_string(frameBytes) + " bytes (" + frameSizeText + ")");
+  if (frame == 1) throw CommandError("no frame arrived on standard input (" + frameSizeText + ")");
 }
 
 }  // namespace
@@ -103,11 +105,12 @@ void stream(const StreamOptions& options) {
 void addStreamCommand(CLI::App& app) {
   auto options = std::make_shared<StreamOptions>();
   CLI::App* command = app.add_subcommand(
-      "stream",
-      "Raw frames on standard input through a plug-in to raw frames on standard output, for example:\n"
-      "  ffmpeg -i in.mp4 -f rawvideo -pix_fmt bgra - | qovhost stream QovMLAA1 --size 1280x720 |\n"
-      "    ffmpeg -f rawvideo -pix_fmt bgra -s 1280x720 -i - out.mp4\n"
-      "(use -pix_fmt bgr24 with --depth 24)");
+      "stream", "Raw frames on standard input through a plug-in to raw frames on standard output, for video pipelines");
+  command->footer(
+      "Example (the size must be the clip's own; with --depth 24, -pix_fmt bgr24 on both sides):\n"
+      "  ffmpeg -i in.mp4 -f rawvideo -pix_fmt bgra - |\n"
+      "  qovhost stream QovMLAA1 --size 1280x720 |\n"
+      "  ffmpeg -f rawvideo -pix_fmt bgra -s 1280x720 -i - out.mp4");
   addPluginArgument(*command, options->plugin);
   addSizeOption(*command, options->size, "Frame size of the raw video")->required();
   addSetOption(*command, options->settings);

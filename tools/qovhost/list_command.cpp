@@ -1,0 +1,56 @@
+// qovhost list: the FreeFrame plug-ins that bare names find, folder by folder, in the
+// order they are looked up.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "tools/qovhost/command_error.h"
+#include "tools/qovhost/commands.h"
+#include "tools/qovhost/plugin_locator.h"
+
+namespace qov::qovhost {
+namespace {
+
+std::string versionText(const host::PluginLibrary& library) {
+  const ExtendedInfo* extended = library.extendedInfo();
+  if (extended == nullptr) return "-";
+  return std::to_string(extended->pluginMajorVersion) + "." + std::to_string(extended->pluginMinorVersion);
+}
+
+void listDirectory(const std::string& directory, const char* role) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(directory, error)) {
+    std::printf("%s (%s): no such folder\n", directory.c_str(), role);
+    return;
+  }
+  std::printf("%s (%s)\n", directory.c_str(), role);
+  std::size_t found = 0;
+  for (const std::string& file : libraryFiles(directory)) {
+    const std::string fileName = std::filesystem::path(file).filename().string();
+    try {
+      const host::PluginLibrary library = openPlugin(file);
+      std::printf("  %-16s  %-4s  %-8s  %s\n", library.name().c_str(), library.uniqueId().c_str(),
+                  versionText(library).c_str(), fileName.c_str());
+      ++found;
+    } catch (const CommandError& notPlugin) {
+      std::printf("  (%s: %s)\n", fileName.c_str(), notPlugin.what());
+    }
+  }
+  if (found == 0) std::printf("  no FreeFrame plug-ins\n");
+}
+
+}  // namespace
+
+void addListCommand(CLI::App& app) {
+  CLI::App* command = app.add_subcommand(
+      "list", "List the FreeFrame plug-ins that qovhost finds by name: name, unique ID, version and file");
+  command->callback([] {
+    const std::vector<std::string> directories = pluginDirectories();
+    for (std::size_t i = 0; i < directories.size(); ++i)
+      listDirectory(directories[i], i == 0 ? "beside qovhost" : "the installed plug-ins");
+  });
+}
+
+}  // namespace qov::qovhost
