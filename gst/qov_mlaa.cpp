@@ -8,6 +8,8 @@
 
 #include "effects/antialias/antialias_parameters.h"
 #include "effects/antialias/frame_pipeline.h"
+#include "effects/parallel/chunking.h"
+#include "effects/parallel/worker_pool.h"
 #include "gst/element_parameters.h"
 #include "gst/elements.h"
 #include "gst/video_filter_base.h"
@@ -72,6 +74,10 @@ GstFlowReturn process(QovVideoFilter* filter, const GstVideoFrame* input, GstVid
   self->parameters.read(GST_OBJECT(self), streamTime, values);
   qov::aa::AntialiasSettings settings = qov::aa::antialiasSettingsFrom(values);
   if (!self->layout->fourthIsAlpha) settings.useAlpha = false;
+  // The antialiasing runs several passes over the frame: the workers stay up between them.
+  const qov::parallel::FrameScope frame(
+      filter->threads.pool(), qov::parallel::frameChunks(static_cast<std::size_t>(GST_VIDEO_FRAME_WIDTH(input)) *
+                                                         static_cast<std::size_t>(GST_VIDEO_FRAME_HEIGHT(input))));
   const bool done = qov::aa::antialiasFrame(
       static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(input, 0)), GST_VIDEO_FRAME_PLANE_STRIDE(input, 0),
       static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(output, 0)), GST_VIDEO_FRAME_PLANE_STRIDE(output, 0),
