@@ -12,9 +12,9 @@ constexpr double kAmountMaximum = 1.0;
 // A parameter's property id: GObject reserves 0.
 constexpr guint propertyId(int index) { return static_cast<guint>(index) + 1; }
 
-float storedDefault(const parameters::ParameterSpec& spec) {
-  if (spec.kind == parameters::Kind::kSwitch) return parameters::switchOn(spec.defaultValue) ? kSwitchOn : kSwitchOff;
-  return spec.defaultValue;
+float storedDefault(const parameters::ParameterSpec& parameter) {
+  if (parameter.kind == parameters::Kind::kSwitch) return parameters::switchOn(parameter.defaultValue) ? kSwitchOn : kSwitchOff;
+  return parameter.defaultValue;
 }
 
 }  // namespace
@@ -65,17 +65,17 @@ void installParameterProperties(GObjectClass* klass, const parameters::Parameter
                                                           G_PARAM_STATIC_BLURB | GST_PARAM_CONTROLLABLE |
                                                           GST_PARAM_MUTABLE_PLAYING);
   for (int i = 0; i < count; ++i) {
-    const parameters::ParameterSpec& spec = specs[i];
+    const parameters::ParameterSpec& parameter = specs[i];
     // Property names are lower case with dashes; GObject keeps its own copy.
-    gchar* name = g_ascii_strdown(spec.name, -1);
+    gchar* name = g_ascii_strdown(parameter.name, -1);
     g_strdelimit(name, " ", '-');
     GParamSpec* pspec;
-    if (spec.kind == parameters::Kind::kSwitch) {
-      pspec = g_param_spec_boolean(name, spec.name, spec.explanation, parameters::switchOn(spec.defaultValue), kFlags);
+    if (parameter.kind == parameters::Kind::kSwitch) {
+      pspec = g_param_spec_boolean(name, parameter.name, parameter.explanation, parameters::switchOn(parameter.defaultValue), kFlags);
     } else {
       // Lax validation: a value outside the range is clamped into it rather than refused.
-      pspec = g_param_spec_double(name, spec.name, spec.explanation, kAmountMinimum, kAmountMaximum,
-                                  spec.defaultValue, static_cast<GParamFlags>(kFlags | G_PARAM_LAX_VALIDATION));
+      pspec = g_param_spec_double(name, parameter.name, parameter.explanation, kAmountMinimum, kAmountMaximum,
+                                  parameter.defaultValue, static_cast<GParamFlags>(kFlags | G_PARAM_LAX_VALIDATION));
     }
     g_object_class_install_property(klass, propertyId(i), pspec);
     g_free(name);

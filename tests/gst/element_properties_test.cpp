@@ -35,24 +35,24 @@ TEST_P(ElementProperties, FollowTheParameterList) {
   GstElement* element = gst_element_factory_make(e.element, nullptr);
   ASSERT_NE(element, nullptr);
   for (std::size_t i = 0; i < e.count; ++i) {
-    const parameters::ParameterSpec& spec = e.specs[i];
-    const std::string name = propertyName(spec.name);
+    const parameters::ParameterSpec& parameter = e.specs[i];
+    const std::string name = propertyName(parameter.name);
     GParamSpec* pspec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), name.c_str());
     ASSERT_NE(pspec, nullptr) << name;
-    EXPECT_STREQ(g_param_spec_get_nick(pspec), spec.name);
-    EXPECT_STREQ(g_param_spec_get_blurb(pspec), spec.explanation);
+    EXPECT_STREQ(g_param_spec_get_nick(pspec), parameter.name);
+    EXPECT_STREQ(g_param_spec_get_blurb(pspec), parameter.explanation);
     EXPECT_TRUE(pspec->flags & GST_PARAM_CONTROLLABLE) << name;
     EXPECT_TRUE(pspec->flags & GST_PARAM_MUTABLE_PLAYING) << name;
-    if (spec.kind == parameters::Kind::kSwitch) {
+    if (parameter.kind == parameters::Kind::kSwitch) {
       ASSERT_EQ(G_PARAM_SPEC_VALUE_TYPE(pspec), G_TYPE_BOOLEAN) << name;
-      EXPECT_EQ(G_PARAM_SPEC_BOOLEAN(pspec)->default_value, parameters::switchOn(spec.defaultValue)) << name;
+      EXPECT_EQ(G_PARAM_SPEC_BOOLEAN(pspec)->default_value, parameters::switchOn(parameter.defaultValue)) << name;
       continue;
     }
     ASSERT_EQ(G_PARAM_SPEC_VALUE_TYPE(pspec), G_TYPE_DOUBLE) << name;
     const GParamSpecDouble* range = G_PARAM_SPEC_DOUBLE(pspec);
     EXPECT_EQ(range->minimum, 0.0);
     EXPECT_EQ(range->maximum, 1.0);
-    EXPECT_EQ(range->default_value, static_cast<double>(spec.defaultValue)) << name;
+    EXPECT_EQ(range->default_value, static_cast<double>(parameter.defaultValue)) << name;
     const double nan = std::nan("");
     for (auto [set, expected] : {std::pair{1.5, 1.0}, {-0.5, 0.0}, {0.25, 0.25}, {nan, nan}}) {
       double read = -1.0;

@@ -75,7 +75,7 @@ struct ParameterRow {
   uint32_t type;
   std::optional<std::string> display;
   // From our own parameter list, when the plug-in is one of ours.
-  const parameters::ParameterSpec* spec = nullptr;
+  const parameters::ParameterSpec* listed = nullptr;
 };
 
 // The current display texts need an instance; a plug-in that takes neither depth has none.
@@ -92,7 +92,7 @@ std::vector<ParameterRow> parameterRows(const host::PluginLibrary& library, cons
   for (uint32_t i = 0; i < library.numParameters(); ++i) {
     ParameterRow row{i, library.parameterName(i), library.parameterDefault(i), library.parameterType(i), {}};
     if (instance) row.display = instance->parameterDisplay(i);
-    if (known != nullptr) row.spec = &known->parameters[i];
+    if (known != nullptr) row.listed = &known->parameters[i];
     rows.push_back(row);
   }
   return rows;
@@ -104,10 +104,10 @@ std::string number(float value) {
   return text.str();
 }
 
-bool isSwitch(const ParameterRow& row) { return row.spec != nullptr && row.spec->kind == parameters::Kind::kSwitch; }
+bool isSwitch(const ParameterRow& row) { return row.listed != nullptr && row.listed->kind == parameters::Kind::kSwitch; }
 
 std::string kindName(const ParameterRow& row) {
-  if (row.spec == nullptr) return "type " + std::to_string(row.type);
+  if (row.listed == nullptr) return "type " + std::to_string(row.type);
   return isSwitch(row) ? "switch" : "amount";
 }
 
@@ -137,9 +137,9 @@ void printJson(const host::PluginLibrary& library) {
         {"index", row.index}, {"name", row.name}, {"default", row.defaultValue}, {"type", row.type}};
     entry["display"] = row.display ? nlohmann::ordered_json(*row.display) : nlohmann::ordered_json();
     // Known only for our own plug-ins; null for others.
-    entry["kind"] = row.spec != nullptr ? nlohmann::ordered_json(kindName(row)) : nlohmann::ordered_json();
+    entry["kind"] = row.listed != nullptr ? nlohmann::ordered_json(kindName(row)) : nlohmann::ordered_json();
     entry["explanation"] =
-        row.spec != nullptr ? nlohmann::ordered_json(row.spec->explanation) : nlohmann::ordered_json();
+        row.listed != nullptr ? nlohmann::ordered_json(row.listed->explanation) : nlohmann::ordered_json();
     json["parameters"].push_back(entry);
   }
   json["capabilities"] = nlohmann::ordered_json::array();
@@ -235,7 +235,7 @@ void printTable(const host::PluginLibrary& library) {
   for (const ParameterRow& row : parameterRows(library, known)) {
     std::printf("  %-5u  %-16s  %-8s  %-8s  %s\n", row.index, row.name.c_str(), kindName(row).c_str(),
                 defaultText(row).c_str(), row.display ? row.display->c_str() : "(no instance)");
-    if (row.spec != nullptr) std::printf("%s", wrapped(row.spec->explanation, kExplanationIndent).c_str());
+    if (row.listed != nullptr) std::printf("%s", wrapped(row.listed->explanation, kExplanationIndent).c_str());
   }
   if (known == nullptr && library.numParameters() > 0)
     std::printf("  (a FreeFrame plug-in gives its parameters' names, defaults and type codes only)\n");
