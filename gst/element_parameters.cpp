@@ -13,7 +13,8 @@ constexpr double kAmountMaximum = 1.0;
 constexpr guint propertyId(int index) { return static_cast<guint>(index) + 1; }
 
 float storedDefault(const parameters::ParameterSpec& parameter) {
-  if (parameter.kind == parameters::Kind::kSwitch) return parameters::switchOn(parameter.defaultValue) ? kSwitchOn : kSwitchOff;
+  if (parameter.kind == parameters::Kind::kSwitch)
+    return parameters::switchOn(parameter.defaultValue) ? kSwitchOn : kSwitchOff;
   return parameter.defaultValue;
 }
 
@@ -71,7 +72,8 @@ void installParameterProperties(GObjectClass* klass, const parameters::Parameter
     g_strdelimit(name, " ", '-');
     GParamSpec* pspec;
     if (parameter.kind == parameters::Kind::kSwitch) {
-      pspec = g_param_spec_boolean(name, parameter.name, parameter.explanation, parameters::switchOn(parameter.defaultValue), kFlags);
+      pspec = g_param_spec_boolean(name, parameter.name, parameter.explanation,
+                                   parameters::switchOn(parameter.defaultValue), kFlags);
     } else {
       // Lax validation: a value outside the range is clamped into it rather than refused.
       pspec = g_param_spec_double(name, parameter.name, parameter.explanation, kAmountMinimum, kAmountMaximum,
