@@ -104,7 +104,9 @@ std::string number(float value) {
   return text.str();
 }
 
-bool isSwitch(const ParameterRow& row) { return row.listed != nullptr && row.listed->kind == parameters::Kind::kSwitch; }
+bool isSwitch(const ParameterRow& row) {
+  return row.listed != nullptr && row.listed->kind == parameters::Kind::kSwitch;
+}
 
 std::string kindName(const ParameterRow& row) {
   if (row.listed == nullptr) return "type " + std::to_string(row.type);
