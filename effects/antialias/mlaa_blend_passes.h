@@ -12,6 +12,8 @@
 //                                  blendSpan's pixels four at a time where it can (adjacent
 //                                  pixels, partners four or more away): returns the first
 //                                  pixel left and advances w past the pixels done
+//   Index mixFoursDown(image, j, end, s, across, w, step, onSide)
+//                                  the same down a column (pixels s apart, partners 1 away)
 //   void gatherSigns(edges, first, width, x, bit, word)
 //                                  EDGE_BELOW of 16 pixels at a time while they fit word
 //   int gatherRowMasks(edges, width, x0, y0, rows, rowMasks)
@@ -55,11 +57,18 @@ inline uint32_t mixMiddle(uint32_t p, uint32_t q, float s0) { return M::mix(p, q
 // The `count` pixels j, j + s, ... each take mixRest(pixel, partner across, w), with w
 // changing by `step` from one pixel to the next, and write it to themselves (onSide) or to
 // the partner. Inline, as the hot loop of blendRun.
-template <class M>
+template <class M, class P>
 inline void blendSpan(uint8_t* image, Index j, int count, Index s, Index across, float w, float step,
                       bool onSide) {
+  constexpr int kFour = 4;
   const Index end = j + count * s;
-  if (s == 1 && (across >= 4 || across <= -4)) j = M::mixFours(image, j, end, across, w, step, onSide);
+  if (count >= kFour) {
+    if constexpr (P::kPassBit == RowPass::kPassBit) {
+      if (across >= kFour || across <= -kFour) j = M::mixFours(image, j, end, across, w, step, onSide);
+    } else {
+      j = M::mixFoursDown(image, j, end, s, across, w, step, onSide);
+    }
+  }
   for (; j < end; j += s) {
     const uint32_t v = mixRest<M>(loadWord(image, j), loadWord(image, j + across), w);
     storeWord(image, onSide ? j : j + across, v);
@@ -107,7 +116,7 @@ inline void blendRunOf(uint8_t* image, Index a, int n, float h0, float h1, Index
 
   // First half: P takes weight t, which grows by r0 per pixel.
   const int firstHalf = firstHalfPixels<P>(n);
-  blendSpan<M>(image, a2, firstHalf, s, across, 0.5f * r0 + h0, r0, true);
+  blendSpan<M, P>(image, a2, firstHalf, s, across, 0.5f * r0 + h0, r0, true);
   Index j = a2 + firstHalf * s;
   int rest = n - firstHalf;
 
@@ -127,7 +136,7 @@ inline void blendRunOf(uint8_t* image, Index a, int n, float h0, float h1, Index
 
   // Second half: a Z writes across the edge with a growing weight, a U writes on the run's
   // side with a shrinking one. There is always at least one pixel left.
-  blendSpan<M>(image, j, rest, s, across, sameSide ? 1.0f - w0 : w0, sameSide ? -r1 : r1, sameSide);
+  blendSpan<M, P>(image, j, rest, s, across, sameSide ? 1.0f - w0 : w0, sameSide ? -r1 : r1, sameSide);
 }
 
 // blendRun as the tests call it, on the indices of the run's first and last pixels.
@@ -143,16 +152,11 @@ void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongS
 
 // --- runs on a line ---------------------------------------------------------------------------
 
-// Handles the run at positions first ... last of the line that begins at index lineFirst.
-// The runs of a line touch disjoint pixels (each blend stays on its run's pixels and their
-// partners), but the order along the line is kept all the same.
+// Handles the run of two or more pixels at positions first ... last of the line that begins
+// at index lineFirst.
 template <class M, class P>
-inline void handleRunAt(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags) {
+void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags) {
   const Index s = P::along(g), L = P::lineStride(g);
-  if (first == last) {
-    blendOnePixelRun<M>(g.image, lineFirst + first * s, L);
-    return;
-  }
   // The searches look one pixel before the start, which must stay on the line.
   if (first == 0) first = 1;
   const int len = last - first + 1;
@@ -181,6 +185,14 @@ inline void handleRunAt(const LineGeometry& g, Index lineFirst, int first, int l
   if (e.p4 > e.p3) blend(e.p3, e.p4, e.h3, e.h4, -L, uShape);
 }
 
+template <class M, class P>
+inline void handleRunAt(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags) {
+  if (first == last)
+    blendOnePixelRun<M>(g.image, lineFirst + first * P::along(g), P::lineStride(g));
+  else
+    handleLongRun<M, P>(g, lineFirst, first, last, flags);
+}
+
 // handleRun as the tests call it, on the indices of the run's first and last pixels.
 template <class M>
 void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, uint32_t flags) {
@@ -194,36 +206,45 @@ void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, u
 
 inline int lowestSetBit(uint64_t word) { return __builtin_ctzll(word); }
 
-// The first set bit at or after `from` and below `limit`, or `limit`. Bits at or beyond
-// `limit` in the last word are zero.
-inline int nextSetBit(const uint64_t* bits, int from, int limit) {
-  if (from >= limit) return limit;
-  int w = from / kBitsPerWord;
-  const int lastWord = (limit - 1) / kBitsPerWord;
-  uint64_t word = bits[w] & (~0ull << (from % kBitsPerWord));
-  while (word == 0) {
-    if (++w > lastWord) return limit;
-    word = bits[w];
-  }
-  return w * kBitsPerWord + lowestSetBit(word);
-}
-
-// The first clear bit at or after `from`, at most `limit` (the zero bits past the line stop
-// the search there).
-inline int nextClearBit(const uint64_t* bits, int from, int limit) {
-  if (from >= limit) return limit;
-  int w = from / kBitsPerWord;
-  uint64_t word = ~bits[w] & (~0ull << (from % kBitsPerWord));
-  while (word == 0) word = ~bits[++w];
-  return std::min(w * kBitsPerWord + lowestSetBit(word), limit);
-}
-
+// The runs of a line are read off its bit set a word at a time: the lowest set bit starts a
+// run, and the lowest clear bit above it ends it, in this word or a later one. The runs of a
+// line touch disjoint pixels (each blend stays on its run's pixels and their partners), but
+// they are handled in order along the line all the same. Bits past the line are zero.
 template <class M, class P>
-void blendLineRunsOf(const LineGeometry& g, Index first, int length, const uint64_t* bits, uint32_t flags) {
-  for (int k = nextSetBit(bits, 0, length); k < length;) {
-    const int last = nextClearBit(bits, k + 1, length) - 1;
-    handleRunAt<M, P>(g, first, k, last, flags);
-    k = nextSetBit(bits, last + 1, length);
+void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const uint64_t* bits, uint32_t flags) {
+  const int words = (length + kBitsPerWord - 1) / kBitsPerWord;
+  int w = 0;
+  uint64_t word = bits[0];
+  for (;;) {
+    while (word == 0) {
+      if (++w == words) return;
+      word = bits[w];
+    }
+    const int bit = lowestSetBit(word);
+    const int first = w * kBitsPerWord + bit;
+    // The clear bits of the word from the run's first pixel on, which are all zero when the
+    // run reaches the word's end.
+    const uint64_t clearAbove = ~word >> bit;
+    int last;
+    if (clearAbove != 0) {
+      const int end = bit + lowestSetBit(clearAbove);  // below 64: a clear bit of the word
+      last = w * kBitsPerWord + end - 1;
+      word &= ~0ull << end;
+    } else {
+      while (++w < words && bits[w] == ~0ull) {
+      }
+      if (w == words) {
+        // Only a line whose length is a multiple of 64 can end in a full word.
+        last = length - 1;
+        w = words - 1;
+        word = 0;
+      } else {
+        const int end = lowestSetBit(~bits[w]);
+        last = w * kBitsPerWord + end - 1;
+        word = bits[w] & (~0ull << end);
+      }
+    }
+    handleRunAt<M, P>(g, lineFirst, first, last, flags);
   }
 }
 

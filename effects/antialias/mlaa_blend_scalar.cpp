@@ -29,6 +29,7 @@ struct ScalarBlend {
   }
 
   static Index mixFours(uint8_t*, Index j, Index, Index, float&, float, bool) { return j; }
+  static Index mixFoursDown(uint8_t*, Index j, Index, Index, Index, float&, float, bool) { return j; }
 
   static void gatherSigns(const uint8_t*, Index, int, int&, int&, uint64_t&) {}
 

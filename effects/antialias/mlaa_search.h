@@ -92,96 +92,137 @@ inline bool farSideAt(const LineGeometry& g, Index o, Index i, int M, float* q) 
                          edgeWord<kChecked>(g, twoLines), M, q);
 }
 
+// Each search walks its boundaries on its own and stops at the first quotient it accepts. A
+// search that accepts nothing ends at the first boundary whose orthogonal test held, so the
+// walk first looks for that boundary and only then for quotients.
+
+// Search 1: from the start, towards the previous line. Boundary j (0 ... len - 1) has
+// o = start + (j - 1)s and i = o + s; a candidate wants the orthogonal bit at Po and the pass
+// bit at Uo.
+template <class P, bool kChecked>
+inline void searchStartPrevious(const LineGeometry& g, Index start, int len, RunEndPositions& r) {
+  const Index s = P::along(g), L = P::lineStride(g), U = g.prevLineOffset;
+  r.k1 = len;
+  Index o = start - s;
+  int j = 0;
+  while (!(edgeWord<kChecked>(g, o) & P::kOrthBit)) {
+    if (++j == len) return;
+    o += s;
+  }
+  r.p1 = j;
+  for (; j < len; ++j, o += s) {
+    const uint32_t po = edgeWord<kChecked>(g, o);
+    if (!(po & P::kOrthBit)) continue;
+    const uint32_t uo = edgeWord<kChecked>(g, o + U);
+    float q;
+    if ((uo & P::kPassBit) &&
+        previousSideQuotient(po, edgeWord<kChecked>(g, o + s), uo, edgeWord<kChecked>(g, o + s + L), len - j, &q)) {
+      r.p1 = r.k1 = j;
+      r.h1 = q;
+      return;
+    }
+  }
+}
+
+// Search 3: from the start, beyond the next line, on the boundaries of search 1; a candidate
+// wants both bits at No.
+template <class P, bool kChecked>
+inline void searchStartFar(const LineGeometry& g, Index start, int len, RunEndPositions& r) {
+  constexpr uint32_t kBoth = P::kOrthBit | P::kPassBit;
+  const Index s = P::along(g), L = P::lineStride(g);
+  r.k3 = len;
+  Index o = start - s;
+  int j = 0;
+  while (!(edgeWord<kChecked>(g, o + L) & P::kOrthBit)) {
+    if (++j == len) return;
+    o += s;
+  }
+  r.p3 = j;
+  for (; j < len; ++j, o += s) {
+    float q;
+    if ((edgeWord<kChecked>(g, o + L) & kBoth) == kBoth && farSideAt<P, kChecked>(g, o, o + s, len - j, &q)) {
+      r.p3 = r.k3 = j;
+      r.h3 = q;
+      return;
+    }
+  }
+}
+
+// Search 2: from the end, towards the previous line. Position j runs from `from` down to 0
+// (or is only `from` when that is -1), with i = start + j s and o = i + s; a candidate wants
+// the orthogonal bit at Pi and the pass bit at Uo. It is iteration k = from - j + 1 and
+// weighs by k1 + k - 1. `preset` is true when the run's last pixel already stands as the
+// fallback end.
+template <class P, bool kChecked>
+inline void searchEndPrevious(const LineGeometry& g, Index start, int from, bool preset, RunEndPositions& r) {
+  const Index s = P::along(g), L = P::lineStride(g), U = g.prevLineOffset;
+  const int lowest = from < 0 ? from : 0;
+  int j = from;
+  Index i = start + from * s;
+  if (!preset) {
+    while (!(edgeWord<kChecked>(g, i) & P::kOrthBit)) {
+      if (--j < lowest) return;
+      i -= s;
+    }
+  }
+  r.p2 = preset ? from + 1 : j;
+  for (; j >= lowest; --j, i -= s) {
+    const uint32_t pi = edgeWord<kChecked>(g, i);
+    if (!(pi & P::kOrthBit)) continue;
+    const uint32_t uo = edgeWord<kChecked>(g, i + s + U);
+    float q;
+    if ((uo & P::kPassBit) && previousSideQuotient(edgeWord<kChecked>(g, i + s), pi, uo, edgeWord<kChecked>(g, i + L),
+                                                   -(r.k1 + from - j), &q)) {
+      r.p2 = j;
+      r.h2 = q;
+      return;
+    }
+  }
+}
+
+// Search 4: from the end, beyond the next line, on the boundaries of search 2; a candidate
+// wants the orthogonal bit at Ni and at No (and, unlike search 3, not the pass bit).
+template <class P, bool kChecked>
+inline void searchEndFar(const LineGeometry& g, Index start, int from, bool preset, RunEndPositions& r) {
+  const Index s = P::along(g), L = P::lineStride(g);
+  const int lowest = from < 0 ? from : 0;
+  int j = from;
+  Index i = start + from * s;
+  if (!preset) {
+    while (!(edgeWord<kChecked>(g, i + L) & P::kOrthBit)) {
+      if (--j < lowest) return;
+      i -= s;
+    }
+  }
+  r.p4 = preset ? from + 1 : j;
+  for (; j >= lowest; --j, i -= s) {
+    float q;
+    if ((edgeWord<kChecked>(g, i + L) & P::kOrthBit) && (edgeWord<kChecked>(g, i + s + L) & P::kOrthBit) &&
+        farSideAt<P, kChecked>(g, i + s, i, -(r.k3 + from - j), &q)) {
+      r.p4 = j;
+      r.h4 = q;
+      return;
+    }
+  }
+}
+
 // The four searches of the run start ... end (len pixels, start not the line's first).
 template <class P, bool kChecked>
 inline RunEndPositions findEnds(const LineGeometry& g, Index start, Index end, int len) {
-  const Index s = P::along(g), L = P::lineStride(g), U = g.prevLineOffset;
-  const auto at = [&g](Index index) { return edgeWord<kChecked>(g, index); };
   RunEndPositions r;
-
-  // Searches 1 and 3 walk the same boundaries, i = start ... end, and only read edge words,
-  // so they share one walk; each stops taking part once it has accepted (its bit mask is
-  // then 0). Search 1 (previous-line side) looks at Po, search 3 (far side) at No. A search
-  // that accepts nothing ends at the first boundary whose orthogonal test held.
-  {
-    int first1 = RunEndPositions::kNoLowerEnd, first3 = RunEndPositions::kNoLowerEnd;
-    float q;
-    uint32_t orth1 = P::kOrthBit, orth3 = P::kOrthBit;
-    Index o = start - s;
-    for (int k = 1;; ++k, o += s) {
-      const uint32_t po = at(o), no = at(o + L);
-      if (po & orth1) {
-        if (first1 == RunEndPositions::kNoLowerEnd) first1 = k - 1;
-        const uint32_t uo = at(o + U);
-        if ((uo & P::kPassBit) && previousSideQuotient(po, at(o + s), uo, at(o + s + L), len - k + 1, &q)) {
-          r.h1 = q;
-          r.k1 = k - 1;
-          r.p1 = k - 1;
-          orth1 = 0;
-        }
-      }
-      if (no & orth3) {
-        if (first3 == RunEndPositions::kNoLowerEnd) first3 = k - 1;
-        if ((no & P::kPassBit) && farSideAt<P, kChecked>(g, o, o + s, len - k + 1, &q)) {
-          r.h3 = q;
-          r.k3 = k - 1;
-          r.p3 = k - 1;
-          orth3 = 0;
-        }
-      }
-      if (k == len || (orth1 | orth3) == 0) break;
-    }
-    if (orth1) {
-      r.k1 = len;
-      r.p1 = first1;
-    }
-    if (orth3) {
-      r.k3 = len;
-      r.p3 = first3;
-    }
+  searchStartPrevious<P, kChecked>(g, start, len, r);
+  searchStartFar<P, kChecked>(g, start, len, r);
+  // Searches 2 and 4 begin at the run's last pixel. When the pixel after the run lies outside
+  // the frame (only where the reads are checked), they begin one pixel inside, and the run's
+  // last pixel, if it has the orthogonal bit, stands as their first orthogonal pixel.
+  int from = len - 1;
+  bool preset = false;
+  if (kChecked && end + P::along(g) >= g.pixelCount) {
+    from = len - 2;
+    preset = (g.edgeAt(end) & P::kOrthBit) != 0;
   }
-
-  // Searches 2 and 4, i = e ... start, in one walk likewise. Search 2 looks at Pi, search 4
-  // at Ni; search 4 then asks only for the orthogonal bit of No, unlike search 3, which also
-  // wants the pass bit. When the pixel after the run lies outside the frame (only where the
-  // reads are checked), both begin one pixel inside, and the run's last pixel stands as
-  // their first orthogonal pixel.
-  {
-    int first2 = RunEndPositions::kNoUpperEnd, first4 = RunEndPositions::kNoUpperEnd;
-    int from = len - 1;
-    if (kChecked && end + s >= g.pixelCount) {
-      from = len - 2;
-      if (g.edgeAt(end) & P::kOrthBit) first2 = first4 = len - 1;
-    }
-    uint32_t orth2 = P::kOrthBit, orth4 = P::kOrthBit;
-    float q;
-    Index i = start + from * s;
-    for (int k = 1;; ++k, i -= s) {
-      const int position = from - (k - 1);
-      const Index o = i + s;
-      const uint32_t pi = at(i), ni = at(i + L);
-      if (pi & orth2) {
-        if (first2 == RunEndPositions::kNoUpperEnd) first2 = position;
-        const uint32_t uo = at(o + U);
-        if ((uo & P::kPassBit) && previousSideQuotient(at(o), pi, uo, ni, -(r.k1 + k - 1), &q)) {
-          r.h2 = q;
-          r.p2 = position;
-          orth2 = 0;
-        }
-      }
-      if (ni & orth4) {
-        if (first4 == RunEndPositions::kNoUpperEnd) first4 = position;
-        if ((at(o + L) & P::kOrthBit) && farSideAt<P, kChecked>(g, o, i, -(r.k3 + k - 1), &q)) {
-          r.h4 = q;
-          r.p4 = position;
-          orth4 = 0;
-        }
-      }
-      if (position <= 0 || (orth2 | orth4) == 0) break;
-    }
-    if (orth2) r.p2 = first2;
-    if (orth4) r.p4 = first4;
-  }
+  searchEndPrevious<P, kChecked>(g, start, from, preset, r);
+  searchEndFar<P, kChecked>(g, start, from, preset, r);
   return r;
 }
 

@@ -1,0 +1,75 @@
+// The blending passes with AVX2: the SSE2 pieces (mlaa_blend_sse2.h) with a colour mix that
+// widens bytes in one step and packs them with one shuffle, and spans eight pixels at a time.
+// Every lane still computes what the scalar level computes for its byte: the same two
+// products in single precision, their sum, the same truncation (the build allows no fused
+// multiply-add). The whole line loop and the end searches are compiled for this level too.
+#include "effects/simd/simd.h"
+
+#if QOV_SIMD_X86
+#include <immintrin.h>
+
+#include "effects/antialias/mlaa_blend_sse2.h"
+
+namespace qov::aa::detail {
+namespace {
+
+constexpr int kEight = 8;
+
+struct Avx2Blend : Sse2Blend {
+  // Byte 0 of every 32-bit lane, lanes 0 to 3, into bytes 0 to 3: the low 8 bits of the
+  // truncated values, as the scalar level masks them.
+  static __m128i lowBytes(__m128i lanes) {
+    return _mm_shuffle_epi8(lanes, _mm_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+  }
+
+  static uint32_t mix(uint32_t p, uint32_t q, float wp, float wq) {
+    const __m128 pLanes = _mm_cvtepi32_ps(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(p))));
+    const __m128 qLanes = _mm_cvtepi32_ps(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(q))));
+    const __m128 v = _mm_add_ps(_mm_mul_ps(pLanes, _mm_set1_ps(wp)), _mm_mul_ps(qLanes, _mm_set1_ps(wq)));
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(lowBytes(_mm_cvttps_epi32(v)))) | kOpaque;
+  }
+
+  // Eight pixels at once, pixel i of p and q with the weights in lane i of wp and wq: one
+  // register per colour byte, each lane computing what mix computes for that byte.
+  static __m256i mixEight(__m256i p, __m256i q, __m256 wp, __m256 wq) {
+    const __m256i byteMask = _mm256_set1_epi32(static_cast<int>(kByteMask));
+    __m256i out = _mm256_set1_epi32(static_cast<int>(kOpaque));
+    for (int c = 0; c < kColourBytes; ++c) {
+      const __m256 pc = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 8 * c), byteMask));
+      const __m256 qc = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(q, 8 * c), byteMask));
+      const __m256 v = _mm256_add_ps(_mm256_mul_ps(pc, wp), _mm256_mul_ps(qc, wq));
+      out = _mm256_or_si256(out, _mm256_slli_epi32(_mm256_and_si256(_mm256_cvttps_epi32(v), byteMask), 8 * c));
+    }
+    return out;
+  }
+
+  // As Sse2Blend::mixFours, eight pixels at a time while eight are left.
+  static Index mixFours(uint8_t* image, Index j, Index end, Index across, float& w, float step, bool onSide) {
+    if (across >= kEight || across <= -kEight) {
+      for (; j + kEight <= end; j += kEight) {
+        // The weights are summed one by one, as for single pixels.
+        float ws[kEight];
+        ws[0] = w;
+        for (int k = 1; k < kEight; ++k) ws[k] = ws[k - 1] + step;
+        w = ws[kEight - 1] + step;
+        const __m256 wp = _mm256_setr_ps(ws[0], ws[1], ws[2], ws[3], ws[4], ws[5], ws[6], ws[7]);
+        const __m256 wq = _mm256_sub_ps(_mm256_set1_ps(1.0f), wp);
+        uint8_t* const own = image + j * kBytesPerPixel;
+        uint8_t* const partner = own + across * kBytesPerPixel;
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(own));
+        const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(partner));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(onSide ? own : partner), mixEight(p, q, wp, wq));
+      }
+    }
+    return Sse2Blend::mixFours(image, j, end, across, w, step, onSide);
+  }
+};
+
+}  // namespace
+
+namespace avx2 {
+const BlendKernels kBlendKernels = blendKernelsWith<Avx2Blend>();
+}
+
+}  // namespace qov::aa::detail
+#endif
