@@ -8,6 +8,8 @@
 //
 // M provides:
 //   uint32_t mix(p, q, wp, wq)     bytes 2, 1, 0 of truncate(P * wp + Q * wq), byte 3 = 255
+//   ColourSums4 colourSums(a, b, c, d)
+//                                  the colour sums of four edge words (for the end searches)
 //   Index mixFours(image, j, end, across, w, step, onSide)
 //                                  blendSpan's pixels four at a time where it can (adjacent
 //                                  pixels, partners four or more away): returns the first
@@ -163,7 +165,7 @@ void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, 
   const Index start = lineFirst + first * s, end = lineFirst + last * s;
   if (flags & MLAA_THIN_LINES) softenThinLine(g, start - s, end);
 
-  RunEndPositions e = search::findRunEndPositions<P>(g, start, end, len);
+  RunEndPositions e = search::findRunEndPositions<P, M>(g, start, end, len);
   if (flags & MLAA_USE_HALF) e.h1 = e.h2 = e.h3 = e.h4 = kHalf;
 
   // An end that was not found fails every comparison (see RunEndPositions).

@@ -28,6 +28,10 @@ struct ScalarBlend {
     return out;
   }
 
+  static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return search::OneByOne::colourSums(a, b, c, d);
+  }
+
   static Index mixFours(uint8_t*, Index j, Index, Index, float&, float, bool) { return j; }
   static Index mixFoursDown(uint8_t*, Index j, Index, Index, Index, float&, float, bool) { return j; }
 

@@ -7,7 +7,7 @@ namespace {
 
 template <class P>
 RunEnds findRunEndsIn(const LineGeometry& g, Index start, Index end, int len) {
-  const RunEndPositions r = search::findRunEndPositions<P>(g, start, end, len);
+  const RunEndPositions r = search::findRunEndPositions<P, search::OneByOne>(g, start, end, len);
   const Index s = P::along(g);
   const auto lower = [&](int position, float height) {
     return position == RunEndPositions::kNoLowerEnd ? EndPoint{} : EndPoint{true, start + position * s, height};

@@ -42,7 +42,21 @@ struct RunEndPositions {
   int k1 = 0, k3 = 0;  // iterations searches 1 and 3 completed before accepting
 };
 
+// The colour sums S of four edge words, in their order.
+struct ColourSums4 {
+  int a, b, c, d;
+};
+
 namespace search {
+
+// The colour sums one word at a time: the scalar level's way, and the one the searches for
+// the tests use. A level's blending pieces provide colourSums of their own, with the same
+// results.
+struct OneByOne {
+  static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return {colourSum(a), colourSum(b), colourSum(c), colourSum(d)};
+  }
+};
 
 // Accepts num / den, in single precision, when it lies strictly between 0 and 1. A zero
 // denominator would give an infinity or NaN, neither of which is accepted.
@@ -55,8 +69,9 @@ inline bool acceptQuotient(int num, int den, float* q) {
 }
 
 // Height of a turn towards the previous line; M is +m from the start end, -m from the other.
+template <class C>
 inline bool previousSideQuotient(uint32_t po, uint32_t pi, uint32_t uo, uint32_t ni, int M, float* q) {
-  const int sPo = colourSum(po), sPi = colourSum(pi), sUo = colourSum(uo), sNi = colourSum(ni);
+  const auto [sPo, sPi, sUo, sNi] = C::colourSums(po, pi, uo, ni);
   const int x = (sPi - sNi) - (sUo - sPo);
   const int num = M * (sUo - sNi) + x;
   const int den = M * (sPi - sNi + sUo - sPo) + x;
@@ -64,8 +79,9 @@ inline bool previousSideQuotient(uint32_t po, uint32_t pi, uint32_t uo, uint32_t
 }
 
 // Height of a turn beyond the next line.
+template <class C>
 inline bool farSideQuotient(uint32_t pi, uint32_t ni, uint32_t no, uint32_t n2o, int M, float* q) {
-  const int sPi = colourSum(pi), sNi = colourSum(ni), sNo = colourSum(no), sN2o = colourSum(n2o);
+  const auto [sPi, sNi, sNo, sN2o] = C::colourSums(pi, ni, no, n2o);
   const int x = (sNi - sPi) - (sN2o - sNo);
   const int num = M * (sN2o - sPi) + x;
   const int den = M * (sNi - sPi + sN2o - sNo) + x;
@@ -80,7 +96,7 @@ inline uint32_t edgeWord(const LineGeometry& g, Index index) {
 }
 
 // Beyond the frame there are no lines, so a turn there gets half height.
-template <class P, bool kChecked>
+template <class P, class C, bool kChecked>
 inline bool farSideAt(const LineGeometry& g, Index o, Index i, int M, float* q) {
   const Index L = P::lineStride(g);
   const Index twoLines = o + 2 * L;
@@ -88,7 +104,7 @@ inline bool farSideAt(const LineGeometry& g, Index o, Index i, int M, float* q) 
     *q = kHalf;
     return true;
   }
-  return farSideQuotient(edgeWord<kChecked>(g, i), edgeWord<kChecked>(g, i + L), edgeWord<kChecked>(g, o + L),
+  return farSideQuotient<C>(edgeWord<kChecked>(g, i), edgeWord<kChecked>(g, i + L), edgeWord<kChecked>(g, o + L),
                          edgeWord<kChecked>(g, twoLines), M, q);
 }
 
@@ -99,7 +115,7 @@ inline bool farSideAt(const LineGeometry& g, Index o, Index i, int M, float* q) 
 // Search 1: from the start, towards the previous line. Boundary j (0 ... len - 1) has
 // o = start + (j - 1)s and i = o + s; a candidate wants the orthogonal bit at Po and the pass
 // bit at Uo.
-template <class P, bool kChecked>
+template <class P, class C, bool kChecked>
 inline void searchStartPrevious(const LineGeometry& g, Index start, int len, RunEndPositions& r) {
   const Index s = P::along(g), L = P::lineStride(g), U = g.prevLineOffset;
   r.k1 = len;
@@ -116,7 +132,7 @@ inline void searchStartPrevious(const LineGeometry& g, Index start, int len, Run
     const uint32_t uo = edgeWord<kChecked>(g, o + U);
     float q;
     if ((uo & P::kPassBit) &&
-        previousSideQuotient(po, edgeWord<kChecked>(g, o + s), uo, edgeWord<kChecked>(g, o + s + L), len - j, &q)) {
+        previousSideQuotient<C>(po, edgeWord<kChecked>(g, o + s), uo, edgeWord<kChecked>(g, o + s + L), len - j, &q)) {
       r.p1 = r.k1 = j;
       r.h1 = q;
       return;
@@ -126,7 +142,7 @@ inline void searchStartPrevious(const LineGeometry& g, Index start, int len, Run
 
 // Search 3: from the start, beyond the next line, on the boundaries of search 1; a candidate
 // wants both bits at No.
-template <class P, bool kChecked>
+template <class P, class C, bool kChecked>
 inline void searchStartFar(const LineGeometry& g, Index start, int len, RunEndPositions& r) {
   constexpr uint32_t kBoth = P::kOrthBit | P::kPassBit;
   const Index s = P::along(g), L = P::lineStride(g);
@@ -140,7 +156,7 @@ inline void searchStartFar(const LineGeometry& g, Index start, int len, RunEndPo
   r.p3 = j;
   for (; j < len; ++j, o += s) {
     float q;
-    if ((edgeWord<kChecked>(g, o + L) & kBoth) == kBoth && farSideAt<P, kChecked>(g, o, o + s, len - j, &q)) {
+    if ((edgeWord<kChecked>(g, o + L) & kBoth) == kBoth && farSideAt<P, C, kChecked>(g, o, o + s, len - j, &q)) {
       r.p3 = r.k3 = j;
       r.h3 = q;
       return;
@@ -153,7 +169,7 @@ inline void searchStartFar(const LineGeometry& g, Index start, int len, RunEndPo
 // the orthogonal bit at Pi and the pass bit at Uo. It is iteration k = from - j + 1 and
 // weighs by k1 + k - 1. `preset` is true when the run's last pixel already stands as the
 // fallback end.
-template <class P, bool kChecked>
+template <class P, class C, bool kChecked>
 inline void searchEndPrevious(const LineGeometry& g, Index start, int from, bool preset, RunEndPositions& r) {
   const Index s = P::along(g), L = P::lineStride(g), U = g.prevLineOffset;
   const int lowest = from < 0 ? from : 0;
@@ -171,7 +187,7 @@ inline void searchEndPrevious(const LineGeometry& g, Index start, int from, bool
     if (!(pi & P::kOrthBit)) continue;
     const uint32_t uo = edgeWord<kChecked>(g, i + s + U);
     float q;
-    if ((uo & P::kPassBit) && previousSideQuotient(edgeWord<kChecked>(g, i + s), pi, uo, edgeWord<kChecked>(g, i + L),
+    if ((uo & P::kPassBit) && previousSideQuotient<C>(edgeWord<kChecked>(g, i + s), pi, uo, edgeWord<kChecked>(g, i + L),
                                                    -(r.k1 + from - j), &q)) {
       r.p2 = j;
       r.h2 = q;
@@ -182,7 +198,7 @@ inline void searchEndPrevious(const LineGeometry& g, Index start, int from, bool
 
 // Search 4: from the end, beyond the next line, on the boundaries of search 2; a candidate
 // wants the orthogonal bit at Ni and at No (and, unlike search 3, not the pass bit).
-template <class P, bool kChecked>
+template <class P, class C, bool kChecked>
 inline void searchEndFar(const LineGeometry& g, Index start, int from, bool preset, RunEndPositions& r) {
   const Index s = P::along(g), L = P::lineStride(g);
   const int lowest = from < 0 ? from : 0;
@@ -198,7 +214,7 @@ inline void searchEndFar(const LineGeometry& g, Index start, int from, bool pres
   for (; j >= lowest; --j, i -= s) {
     float q;
     if ((edgeWord<kChecked>(g, i + L) & P::kOrthBit) && (edgeWord<kChecked>(g, i + s + L) & P::kOrthBit) &&
-        farSideAt<P, kChecked>(g, i + s, i, -(r.k3 + from - j), &q)) {
+        farSideAt<P, C, kChecked>(g, i + s, i, -(r.k3 + from - j), &q)) {
       r.p4 = j;
       r.h4 = q;
       return;
@@ -207,11 +223,11 @@ inline void searchEndFar(const LineGeometry& g, Index start, int from, bool pres
 }
 
 // The four searches of the run start ... end (len pixels, start not the line's first).
-template <class P, bool kChecked>
+template <class P, class C, bool kChecked>
 inline RunEndPositions findEnds(const LineGeometry& g, Index start, Index end, int len) {
   RunEndPositions r;
-  searchStartPrevious<P, kChecked>(g, start, len, r);
-  searchStartFar<P, kChecked>(g, start, len, r);
+  searchStartPrevious<P, C, kChecked>(g, start, len, r);
+  searchStartFar<P, C, kChecked>(g, start, len, r);
   // Searches 2 and 4 begin at the run's last pixel. When the pixel after the run lies outside
   // the frame (only where the reads are checked), they begin one pixel inside, and the run's
   // last pixel, if it has the orthogonal bit, stands as their first orthogonal pixel.
@@ -221,8 +237,8 @@ inline RunEndPositions findEnds(const LineGeometry& g, Index start, Index end, i
     from = len - 2;
     preset = (g.edgeAt(end) & P::kOrthBit) != 0;
   }
-  searchEndPrevious<P, kChecked>(g, start, from, preset, r);
-  searchEndFar<P, kChecked>(g, start, from, preset, r);
+  searchEndPrevious<P, C, kChecked>(g, start, from, preset, r);
+  searchEndFar<P, C, kChecked>(g, start, from, preset, r);
   return r;
 }
 
@@ -236,10 +252,10 @@ inline bool neighbourhoodInsideFrame(const LineGeometry& g, Index start, Index e
   return lowest >= 0 && highest < g.pixelCount;
 }
 
-template <class P>
+template <class P, class C>
 inline RunEndPositions findRunEndPositions(const LineGeometry& g, Index start, Index end, int len) {
-  if (neighbourhoodInsideFrame<P>(g, start, end)) return findEnds<P, false>(g, start, end, len);
-  return findEnds<P, true>(g, start, end, len);
+  if (neighbourhoodInsideFrame<P>(g, start, end)) return findEnds<P, C, false>(g, start, end, len);
+  return findEnds<P, C, true>(g, start, end, len);
 }
 
 }  // namespace search
