@@ -10,6 +10,9 @@
 //   uint32_t mix(p, q, wp, wq)     bytes 2, 1, 0 of truncate(P * wp + Q * wq), byte 3 = 255
 //   ColourSums4 colourSums(a, b, c, d)
 //                                  the colour sums of four edge words (for the end searches)
+//   bool kEdgeBits8, EdgeBits8 edgeBits8(edges, first)
+//                                  whether it has, and the edge bits of eight words from first
+//                                  on (the end searches of short runs along rows)
 //   Index mixFours(image, j, end, across, w, step, onSide)
 //                                  blendSpan's pixels four at a time where it can (adjacent
 //                                  pixels, partners four or more away): returns the first

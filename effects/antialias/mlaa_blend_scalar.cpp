@@ -28,6 +28,10 @@ struct ScalarBlend {
     return out;
   }
 
+  static constexpr bool kEdgeBits8 = false;
+  static EdgeBits8 edgeBits8(const uint8_t*, Index) { return {}; }
+  static LineBits8 columnEdgeBits8(const uint8_t*, Index, Index) { return {}; }
+
   static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     return search::OneByOne::colourSums(a, b, c, d);
   }

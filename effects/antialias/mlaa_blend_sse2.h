@@ -47,6 +47,40 @@ struct Sse2Blend {
     return sumsOfLanes(Sse2::mulAddPairs16(_mm_add_epi32(evenBytes, byteOne), Sse2::set16(1)));
   }
 
+  // EDGE_BELOW is the sign bit of an edge word, and EDGE_RIGHT becomes it one shift up.
+  static constexpr bool kEdgeBits8 = true;
+  static EdgeBits8 edgeBits8(const uint8_t* edges, Index first) {
+    const __m128i low = Sse2::load(edges + first * kBytesPerPixel);
+    const __m128i high = Sse2::load(edges + (first + kFour) * kBytesPerPixel);
+    const auto signs = [](__m128i words) {
+      return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(words)));
+    };
+    return {signs(low) | signs(high) << kFour,
+            signs(_mm_slli_epi32(low, 1)) | signs(_mm_slli_epi32(high, 1)) << kFour};
+  }
+
+  // Down a column: the four words from first - 1 on each of eight rows `stride` apart,
+  // turned into one register per column (two per column, four rows each).
+  static LineBits8 columnEdgeBits8(const uint8_t* edges, Index first, Index stride) {
+    const auto quad = [&](int k) { return _mm_castsi128_ps(Sse2::load(edges + (first - 1 + k * stride) * kBytesPerPixel)); };
+    const auto columns = [&](int k0, __m128& before, __m128& own, __m128& after) {
+      const __m128 r0 = quad(k0), r1 = quad(k0 + 1), r2 = quad(k0 + 2), r3 = quad(k0 + 3);
+      const __m128 t0 = _mm_unpacklo_ps(r0, r1), t1 = _mm_unpacklo_ps(r2, r3);
+      before = _mm_movelh_ps(t0, t1);
+      own = _mm_movehl_ps(t1, t0);
+      after = _mm_movelh_ps(_mm_unpackhi_ps(r0, r1), _mm_unpackhi_ps(r2, r3));
+    };
+    __m128 before0, own0, after0, before1, own1, after1;
+    columns(0, before0, own0, after0);
+    columns(kFour, before1, own1, after1);
+    const auto bits = [](__m128 low, __m128 high) {
+      const auto signs = [](__m128 v) { return static_cast<uint32_t>(_mm_movemask_ps(v)); };
+      const auto shifted = [](__m128 v) { return _mm_castsi128_ps(_mm_slli_epi32(_mm_castps_si128(v), 1)); };
+      return EdgeBits8{signs(low) | signs(high) << kFour, signs(shifted(low)) | signs(shifted(high)) << kFour};
+    };
+    return {bits(before0, before1), bits(own0, own1), bits(after0, after1)};
+  }
+
   static ColourSums4 sumsOfLanes(__m128i sums) {
     return {_mm_cvtsi128_si32(sums), _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 1)),
             _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 2)), _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 3))};

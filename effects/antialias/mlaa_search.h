@@ -47,12 +47,25 @@ struct ColourSums4 {
   int a, b, c, d;
 };
 
+// EDGE_BELOW and EDGE_RIGHT of eight edge words along a line, bit k for the k-th word.
+struct EdgeBits8 {
+  uint32_t below, right;
+};
+
+// Those of the line before a run's line, the run's line and the line after it.
+struct LineBits8 {
+  EdgeBits8 prev, cur, next;
+};
+
 namespace search {
 
 // The colour sums one word at a time: the scalar level's way, and the one the searches for
 // the tests use. A level's blending pieces provide colourSums of their own, with the same
 // results.
 struct OneByOne {
+  static constexpr bool kEdgeBits8 = false;
+  static EdgeBits8 edgeBits8(const uint8_t*, Index) { return {}; }
+  static LineBits8 columnEdgeBits8(const uint8_t*, Index, Index) { return {}; }
   static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
     return {colourSum(a), colourSum(b), colourSum(c), colourSum(d)};
   }
@@ -242,6 +255,104 @@ inline RunEndPositions findEnds(const LineGeometry& g, Index start, Index end, i
   return r;
 }
 
+// The same four searches for a short run, on bit masks of its neighbourhood: bit b of a mask
+// is the bit of the edge word at position b - 1 of the run (b = 0 is the pixel before the
+// start), on the run's line (cur), the line before it (prev) and the line after it (next).
+// The masks come from the level's blending pieces, eight positions at a time, so the run and
+// the pixel on each side must fit: len <= kMaskedRunMax. Searches 1 and 3 take their
+// candidates lowest first, 2 and 4 highest first, as the walks meet them.
+constexpr int kMaskPositions = 8;
+constexpr int kMaskedRunMax = kMaskPositions - 2;
+
+inline int highestSetBit(uint32_t mask) { return 31 - __builtin_clz(mask); }
+
+template <class P>
+inline uint32_t orthBits(EdgeBits8 bits) { return P::kOrthBit == EDGE_RIGHT ? bits.right : bits.below; }
+template <class P>
+inline uint32_t passBits(EdgeBits8 bits) { return P::kPassBit == EDGE_BELOW ? bits.below : bits.right; }
+
+template <class P, class C>
+inline void findEndsByMasks(const LineGeometry& g, Index start, int len, const LineBits8& bits, RunEndPositions& r) {
+  const Index s = P::along(g), L = P::lineStride(g), U = g.prevLineOffset, o0 = start - s;
+  const uint32_t orthCur = orthBits<P>(bits.cur), passPrev = passBits<P>(bits.prev);
+  const uint32_t orthNext = orthBits<P>(bits.next), passNext = passBits<P>(bits.next);
+  const uint32_t startBoundaries = (1u << len) - 1;     // o of boundaries 0 ... len - 1
+  const uint32_t endBoundaries = startBoundaries << 1;  // i of positions 0 ... len - 1
+  float q;
+  const auto word = [&g](Index index) { return loadWord(g.edges, index); };
+
+  r.k1 = len;
+  if (const uint32_t orth = orthCur & startBoundaries) {
+    r.p1 = __builtin_ctz(orth);
+    for (uint32_t c = orth & passPrev; c != 0; c &= c - 1) {
+      const int j = __builtin_ctz(c);
+      const Index o = o0 + j * s;
+      if (previousSideQuotient<C>(word(o), word(o + s), word(o + U), word(o + s + L), len - j, &q)) {
+        r.p1 = r.k1 = j;
+        r.h1 = q;
+        break;
+      }
+    }
+  }
+  r.k3 = len;
+  if (const uint32_t orth = orthNext & startBoundaries) {
+    r.p3 = __builtin_ctz(orth);
+    for (uint32_t c = orth & passNext; c != 0; c &= c - 1) {
+      const int j = __builtin_ctz(c);
+      const Index o = o0 + j * s;
+      if (farSideAt<P, C, false>(g, o, o + s, len - j, &q)) {
+        r.p3 = r.k3 = j;
+        r.h3 = q;
+        break;
+      }
+    }
+  }
+  const int from = len - 1;
+  if (const uint32_t orth = orthCur & endBoundaries) {
+    r.p2 = highestSetBit(orth) - 1;
+    for (uint32_t c = orth & (passPrev >> 1); c != 0; c &= ~(1u << highestSetBit(c))) {
+      const int j = highestSetBit(c) - 1;
+      const Index i = start + j * s;
+      if (previousSideQuotient<C>(word(i + s), word(i), word(i + s + U), word(i + L), -(r.k1 + from - j), &q)) {
+        r.p2 = j;
+        r.h2 = q;
+        break;
+      }
+    }
+  }
+  if (const uint32_t orth = orthNext & endBoundaries) {
+    r.p4 = highestSetBit(orth) - 1;
+    for (uint32_t c = orth & (orthNext >> 1); c != 0; c &= ~(1u << highestSetBit(c))) {
+      const int j = highestSetBit(c) - 1;
+      const Index i = start + j * s;
+      if (farSideAt<P, C, false>(g, i + s, i, -(r.k3 + from - j), &q)) {
+        r.p4 = j;
+        r.h4 = q;
+        break;
+      }
+    }
+  }
+}
+
+// The masks of a short run whose neighbourhood lies inside the frame, when the level has
+// them and the eight positions' words lie inside the frame too: along a row, eight words from
+// start - 1 on each of the three rows; down a column (not the first, which has no column
+// before it), the four words of columns x - 1 ... x + 2 on eight rows from start - s.
+template <class P, class C>
+inline bool runMasks(const LineGeometry& g, Index start, int len, LineBits8* bits) {
+  if (!C::kEdgeBits8 || len > kMaskedRunMax) return false;
+  const Index s = P::along(g), L = P::lineStride(g), U = g.prevLineOffset, o0 = start - s;
+  if constexpr (P::kPassBit == RowPass::kPassBit) {
+    if (o0 + kMaskPositions + L > g.pixelCount) return false;
+    *bits = {C::edgeBits8(g.edges, o0 + U), C::edgeBits8(g.edges, o0), C::edgeBits8(g.edges, o0 + L)};
+  } else {
+    constexpr Index kQuadAfter = 3;  // the last word of a row's four, after x - 1
+    if (U != -1 || o0 + (kMaskPositions - 1) * s + kQuadAfter > g.pixelCount) return false;
+    *bits = C::columnEdgeBits8(g.edges, o0, s);
+  }
+  return true;
+}
+
 // The searches read from one pixel before the start on the previous line (o + prevLineOffset)
 // to one pixel after the end on the next line (o + lineStride); the far-side quotient reads
 // two lines further only after its own test against the frame's end.
@@ -254,7 +365,15 @@ inline bool neighbourhoodInsideFrame(const LineGeometry& g, Index start, Index e
 
 template <class P, class C>
 inline RunEndPositions findRunEndPositions(const LineGeometry& g, Index start, Index end, int len) {
-  if (neighbourhoodInsideFrame<P>(g, start, end)) return findEnds<P, C, false>(g, start, end, len);
+  if (neighbourhoodInsideFrame<P>(g, start, end)) {
+    LineBits8 bits;
+    if (runMasks<P, C>(g, start, len, &bits)) {
+      RunEndPositions r;
+      findEndsByMasks<P, C>(g, start, len, bits, r);
+      return r;
+    }
+    return findEnds<P, C, false>(g, start, end, len);
+  }
   return findEnds<P, C, true>(g, start, end, len);
 }
 
