@@ -29,6 +29,21 @@ struct Avx2Blend : Sse2Blend {
     return static_cast<uint32_t>(_mm_cvtsi128_si32(lowBytes(_mm_cvttps_epi32(v)))) | kOpaque;
   }
 
+  // The one-pixel run as two mixes, the new P handed from the first to the second in lanes.
+  static void onePixelRun(uint8_t* image, Index i, Index lineStride) {
+    const Index across = i + lineStride;
+    const auto lanes = [](uint32_t word) { return _mm_cvtepi32_ps(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(word)))); };
+    const __m128 p = lanes(loadWord(image, i)), q = lanes(loadWord(image, across));
+    const __m128i newP = _mm_and_si128(
+        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(p, _mm_set1_ps(kOnePixelKeep)), _mm_mul_ps(q, _mm_set1_ps(1.0f - kOnePixelKeep)))),
+        _mm_set1_epi32(static_cast<int>(kByteMask)));
+    storeWord(image, i, static_cast<uint32_t>(_mm_cvtsi128_si32(lowBytes(newP))) | kOpaque);
+    const __m128 pf = _mm_cvtepi32_ps(newP);
+    const __m128i newQ =
+        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(pf, _mm_set1_ps(kOnePixelGive)), _mm_mul_ps(q, _mm_set1_ps(1.0f - kOnePixelGive))));
+    storeWord(image, across, static_cast<uint32_t>(_mm_cvtsi128_si32(lowBytes(newQ))) | kOpaque);
+  }
+
   // The colour sums of four edge words, one word per lane: bytes 0 and 1, and byte 2 alone,
   // summed into 16-bit halves, then the halves into the lane.
   static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {

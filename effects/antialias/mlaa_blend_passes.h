@@ -19,6 +19,8 @@
 //                                  pixel left and advances w past the pixels done
 //   Index mixFoursDown(image, j, end, s, across, w, step, onSide)
 //                                  the same down a column (pixels s apart, partners 1 away)
+//   void onePixelRun(image, i, lineStride)
+//                                  blendOnePixelRun
 //   void gatherSigns(edges, first, width, x, bit, word)
 //                                  EDGE_BELOW of 16 pixels at a time while they fit word
 //   int gatherRowMasks(edges, width, x0, y0, rows, rowMasks)
@@ -81,12 +83,19 @@ inline void blendSpan(uint8_t* image, Index j, int count, Index s, Index across,
   }
 }
 
+// The run of one pixel i, mix by mix: P takes 1/8 of its partner Q across the edge, then Q
+// takes 1/8 of the new P.
 template <class M>
-void blendOnePixelRun(uint8_t* image, Index i, Index lineStride) {
+void onePixelRunByMixes(uint8_t* image, Index i, Index lineStride) {
   const Index across = i + lineStride;
   const uint32_t p = mixRest<M>(loadWord(image, i), loadWord(image, across), kOnePixelKeep);
   storeWord(image, i, p);
   storeWord(image, across, mixRest<M>(p, loadWord(image, across), kOnePixelGive));
+}
+
+template <class M>
+void blendOnePixelRun(uint8_t* image, Index i, Index lineStride) {
+  M::onePixelRun(image, i, lineStride);
 }
 
 // A run of n pixels (n >= 2) has a first half, a middle pixel or none, and a second half. The

@@ -37,6 +37,9 @@ struct ScalarBlend {
   }
 
   static Index mixFours(uint8_t*, Index j, Index, Index, float&, float, bool) { return j; }
+  static void onePixelRun(uint8_t* image, Index i, Index lineStride) {
+    onePixelRunByMixes<ScalarBlend>(image, i, lineStride);
+  }
   static Index mixFoursDown(uint8_t*, Index j, Index, Index, Index, float&, float, bool) { return j; }
 
   static void gatherSigns(const uint8_t*, Index, int, int&, int&, uint64_t&) {}

@@ -86,6 +86,35 @@ struct Sse2Blend {
             _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 2)), _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 3))};
   }
 
+  static __m128 floatLanes(uint32_t word) {
+    const __m128i zero = Sse2::zero();
+    return _mm_cvtepi32_ps(
+        Sse2::interleaveLow16(Sse2::interleaveLow8(_mm_cvtsi32_si128(static_cast<int>(word)), zero), zero));
+  }
+
+  // The low 8 bits of four lanes of truncated values, into one word with byte 3 = 255.
+  static uint32_t opaqueWord(__m128i lanes) {
+    __m128i bytes = Sse2::narrowSigned32(lanes, lanes);
+    bytes = Sse2::narrow16(bytes, bytes);
+    return (static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)) & ~kOpaque) | kOpaque;
+  }
+
+  // The one-pixel run as two mixes, the new P handed from the first to the second in lanes:
+  // its bytes are the masked truncated values of the first mix.
+  static void onePixelRun(uint8_t* image, Index i, Index lineStride) {
+    const Index across = i + lineStride;
+    const __m128 p = floatLanes(loadWord(image, i)), q = floatLanes(loadWord(image, across));
+    const __m128i newP = Sse2::bitAnd(
+        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(p, _mm_set1_ps(kOnePixelKeep)), _mm_mul_ps(q, _mm_set1_ps(1.0f - kOnePixelKeep)))),
+        Sse2::set32(kByteMask));
+    storeWord(image, i, opaqueWord(newP));
+    const __m128 pf = _mm_cvtepi32_ps(newP);
+    const __m128i newQ = Sse2::bitAnd(
+        _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(pf, _mm_set1_ps(kOnePixelGive)), _mm_mul_ps(q, _mm_set1_ps(1.0f - kOnePixelGive)))),
+        Sse2::set32(kByteMask));
+    storeWord(image, across, opaqueWord(newQ));
+  }
+
   // Four pixels at once, pixel i of p and q with the weights in lane i of wp and wq: one
   // register per colour byte, each lane computing what mix computes for that byte of that
   // pixel.
