@@ -8,6 +8,8 @@
 #if QOV_SIMD_X86
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "effects/antialias/mlaa_blend_sse2.h"
 
 namespace qov::aa::detail {
@@ -79,30 +81,86 @@ struct Avx2Blend : Sse2Blend {
     return {bits(_mm256_unpacklo_pd(t0, t1)), bits(_mm256_unpackhi_pd(t0, t1)), bits(_mm256_unpacklo_pd(t2, t3))};
   }
 
+  // Shuffles within each 16-byte half: byte c of every 32-bit lane alone in the lane, and the
+  // low byte of every lane as its byte c (kNone gives a zero byte).
+  static constexpr char kNone = -1;
+  static __m256i byteToLane(int c) {
+    const char b = static_cast<char>(c);
+    const auto n = kNone;
+    return _mm256_setr_epi8(b, n, n, n, b + 4, n, n, n, b + 8, n, n, n, b + 12, n, n, n,  //
+                            b, n, n, n, b + 4, n, n, n, b + 8, n, n, n, b + 12, n, n, n);
+  }
+  static __m256i laneToByte(int c) {
+    const auto n = kNone;
+    switch (c) {
+      case 0: return _mm256_setr_epi8(0, n, n, n, 4, n, n, n, 8, n, n, n, 12, n, n, n, 0, n, n, n, 4, n, n, n, 8, n, n, n, 12, n, n, n);
+      case 1: return _mm256_setr_epi8(n, 0, n, n, n, 4, n, n, n, 8, n, n, n, 12, n, n, n, 0, n, n, n, 4, n, n, n, 8, n, n, n, 12, n, n);
+      default: return _mm256_setr_epi8(n, n, 0, n, n, n, 4, n, n, n, 8, n, n, n, 12, n, n, n, 0, n, n, n, 4, n, n, n, 8, n, n, n, 12, n);
+    }
+  }
+
   // Eight pixels at once, pixel i of p and q with the weights in lane i of wp and wq: one
-  // register per colour byte, each lane computing what mix computes for that byte.
+  // register per colour byte, each lane computing what mix computes for that byte. A byte
+  // shuffle takes byte c of every lane into a lane of its own, and puts the low byte of each
+  // truncated value back as byte c.
   static __m256i mixEight(__m256i p, __m256i q, __m256 wp, __m256 wq) {
-    const __m256i byteMask = _mm256_set1_epi32(static_cast<int>(kByteMask));
     __m256i out = _mm256_set1_epi32(static_cast<int>(kOpaque));
     for (int c = 0; c < kColourBytes; ++c) {
-      const __m256 pc = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 8 * c), byteMask));
-      const __m256 qc = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(q, 8 * c), byteMask));
-      const __m256 v = _mm256_add_ps(_mm256_mul_ps(pc, wp), _mm256_mul_ps(qc, wq));
-      out = _mm256_or_si256(out, _mm256_slli_epi32(_mm256_and_si256(_mm256_cvttps_epi32(v), byteMask), 8 * c));
+      const __m256 pc = _mm256_cvtepi32_ps(_mm256_shuffle_epi8(p, byteToLane(c)));
+      const __m256 qc = _mm256_cvtepi32_ps(_mm256_shuffle_epi8(q, byteToLane(c)));
+      const __m256i v = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(pc, wp), _mm256_mul_ps(qc, wq)));
+      out = _mm256_or_si256(out, _mm256_shuffle_epi8(v, laneToByte(c)));
     }
     return out;
+  }
+
+  // The weights w, w + step, ... of eight pixels, summed one by one as for single pixels.
+  static __m256 eightWeights(float& w, float step) {
+    float ws[kEight];
+    ws[0] = w;
+    for (int k = 1; k < kEight; ++k) ws[k] = ws[k - 1] + step;
+    w = ws[kEight - 1] + step;
+    return _mm256_setr_ps(ws[0], ws[1], ws[2], ws[3], ws[4], ws[5], ws[6], ws[7]);
+  }
+
+  // As Sse2Blend::mixFoursDown, eight pixels at a time while eight are left: two pairs of a
+  // pixel and its partner per half register, then one register of pixels and one of partners.
+  static Index mixFoursDown(uint8_t* image, Index j, Index end, Index s, Index across, float& w, float step,
+                            bool onSide) {
+    const Index pairStart = across < 0 ? -1 : 0;
+    const Index written = onSide ? 0 : across;
+    const auto pairs = [&](Index k, Index l) {  // the pairs of pixels k and l, in one half
+      long long second;
+      std::memcpy(&second, image + (l + pairStart) * kBytesPerPixel, sizeof second);
+      return _mm_insert_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(image + (k + pairStart) * kBytesPerPixel)),
+                              second, 1);
+    };
+    for (; j + 7 * s < end; j += kEight * s) {
+      const __m256 wp = eightWeights(w, step);
+      const __m256 wq = _mm256_sub_ps(_mm256_set1_ps(1.0f), wp);
+      const __m256 first = _mm256_castsi256_ps(_mm256_set_m128i(pairs(j + 4 * s, j + 5 * s), pairs(j, j + s)));
+      const __m256 second = _mm256_castsi256_ps(_mm256_set_m128i(pairs(j + 6 * s, j + 7 * s), pairs(j + 2 * s, j + 3 * s)));
+      const __m256i low = _mm256_castps_si256(_mm256_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+      const __m256i high = _mm256_castps_si256(_mm256_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+      const __m256i out = across < 0 ? mixEight(high, low, wp, wq) : mixEight(low, high, wp, wq);
+      const __m128i lower = _mm256_castsi256_si128(out), upper = _mm256_extracti128_si256(out, 1);
+      storeWord(image, j + written, static_cast<uint32_t>(_mm_cvtsi128_si32(lower)));
+      storeWord(image, j + s + written, static_cast<uint32_t>(_mm_extract_epi32(lower, 1)));
+      storeWord(image, j + 2 * s + written, static_cast<uint32_t>(_mm_extract_epi32(lower, 2)));
+      storeWord(image, j + 3 * s + written, static_cast<uint32_t>(_mm_extract_epi32(lower, 3)));
+      storeWord(image, j + 4 * s + written, static_cast<uint32_t>(_mm_cvtsi128_si32(upper)));
+      storeWord(image, j + 5 * s + written, static_cast<uint32_t>(_mm_extract_epi32(upper, 1)));
+      storeWord(image, j + 6 * s + written, static_cast<uint32_t>(_mm_extract_epi32(upper, 2)));
+      storeWord(image, j + 7 * s + written, static_cast<uint32_t>(_mm_extract_epi32(upper, 3)));
+    }
+    return Sse2Blend::mixFoursDown(image, j, end, s, across, w, step, onSide);
   }
 
   // As Sse2Blend::mixFours, eight pixels at a time while eight are left.
   static Index mixFours(uint8_t* image, Index j, Index end, Index across, float& w, float step, bool onSide) {
     if (across >= kEight || across <= -kEight) {
       for (; j + kEight <= end; j += kEight) {
-        // The weights are summed one by one, as for single pixels.
-        float ws[kEight];
-        ws[0] = w;
-        for (int k = 1; k < kEight; ++k) ws[k] = ws[k - 1] + step;
-        w = ws[kEight - 1] + step;
-        const __m256 wp = _mm256_setr_ps(ws[0], ws[1], ws[2], ws[3], ws[4], ws[5], ws[6], ws[7]);
+        const __m256 wp = eightWeights(w, step);
         const __m256 wq = _mm256_sub_ps(_mm256_set1_ps(1.0f), wp);
         uint8_t* const own = image + j * kBytesPerPixel;
         uint8_t* const partner = own + across * kBytesPerPixel;

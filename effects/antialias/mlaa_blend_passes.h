@@ -183,20 +183,17 @@ void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, 
   // An end that was not found fails every comparison (see RunEndPositions).
   const bool zShape = false, uShape = true;
   bool zDone = false;
-  const auto blend = [&](int lower, int upper, float h0, float h1, Index across, bool sameSide) {
-    blendRunOf<M, P>(g.image, start + lower * s, upper - lower + 1, h0, h1, s, across, sameSide);
-  };
   if (e.p4 > e.p1) {
-    blend(e.p1, e.p4, e.h1, e.h4, L, zShape);
+    blendRunOf<M, P>(g.image, start + e.p1 * s, e.p4 - e.p1 + 1, e.h1, e.h4, s, L, zShape);
     zDone = true;
   }
   if (e.p2 > e.p3) {
-    blend(e.p3, e.p2, e.h3, e.h2, -L, zShape);
+    blendRunOf<M, P>(g.image, start + e.p3 * s, e.p2 - e.p3 + 1, e.h3, e.h2, s, -L, zShape);
     zDone = true;
   }
   if (zDone) return;
-  if (e.p2 > e.p1) blend(e.p1, e.p2, e.h1, e.h2, L, uShape);
-  if (e.p4 > e.p3) blend(e.p3, e.p4, e.h3, e.h4, -L, uShape);
+  if (e.p2 > e.p1) blendRunOf<M, P>(g.image, start + e.p1 * s, e.p2 - e.p1 + 1, e.h1, e.h2, s, L, uShape);
+  if (e.p4 > e.p3) blendRunOf<M, P>(g.image, start + e.p3 * s, e.p4 - e.p3 + 1, e.h3, e.h4, s, -L, uShape);
 }
 
 template <class M, class P>
