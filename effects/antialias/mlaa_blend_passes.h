@@ -169,15 +169,15 @@ void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongS
 // Handles the run of two or more pixels at positions first ... last of the line that begins
 // at index lineFirst.
 template <class M, class P>
-void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags) {
+void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags,
+                   search::LineLimits limits) {
   const Index s = P::along(g), L = P::lineStride(g);
   // The searches look one pixel before the start, which must stay on the line.
   if (first == 0) first = 1;
-  const int len = last - first + 1;
-  const Index start = lineFirst + first * s, end = lineFirst + last * s;
-  if (flags & MLAA_THIN_LINES) softenThinLine(g, start - s, end);
+  const Index start = lineFirst + first * s;
+  if (flags & MLAA_THIN_LINES) softenThinLine(g, start - s, lineFirst + last * s);
 
-  RunEndPositions e = search::findRunEndPositions<P, M>(g, start, end, len);
+  RunEndPositions e = search::findRunEndPositions<P, M>(g, lineFirst, first, last, limits);
   if (flags & MLAA_USE_HALF) e.h1 = e.h2 = e.h3 = e.h4 = kHalf;
 
   // An end that was not found fails every comparison (see RunEndPositions).
@@ -197,11 +197,12 @@ void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, 
 }
 
 template <class M, class P>
-inline void handleRunAt(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags) {
+inline void handleRunAt(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags,
+                        search::LineLimits limits) {
   if (first == last)
     blendOnePixelRun<M>(g.image, lineFirst + first * P::along(g), P::lineStride(g));
   else
-    handleLongRun<M, P>(g, lineFirst, first, last, flags);
+    handleLongRun<M, P>(g, lineFirst, first, last, flags, limits);
 }
 
 // handleRun as the tests call it, on the indices of the run's first and last pixels.
@@ -210,9 +211,9 @@ void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, u
   const Index s = g.alongStep;
   const int first = static_cast<int>((start - lineFirst) / s), last = static_cast<int>((end - lineFirst) / s);
   if (g.passBit == RowPass::kPassBit)
-    handleRunAt<M, RowPass>(g, lineFirst, first, last, flags);
+    handleRunAt<M, RowPass>(g, lineFirst, first, last, flags, search::lineLimits<RowPass, M>(g, lineFirst));
   else
-    handleRunAt<M, ColumnPass>(g, lineFirst, first, last, flags);
+    handleRunAt<M, ColumnPass>(g, lineFirst, first, last, flags, search::lineLimits<ColumnPass, M>(g, lineFirst));
 }
 
 inline int lowestSetBit(uint64_t word) { return __builtin_ctzll(word); }
@@ -224,6 +225,7 @@ inline int lowestSetBit(uint64_t word) { return __builtin_ctzll(word); }
 template <class M, class P>
 void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const uint64_t* bits, uint32_t flags) {
   const int words = (length + kBitsPerWord - 1) / kBitsPerWord;
+  const search::LineLimits limits = search::lineLimits<P, M>(g, lineFirst);
   int w = 0;
   uint64_t word = bits[0];
   for (;;) {
@@ -255,7 +257,7 @@ void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const u
         word = bits[w] & (~0ull << end);
       }
     }
-    handleRunAt<M, P>(g, lineFirst, first, last, flags);
+    handleRunAt<M, P>(g, lineFirst, first, last, flags, limits);
   }
 }
 
@@ -275,11 +277,12 @@ template <class M, class P>
 void blendLineByWordsOf(const LineGeometry& g, Index first, int length, uint32_t flags) {
   const Index s = P::along(g);
   const auto hasPassBit = [&](int k) { return (loadWord(g.edges, first + k * s) & P::kPassBit) != 0; };
+  const search::LineLimits limits = search::lineLimits<P, M>(g, first);
   for (int k = 0; k < length; ++k) {
     if (!hasPassBit(k)) continue;
     int last = k;
     while (last + 1 < length && hasPassBit(last + 1)) ++last;
-    handleRunAt<M, P>(g, first, k, last, flags);
+    handleRunAt<M, P>(g, first, k, last, flags, limits);
     k = last + 1;
   }
 }

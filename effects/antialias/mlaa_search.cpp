@@ -6,9 +6,11 @@ namespace qov::aa::detail {
 namespace {
 
 template <class P>
-RunEnds findRunEndsIn(const LineGeometry& g, Index start, Index end, int len) {
-  const RunEndPositions r = search::findRunEndPositions<P, search::OneByOne>(g, start, end, len);
-  const Index s = P::along(g);
+RunEnds findRunEndsIn(const LineGeometry& g, Index start, Index end) {
+  // The line's first pixel, as far as the searches care: one before the start.
+  const Index s = P::along(g), lineFirst = start - s;
+  const RunEndPositions r = search::findRunEndPositions<P, search::OneByOne>(
+      g, lineFirst, 1, static_cast<int>((end - lineFirst) / s), search::lineLimits<P, search::OneByOne>(g, lineFirst));
   const auto lower = [&](int position, float height) {
     return position == RunEndPositions::kNoLowerEnd ? EndPoint{} : EndPoint{true, start + position * s, height};
   };
@@ -27,9 +29,10 @@ RunEnds findRunEndsIn(const LineGeometry& g, Index start, Index end, int len) {
 
 }  // namespace
 
-RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int len) {
-  return g.passBit == RowPass::kPassBit ? findRunEndsIn<RowPass>(g, start, end, len)
-                                        : findRunEndsIn<ColumnPass>(g, start, end, len);
+// len follows from start and end.
+RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int /*len*/) {
+  return g.passBit == RowPass::kPassBit ? findRunEndsIn<RowPass>(g, start, end)
+                                        : findRunEndsIn<ColumnPass>(g, start, end);
 }
 
 }  // namespace qov::aa::detail

@@ -334,47 +334,62 @@ inline void findEndsByMasks(const LineGeometry& g, Index start, int len, const L
   }
 }
 
-// The masks of a short run whose neighbourhood lies inside the frame, when the level has
-// them and the eight positions' words lie inside the frame too: along a row, eight words from
-// start - 1 on each of the three rows; down a column (not the first, which has no column
-// before it), the four words of columns x - 1 ... x + 2 on eight rows from start - s.
-template <class P, class C>
-inline bool runMasks(const LineGeometry& g, Index start, int len, LineBits8* bits) {
-  if (!C::kEdgeBits8 || len > kMaskedRunMax) return false;
-  const Index s = P::along(g), L = P::lineStride(g), U = g.prevLineOffset, o0 = start - s;
-  if constexpr (P::kPassBit == RowPass::kPassBit) {
-    if (o0 + kMaskPositions + L > g.pixelCount) return false;
-    *bits = {C::edgeBits8(g.edges, o0 + U), C::edgeBits8(g.edges, o0), C::edgeBits8(g.edges, o0 + L)};
-  } else {
-    constexpr Index kQuadAfter = 3;  // the last word of a row's four, after x - 1
-    if (U != -1 || o0 + (kMaskPositions - 1) * s + kQuadAfter > g.pixelCount) return false;
-    *bits = C::columnEdgeBits8(g.edges, o0, s);
-  }
-  return true;
-}
-
-// The searches read from one pixel before the start on the previous line (o + prevLineOffset)
-// to one pixel after the end on the next line (o + lineStride); the far-side quotient reads
-// two lines further only after its own test against the frame's end.
-template <class P>
-inline bool neighbourhoodInsideFrame(const LineGeometry& g, Index start, Index end) {
-  const Index lowest = start - P::along(g) + (g.prevLineOffset < 0 ? g.prevLineOffset : 0);
-  const Index highest = end + P::along(g) + P::lineStride(g);
-  return lowest >= 0 && highest < g.pixelCount;
-}
+// Where on a line runs may take the faster searches, worked out once per line from positions
+// along it (the run's start after losing the line's first pixel, and its end):
+//  - the searches read from one pixel before the start on the previous line to one pixel
+//    after the end on the next line (the far-side quotient reads two lines further only after
+//    its own test against the frame's end). The low side always lies inside the frame, since
+//    a run never starts on the line's first pixel and the previous line of the first line is
+//    the line itself; a run ending at or before lastInside reads nothing beyond it either,
+//    so its reads need no checks;
+//  - a run of up to kMaskedRunMax pixels starting at or before lastMaskedStart takes the
+//    mask search: along a row the masks read eight words from start - 1 on each of the three
+//    rows, down a column (not the first, which has no column before it) the four words of
+//    columns x - 1 ... x + 2 on eight rows from start - s. -1 when no run may.
+struct LineLimits {
+  int lastInside;
+  int lastMaskedStart;
+};
 
 template <class P, class C>
-inline RunEndPositions findRunEndPositions(const LineGeometry& g, Index start, Index end, int len) {
-  if (neighbourhoodInsideFrame<P>(g, start, end)) {
-    LineBits8 bits;
-    if (runMasks<P, C>(g, start, len, &bits)) {
-      RunEndPositions r;
-      findEndsByMasks<P, C>(g, start, len, bits, r);
-      return r;
+inline LineLimits lineLimits(const LineGeometry& g, Index lineFirst) {
+  const Index s = P::along(g), L = P::lineStride(g);
+  const auto lastWith = [&](Index room) { return room < 0 ? -1 : static_cast<int>(room / s); };
+  LineLimits limits{lastWith(g.pixelCount - 1 - L - s - lineFirst), -1};
+  if (C::kEdgeBits8) {
+    if constexpr (P::kPassBit == RowPass::kPassBit) {
+      limits.lastMaskedStart = lastWith(g.pixelCount - L - (kMaskPositions - 1) - lineFirst);
+    } else {
+      constexpr Index kQuadAfter = 3;  // the last word of a row's four, after x - 1
+      if (g.prevLineOffset == -1)
+        limits.lastMaskedStart = lastWith(g.pixelCount - kQuadAfter - lineFirst) - (kMaskPositions - 2);
     }
-    return findEnds<P, C, false>(g, start, end, len);
   }
-  return findEnds<P, C, true>(g, start, end, len);
+  return limits;
+}
+
+template <class P, class C>
+inline LineBits8 runMasks(const LineGeometry& g, Index start) {
+  const Index s = P::along(g), L = P::lineStride(g), o0 = start - s;
+  if constexpr (P::kPassBit == RowPass::kPassBit)
+    return {C::edgeBits8(g.edges, o0 + g.prevLineOffset), C::edgeBits8(g.edges, o0), C::edgeBits8(g.edges, o0 + L)};
+  else
+    return C::columnEdgeBits8(g.edges, o0, s);
+}
+
+// The ends of the run at positions first ... last of the line that begins at lineFirst
+// (first not 0).
+template <class P, class C>
+inline RunEndPositions findRunEndPositions(const LineGeometry& g, Index lineFirst, int first, int last,
+                                           LineLimits limits) {
+  const Index s = P::along(g);
+  const int len = last - first + 1;
+  const Index start = lineFirst + first * s, end = lineFirst + last * s;
+  if (last > limits.lastInside) return findEnds<P, C, true>(g, start, end, len);
+  if (len > kMaskedRunMax || first > limits.lastMaskedStart) return findEnds<P, C, false>(g, start, end, len);
+  RunEndPositions r;
+  findEndsByMasks<P, C>(g, start, len, runMasks<P, C>(g, start), r);
+  return r;
 }
 
 }  // namespace search
