@@ -31,6 +31,22 @@ struct Avx2Blend : Sse2Blend {
     return static_cast<uint32_t>(_mm_cvtsi128_si32(lowBytes(_mm_cvttps_epi32(v)))) | kOpaque;
   }
 
+  // EDGE_BELOW is the sign bit: 32 words at a time, packed into 32 bytes with their signs.
+  // Packs work within 16-byte halves, so the eight groups of four words come out in the
+  // order 0, 2, 4, 6, 1, 3, 5, 7 and one permute puts them back.
+  static void gatherSigns(const uint8_t* edges, Index first, int width, int& x, int& bit, uint64_t& word) {
+    constexpr int kWordsPerStep32 = 32;
+    for (; bit < kBitsPerWord && x + kWordsPerStep32 <= width; bit += kWordsPerStep32, x += kWordsPerStep32) {
+      const auto load = [&](int k) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(edges + (first + x + 8 * k) * kBytesPerPixel));
+      };
+      const __m256i signs = _mm256_packs_epi16(_mm256_packs_epi32(load(0), load(1)), _mm256_packs_epi32(load(2), load(3)));
+      const __m256i ordered = _mm256_permutevar8x32_epi32(signs, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+      word |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(ordered))) << bit;
+    }
+    Sse2Blend::gatherSigns(edges, first, width, x, bit, word);
+  }
+
   // The one-pixel run as two mixes, the new P handed from the first to the second in lanes.
   static void onePixelRun(uint8_t* image, Index i, Index lineStride) {
     const Index across = i + lineStride;
