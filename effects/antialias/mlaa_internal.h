@@ -192,12 +192,16 @@ extern const BlendKernels kBlendKernels;
 namespace sse2 {
 extern const BlendKernels kBlendKernels;
 }
+namespace avx2 {
+extern const BlendKernels kBlendKernels;
+}
 #endif
 
 inline constexpr simd::Entry<const BlendKernels*> kBlendLevels[] = {
     {simd::Level::scalar, &scalar::kBlendKernels},
 #if QOV_SIMD_X86
     {simd::Level::sse2, &sse2::kBlendKernels},
+    {simd::Level::avx2, &avx2::kBlendKernels},
 #endif
 };
 
