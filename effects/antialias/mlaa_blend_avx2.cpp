@@ -8,8 +8,6 @@
 #if QOV_SIMD_X86
 #include <immintrin.h>
 
-#include <cstring>
-
 #include "effects/antialias/mlaa_blend_sse2.h"
 
 namespace qov::aa::detail {
@@ -146,10 +144,9 @@ struct Avx2Blend : Sse2Blend {
     const Index pairStart = across < 0 ? -1 : 0;
     const Index written = onSide ? 0 : across;
     const auto pairs = [&](Index k, Index l) {  // the pairs of pixels k and l, in one half
-      long long second;
-      std::memcpy(&second, image + (l + pairStart) * kBytesPerPixel, sizeof second);
-      return _mm_insert_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(image + (k + pairStart) * kBytesPerPixel)),
-                              second, 1);
+      // Two 8-byte loads joined, not a 64-bit insert, which 32-bit x86 does not have.
+      return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(image + (k + pairStart) * kBytesPerPixel)),
+                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(image + (l + pairStart) * kBytesPerPixel)));
     };
     for (; j + 7 * s < end; j += kEight * s) {
       const __m256 wp = eightWeights(w, step);
