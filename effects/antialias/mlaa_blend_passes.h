@@ -121,7 +121,7 @@ void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, u
   const Index s = g.alongStep;
   int len = static_cast<int>((end - start) / s) + 1;
   if (len == 1) {
-    blendOnePixelRun<M>(g.image, start, g.lineStride);
+    blendOnePixelRun<M>(g.image, start - g.imageFirst, g.lineStride);
     return;
   }
   // The searches look one pixel before the start, which must stay on the line.
@@ -131,24 +131,10 @@ void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, u
   }
   if (flags & MLAA_THIN_LINES) softenThinLine(g, start - s, end);
 
-  RunEnds e = findRunEnds(g, start, end, len);
-  if (flags & MLAA_USE_HALF) e.p1.height = e.p2.height = e.p3.height = e.p4.height = kHalf;
-
-  const bool zShape = false, uShape = true;
-  bool zDone = false;
-  if (e.p1.found && e.p4.found && e.p4.index > e.p1.index) {
-    blendRun<M>(g.image, e.p1.index, e.p4.index, e.p1.height, e.p4.height, s, g.lineStride, zShape);
-    zDone = true;
-  }
-  if (e.p3.found && e.p2.found && e.p2.index > e.p3.index) {
-    blendRun<M>(g.image, e.p3.index, e.p2.index, e.p3.height, e.p2.height, s, -g.lineStride, zShape);
-    zDone = true;
-  }
-  if (zDone) return;
-  if (e.p1.found && e.p2.found && e.p2.index > e.p1.index)
-    blendRun<M>(g.image, e.p1.index, e.p2.index, e.p1.height, e.p2.height, s, g.lineStride, uShape);
-  if (e.p3.found && e.p4.found && e.p4.index > e.p3.index)
-    blendRun<M>(g.image, e.p3.index, e.p4.index, e.p3.height, e.p4.height, s, -g.lineStride, uShape);
+  forEachBlendOfRun(findRunEnds(g, start, end, len), g.lineStride, flags,
+                    [&](Index a, Index b, float h0, float h1, Index across, bool sameSide) {
+                      blendRun<M>(g.image, a - g.imageFirst, b - g.imageFirst, h0, h1, s, across, sameSide);
+                    });
 }
 
 inline int lowestSetBit(uint64_t word) { return __builtin_ctzll(word); }
@@ -276,23 +262,29 @@ inline int lineEnd(int block, int lineCount) {
   return std::min(kBlockLines * block + kBlockLines, lineCount - 1);
 }
 
+// Horizontal line y, on an image that holds the frame's rows from the one whose first pixel
+// is the frame's pixel imageFirst.
+template <class M>
+void blendHorizontalLine(uint8_t* image, Index imageFirst, const uint8_t* edges, int width, int height, int y,
+                         uint32_t flags) {
+  const Index pixelCount = static_cast<Index>(width) * height;
+  // Row 0 has no previous row; the row itself takes its place.
+  const LineGeometry g{image, edges, pixelCount, width, 1, y == 0 ? 0 : -width, EDGE_BELOW, EDGE_RIGHT, imageFirst};
+  const Index first = static_cast<Index>(y) * width;
+  if (width <= kMaxBitsetPixels) {
+    LineBits bits;
+    gatherRowBits<M>(edges, first, width, bits);
+    blendLineRuns<M>(g, first, width, bits, flags);
+  } else {
+    blendLineByWords<M>(g, first, first + width - 1, flags);
+  }
+}
+
 template <class M>
 void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
                           uint32_t flags) {
-  const Index pixelCount = static_cast<Index>(width) * height;
-  for (int y = kBlockLines * block; y < lineEnd(block, height); ++y) {
-    // Row 0 has no previous row; the row itself takes its place.
-    const LineGeometry g{image,     edges,     pixelCount, width, 1, y == 0 ? 0 : -width,
-                         EDGE_BELOW, EDGE_RIGHT};
-    const Index first = static_cast<Index>(y) * width;
-    if (width <= kMaxBitsetPixels) {
-      LineBits bits;
-      gatherRowBits<M>(edges, first, width, bits);
-      blendLineRuns<M>(g, first, width, bits, flags);
-    } else {
-      blendLineByWords<M>(g, first, first + width - 1, flags);
-    }
-  }
+  for (int y = kBlockLines * block; y < lineEnd(block, height); ++y)
+    blendHorizontalLine<M>(image, 0, edges, width, height, y, flags);
 }
 
 template <class M>
@@ -320,11 +312,15 @@ void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int hei
   }
 }
 
+// A band of the frame pipeline (mlaa_band_passes.h, which the level files include after this).
+template <class M>
+void blendBand(const BandFrame& f, int band, uint8_t* copy);
+
 template <class M>
 constexpr BlendKernels blendKernelsWith() {
   return {blendHorizontalBlock<M>, blendVerticalBlock<M>, gatherFrameColumnBits<M>,
-          handleRun<M>,            blendRun<M>,           blendOnePixelRun<M>,
-          M::mix};
+          blendBand<M>,            handleRun<M>,          blendRun<M>,
+          blendOnePixelRun<M>,     M::mix};
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "effects/simd/sse2.h"
 // After the level's primitives:
 #include "effects/antialias/mlaa_blend_passes.h"
+#include "effects/antialias/mlaa_band_passes.h"
 
 namespace qov::aa::detail {
 namespace {

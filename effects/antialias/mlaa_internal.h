@@ -114,7 +114,9 @@ inline constexpr simd::Entry<DetectRowsFn> kDetectLevels[] = {
 
 // --- one line of a pass --------------------------------------------------------------------
 
-// Everything a run needs to know about the line it lies on.
+// Everything a run needs to know about the line it lies on. Indices are those of the whole
+// frame; `image` may hold only some of its rows, its first pixel being the frame's pixel
+// `imageFirst` (a band of rows), while `edges` always holds the whole frame.
 struct LineGeometry {
   uint8_t* image;
   const uint8_t* edges;
@@ -124,6 +126,7 @@ struct LineGeometry {
   Index prevLineOffset;  // -lineStride, or 0 on the first line of the frame
   uint32_t passBit;      // the edge between this line and the next
   uint32_t orthBit;      // the edge between neighbours on the line
+  Index imageFirst = 0;  // the frame index of image's first pixel
 
   uint32_t edgeAt(Index index) const {
     return (index >= 0 && index < pixelCount) ? loadWord(edges, index) : 0u;
@@ -144,6 +147,29 @@ struct RunEnds {
 // The four end searches of the run start ... end (len pixels, start not the line's first).
 RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int len);
 
+// The blends a run gets, in the order they are done: a Z shape from either side or both, or
+// else the U shapes whose ends were found; with Use Half every height is 0.5. Calls
+// blend(a, b, h0, h1, across, sameSide) for each, as blendRun takes them.
+template <class Blend>
+inline void forEachBlendOfRun(RunEnds e, Index lineStride, uint32_t flags, const Blend& blend) {
+  if (flags & MLAA_USE_HALF) e.p1.height = e.p2.height = e.p3.height = e.p4.height = kHalf;
+  constexpr bool zShape = false, uShape = true;
+  bool zDone = false;
+  if (e.p1.found && e.p4.found && e.p4.index > e.p1.index) {
+    blend(e.p1.index, e.p4.index, e.p1.height, e.p4.height, lineStride, zShape);
+    zDone = true;
+  }
+  if (e.p3.found && e.p2.found && e.p2.index > e.p3.index) {
+    blend(e.p3.index, e.p2.index, e.p3.height, e.p2.height, -lineStride, zShape);
+    zDone = true;
+  }
+  if (zDone) return;
+  if (e.p1.found && e.p2.found && e.p2.index > e.p1.index)
+    blend(e.p1.index, e.p2.index, e.p1.height, e.p2.height, lineStride, uShape);
+  if (e.p3.found && e.p4.found && e.p4.index > e.p3.index)
+    blend(e.p3.index, e.p4.index, e.p3.height, e.p4.height, -lineStride, uShape);
+}
+
 // Thin Lines over the pixels first, first + alongStep, ..., last.
 void softenThinLine(const LineGeometry& g, Index first, Index last);
 
@@ -154,6 +180,8 @@ void softenThinLine(const LineGeometry& g, Index first, Index last);
 inline constexpr int kBitsPerWord = 64;
 inline constexpr int kMaxBitsetPixels = 8192;
 inline constexpr int kRowsPerGather = 16;  // rows whose masks of a column block are transposed at once
+
+struct BandFrame;  // mlaa_bands.h
 
 // The blending passes of one level. Every level gives the same bytes.
 struct BlendKernels {
@@ -170,6 +198,11 @@ struct BlendKernels {
   // columnBitWords(width, height).
   void (*gatherFrameColumnBits)(const uint8_t* edges, int width, int height, int wordBegin,
                                 int wordEnd, uint64_t* bits);
+  // Both passes over band `band` of the frame pipeline (band_layout.h), on `copy`, the
+  // band's working memory (mlaa_bands.h), which begins with its working copy: the frame's
+  // rows copyBegin(band) ... copyEnd(band) - 1, unblended. Its own rows end as the serial
+  // order leaves them.
+  void (*blendBand)(const BandFrame& f, int band, uint8_t* copy);
 
   // The single steps inside the blocks, for the tests.
   // Handles one run found on the line that begins at lineFirst.

@@ -42,6 +42,15 @@ void strengthCrossFade(uint8_t* output, const uint8_t* input, const uint8_t* ant
   });
 }
 
+void strengthCrossFadePixels4(uint8_t* output, const uint8_t* input, const uint8_t* antialiased, std::size_t count,
+                              int strength8) {
+  const int alpha2 = static_cast<int>(static_cast<unsigned>(strength8) & kByteMask);
+  const std::size_t bytes = count * kPixelBytes4;
+  // The kernel keeps byte 3 of the output, which must be the input's.
+  if (output != input) std::memcpy(output, input, bytes);
+  composeKernels().plus4(input, antialiased, output, bytes, kFull - alpha2, alpha2);
+}
+
 void strengthCrossFadeBytes(uint8_t* output, const uint8_t* input, const uint8_t* antialiased, std::size_t bytes,
                             int strength8) {
   const int alpha2 = static_cast<int>(static_cast<unsigned>(strength8) & kByteMask);
