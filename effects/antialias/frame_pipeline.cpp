@@ -88,17 +88,26 @@ struct FrameWork {
 
 // Detection of rows [64 w, 64 w + 64): edge words of the examined rows, no bits and no colour
 // in the edge words of the others (their colours go to the tail rows), then the column bits.
+// Frames in the effect's own 4-byte layout are read as they are, the fourth byte masked unless
+// it counts; others are converted a few rows at a time first.
 void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
   const FrameRows& f = fw.f;
   const int begin = wordRow * kDetectRows, end = std::min(f.height, begin + kDetectRows);
+  const bool direct = f.layout == kNativeLayout4;
+  const uint32_t pixelMask = fw.keepFourth ? detail::kEveryByte : detail::kColourOnly;
+  const int detectEnd = std::min(end, fw.examinedRows);
+  if (direct && begin < detectEnd)
+    fw.kernels.detect(f.input, f.inputStride, pixelMask, WorkspaceAccess::edges(fw.workspace), f.width, f.height,
+                      begin, detectEnd);
   for (int y0 = begin; y0 < end; y0 += kDetectGroupRows) {
     const int y1 = std::min(end, y0 + kDetectGroupRows);
-    const int detectEnd = std::min(y1, fw.examinedRows);
-    if (y0 < detectEnd) {
+    const int groupEnd = std::min(y1, fw.examinedRows);
+    if (!direct && y0 < groupEnd) {
       // The last examined row is compared with the row below it, when there is one.
-      const int copyEnd = std::min(detectEnd + 1, f.height);
+      const int copyEnd = std::min(groupEnd + 1, f.height);
       detail::rowsToWork(f, y0, copyEnd, fw.keepFourth, scratch);
-      fw.kernels.detect(scratch, fw.edgeRow(y0), f.width, copyEnd - y0, 0, detectEnd - y0);
+      fw.kernels.detect(scratch, static_cast<std::ptrdiff_t>(fw.workRowBytes()), detail::kEveryByte, fw.edgeRow(y0),
+                        f.width, copyEnd - y0, 0, groupEnd - y0);
     }
     const int tailBegin = std::max(y0, fw.examinedRows);
     if (tailBegin < y1) {

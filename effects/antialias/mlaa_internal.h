@@ -38,6 +38,8 @@ using Index = std::ptrdiff_t;
 inline constexpr int kBytesPerPixel = 4;
 inline constexpr int kBlockLines = 8;  // a detection or blending step covers 8 rows or columns
 inline constexpr uint32_t kEdgeBits = EDGE_BELOW | EDGE_RIGHT;
+inline constexpr uint32_t kEveryByte = 0xFFFFFFFFu;   // a pixel mask that keeps the fourth byte
+inline constexpr uint32_t kColourOnly = 0x00FFFFFFu;  // one that clears it
 inline constexpr uint32_t kOpaque = 0xFF000000u;  // byte 3 of every pixel a blend writes
 inline constexpr float kHalf = 0.5f;               // the height of an end without a quotient
 
@@ -67,40 +69,42 @@ inline int colourSum(uint32_t word) {
 
 // --- detection -----------------------------------------------------------------------------
 
-// The edge word of pixel (x, y), one pixel at a time. Bits 31 and 30 of the pixel are cleared
-// first: a pixel's alpha must not pose as an edge.
-inline uint32_t edgeWordOf(const uint8_t* image, int width, int height, int x, int y) {
-  const Index i = static_cast<Index>(y) * width + x;
-  const uint32_t pixel = loadWord(image, i);
+// The edge word of pixel x of a row, one pixel at a time, the pixels read through
+// pixelMask (which may clear the fourth byte); `below` is the next row, or null on the last.
+// Bits 31 and 30 of the pixel are cleared first: a pixel's alpha must not pose as an edge.
+inline uint32_t edgeWordOf(const uint8_t* row, const uint8_t* below, int width, int x, uint32_t pixelMask) {
+  const uint32_t pixel = loadWord(row, x) & pixelMask;
   uint32_t word = pixel & ~kEdgeBits;
-  if (y + 1 < height && pixelsDiffer(pixel, loadWord(image, i + width))) word |= EDGE_BELOW;
-  if (x + 1 < width && pixelsDiffer(pixel, loadWord(image, i + 1))) word |= EDGE_RIGHT;
+  if (below != nullptr && pixelsDiffer(pixel, loadWord(below, x) & pixelMask)) word |= EDGE_BELOW;
+  if (x + 1 < width && pixelsDiffer(pixel, loadWord(row, x + 1) & pixelMask)) word |= EDGE_RIGHT;
   return word;
 }
 
-// Writes the edge words of rows [rowBegin, rowEnd) (all inside the frame): the pixel with bits
-// 31 and 30 cleared, OR-ed with EDGE_BELOW when the row below exists and its pixel differs,
-// and EDGE_RIGHT when the pixel to the right exists and differs.
-using DetectRowsFn = void (*)(const uint8_t* image, uint8_t* edges, int width, int height,
-                              int rowBegin, int rowEnd);
+// Writes the edge words of rows [rowBegin, rowEnd) (all inside the frame) into `edges`, rows
+// packed: the pixel with bits 31 and 30 cleared, OR-ed with EDGE_BELOW when the row below
+// exists and its pixel differs, and EDGE_RIGHT when the pixel to the right exists and
+// differs. The image's rows are imageStride bytes apart, and every pixel is read through
+// pixelMask: all bits, or the colour bytes alone for a frame whose fourth byte does not count.
+using DetectRowsFn = void (*)(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges,
+                              int width, int height, int rowBegin, int rowEnd);
 
 namespace scalar {
-void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
-                int rowEnd);
+void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                int height, int rowBegin, int rowEnd);
 // Pixels [xBegin, xEnd) of row y: the row tails of the vector kernels. The vector files call
 // this instead of the inline helpers above, so that no copy of those compiled for a wider
 // instruction set can stand in for the scalar one at link time.
-void detectRowSpan(const uint8_t* image, uint8_t* edges, int width, int height, int y,
-                   int xBegin, int xEnd);
+void detectRowSpan(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                   int height, int y, int xBegin, int xEnd);
 }
 #if QOV_SIMD_X86
 namespace sse2 {
-void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
-                int rowEnd);
+void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                int height, int rowBegin, int rowEnd);
 }
 namespace avx2 {
-void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
-                int rowEnd);
+void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                int height, int rowBegin, int rowEnd);
 }
 #endif
 
