@@ -9,6 +9,7 @@
 #include <immintrin.h>
 
 #include "effects/antialias/mlaa_blend_sse2.h"
+#include "effects/antialias/mlaa_band_passes.h"
 
 namespace qov::aa::detail {
 namespace {

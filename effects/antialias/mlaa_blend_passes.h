@@ -176,6 +176,8 @@ void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, 
   if (first == 0) first = 1;
   const Index start = lineFirst + first * s;
   if (flags & MLAA_THIN_LINES) softenThinLine(g, start - s, lineFirst + last * s);
+  // The searches work on frame indices, the blends on the image, which begins at imageFirst.
+  const Index own = start - g.imageFirst;
 
   RunEndPositions e = search::findRunEndPositions<P, M>(g, lineFirst, first, last, limits);
   if (flags & MLAA_USE_HALF) e.h1 = e.h2 = e.h3 = e.h4 = kHalf;
@@ -184,23 +186,23 @@ void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, 
   const bool zShape = false, uShape = true;
   bool zDone = false;
   if (e.p4 > e.p1) {
-    blendRunOf<M, P>(g.image, start + e.p1 * s, e.p4 - e.p1 + 1, e.h1, e.h4, s, L, zShape);
+    blendRunOf<M, P>(g.image, own + e.p1 * s, e.p4 - e.p1 + 1, e.h1, e.h4, s, L, zShape);
     zDone = true;
   }
   if (e.p2 > e.p3) {
-    blendRunOf<M, P>(g.image, start + e.p3 * s, e.p2 - e.p3 + 1, e.h3, e.h2, s, -L, zShape);
+    blendRunOf<M, P>(g.image, own + e.p3 * s, e.p2 - e.p3 + 1, e.h3, e.h2, s, -L, zShape);
     zDone = true;
   }
   if (zDone) return;
-  if (e.p2 > e.p1) blendRunOf<M, P>(g.image, start + e.p1 * s, e.p2 - e.p1 + 1, e.h1, e.h2, s, L, uShape);
-  if (e.p4 > e.p3) blendRunOf<M, P>(g.image, start + e.p3 * s, e.p4 - e.p3 + 1, e.h3, e.h4, s, -L, uShape);
+  if (e.p2 > e.p1) blendRunOf<M, P>(g.image, own + e.p1 * s, e.p2 - e.p1 + 1, e.h1, e.h2, s, L, uShape);
+  if (e.p4 > e.p3) blendRunOf<M, P>(g.image, own + e.p3 * s, e.p4 - e.p3 + 1, e.h3, e.h4, s, -L, uShape);
 }
 
 template <class M, class P>
 inline void handleRunAt(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags,
                         search::LineLimits limits) {
   if (first == last)
-    blendOnePixelRun<M>(g.image, lineFirst + first * P::along(g), P::lineStride(g));
+    blendOnePixelRun<M>(g.image, lineFirst + first * P::along(g) - g.imageFirst, P::lineStride(g));
   else
     handleLongRun<M, P>(g, lineFirst, first, last, flags, limits);
 }
@@ -359,23 +361,29 @@ inline int lineEnd(int block, int lineCount) {
   return std::min(kBlockLines * block + kBlockLines, lineCount - 1);
 }
 
+// Horizontal line y, on an image that holds the frame's rows from the one whose first pixel
+// is the frame's pixel imageFirst.
+template <class M>
+void blendHorizontalLine(uint8_t* image, Index imageFirst, const uint8_t* edges, int width, int height, int y,
+                         uint32_t flags) {
+  const Index pixelCount = static_cast<Index>(width) * height;
+  // Row 0 has no previous row; the row itself takes its place.
+  const LineGeometry g{image, edges, pixelCount, width, 1, y == 0 ? 0 : -width, EDGE_BELOW, EDGE_RIGHT, imageFirst};
+  const Index first = static_cast<Index>(y) * width;
+  if (width <= kMaxBitsetPixels) {
+    LineBits bits;
+    gatherRowBits<M>(edges, first, width, bits);
+    blendLineRuns<M>(g, first, width, bits, flags);
+  } else {
+    blendLineByWords<M>(g, first, width, flags);
+  }
+}
+
 template <class M>
 void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
                           uint32_t flags) {
-  const Index pixelCount = static_cast<Index>(width) * height;
-  for (int y = kBlockLines * block; y < lineEnd(block, height); ++y) {
-    // Row 0 has no previous row; the row itself takes its place.
-    const LineGeometry g{image,     edges,     pixelCount, width, 1, y == 0 ? 0 : -width,
-                         EDGE_BELOW, EDGE_RIGHT};
-    const Index first = static_cast<Index>(y) * width;
-    if (width <= kMaxBitsetPixels) {
-      LineBits bits;
-      gatherRowBits<M>(edges, first, width, bits);
-      blendLineRuns<M>(g, first, width, bits, flags);
-    } else {
-      blendLineByWords<M>(g, first, width, flags);
-    }
-  }
+  for (int y = kBlockLines * block; y < lineEnd(block, height); ++y)
+    blendHorizontalLine<M>(image, 0, edges, width, height, y, flags);
 }
 
 template <class M>
@@ -403,11 +411,15 @@ void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int hei
   }
 }
 
+// A band of the frame pipeline (mlaa_band_passes.h, which the level files include after this).
+template <class M>
+void blendBand(const BandFrame& f, int band, uint8_t* copy);
+
 template <class M>
 constexpr BlendKernels blendKernelsWith() {
   return {blendHorizontalBlock<M>, blendVerticalBlock<M>, gatherFrameColumnBits<M>,
-          handleRun<M>,            blendRun<M>,           blendOnePixelRun<M>,
-          M::mix};
+          blendBand<M>,            handleRun<M>,          blendRun<M>,
+          blendOnePixelRun<M>,     M::mix};
 }
 
 }  // namespace

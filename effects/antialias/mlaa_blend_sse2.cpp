@@ -5,6 +5,7 @@
 
 #if QOV_SIMD_X86
 #include "effects/antialias/mlaa_blend_sse2.h"
+#include "effects/antialias/mlaa_band_passes.h"
 
 namespace qov::aa::detail::sse2 {
 const BlendKernels kBlendKernels = blendKernelsWith<Sse2Blend>();
