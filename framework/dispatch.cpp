@@ -2,12 +2,15 @@
 // frames to the effect through the instance's own frame set, without copying them (only
 // where the effect cannot take the buffers as the host gave them is the input copied,
 // once, into a buffer of the instance); processFrameMulti (code 16, and the effect step
-// of the other two) performs the entry steps every effect shares and then hands over to
-// the plug-in's effect.
+// of the other two) performs the entry steps every effect shares, copies the inputs a
+// host's frame set lays over its output in part, and then hands over to the plug-in's
+// effect.
 #include <cstdint>
 #include <cstring>
 
 #include "effects/memory/aligned_memory.h"
+#include "effects/parallel/chunking.h"
+#include "effects/parallel/worker_pool.h"
 #include "framework/instance.h"
 #include "framework/message.h"
 #include "framework/plugin_definition.h"
@@ -29,17 +32,29 @@ bool firstSlotsAgree(const FrameCall& call, const ImageSlot& input, const ImageS
   return output.channels == input.channels && call.declaresFrameSize(input) && call.declaresFrameSize(output);
 }
 
-// Whether the effect may read `input` while it writes `output`, both frames of `bytes`
-// bytes: always when they do not share memory, when they are the same frame only if the
-// effect works in place (on every input it reads: with one frame, a second input is the
-// first), and never when they overlap in part.
-bool effectTakesAsGiven(const uint8_t* input, const uint8_t* output, std::size_t bytes) {
+// Whether the effect may read `inputBytes` at `input` while it writes `outputBytes` at
+// `output`: always when they do not share memory, when they begin at the same byte only if
+// the effect may write over that input (`inPlace`), and never when they overlap otherwise:
+// threads would then read bytes that others have already written.
+bool effectTakesAsGiven(const uint8_t* input, std::size_t inputBytes, const uint8_t* output, std::size_t outputBytes,
+                        bool inPlace) {
   const auto in = reinterpret_cast<std::uintptr_t>(input);
   const auto out = reinterpret_cast<std::uintptr_t>(output);
-  const bool overlap = bytes != 0 && in < out + bytes && out < in + bytes;
-  if (!overlap) return true;
+  const bool overlap = inputBytes != 0 && outputBytes != 0 && in < out + outputBytes && out < in + inputBytes;
+  return !overlap || (in == out && inPlace);
+}
+
+// Whether the output may be the frame of codes 3 and 14, which is every input the effect
+// reads (with one frame, a second input is the first).
+bool takesTheOnlyFrameInPlace() {
   const BufferSharing& sharing = kPluginDefinition.sharing;
-  return in == out && sharing.outputMayBeInput && (!sharing.readsSecondInput || sharing.outputMayBeSecondInput);
+  return sharing.outputMayBeInput && (!sharing.readsSecondInput || sharing.outputMayBeSecondInput);
+}
+
+// The bytes of a frame-set image the effects read or write: every pixel of the instance's
+// size at the slot's channel count, of which they use at most the widest pixel.
+std::size_t slotBytes(const ImageSlot& slot, std::size_t pixels) {
+  return pixels * (slot.channels < kWidestPixelBytes ? slot.channels : kWidestPixelBytes);
 }
 
 // An image slot that describes one frame of the instance's format at `pixels`.
@@ -57,16 +72,51 @@ void describeFrame(ImageSlot& slot, const PlugObj& obj, const uint8_t* pixels) {
 
 }  // namespace
 
-uint8_t* PlugObj::inputCopy(const uint8_t* input) {
-  if (fInputCopy == nullptr) fInputCopy = alignedAlloc(frameBytes());
-  if (fInputCopy != nullptr) std::memcpy(fInputCopy, input, frameBytes());
-  return fInputCopy;
+uint8_t* PlugObj::inputCopy(uint32_t index, const uint8_t* input, std::size_t bytes) {
+  uint8_t*& copy = fInputCopies[index];
+  if (copy == nullptr) copy = alignedAlloc(pixelCount() * kWidestPixelBytes);
+  if (copy != nullptr) std::memcpy(copy, input, bytes);
+  return copy;
+}
+
+const Qov_Multi* PlugObj::inputsApartFromOutput(const FrameCall& call, Qov_Multi& separated,
+                                                ImageSlot (&copiedSlots)[kCopiedInputs]) {
+  const BufferSharing& sharing = kPluginDefinition.sharing;
+  const Qov_Multi& multi = call.frameSet;
+  const ImageSlot& output = *multi.outputs[0];
+  const std::size_t outputBytes = slotBytes(output, pixelCount());
+  const Qov_Multi* readable = &multi;
+  for (uint32_t i = 0; i < kCopiedInputs && i < multi.numInputs; ++i) {
+    const bool read = i == 0 || sharing.readsSecondInput;
+    const ImageSlot* input = multi.inputs[i];
+    // Input 0 declares the frame's size (checked before); a second input that declares
+    // another size is refused by the effect and its buffer may be smaller than the frame.
+    if (!read || !hasPixels(input) || (i != 0 && !call.declaresFrameSize(*input))) continue;
+    const std::size_t bytes = slotBytes(*input, pixelCount());
+    // With one input counted, input 0 is the second input as well.
+    const bool alsoSecond = i == 0 && sharing.readsSecondInput && multi.numInputs < kCopiedInputs;
+    const bool inPlace = (i == 0 ? sharing.outputMayBeInput : sharing.outputMayBeSecondInput) &&
+                         (!alsoSecond || sharing.outputMayBeSecondInput);
+    if (effectTakesAsGiven(input->data, bytes, output.data, outputBytes, inPlace)) continue;
+    uint8_t* copy = inputCopy(i, input->data, bytes);
+    if (copy == nullptr) return nullptr;
+    if (readable == &multi) {
+      separated = multi;
+      readable = &separated;
+    }
+    copiedSlots[i] = *input;
+    copiedSlots[i].data = copy;
+    separated.inputs[i] = &copiedSlots[i];
+  }
+  return readable;
 }
 
 int PlugObj::processHostFrames(const uint8_t* input, uint8_t* output) {
   // Without memory for the copy the input slot stays without pixels, which the entry
   // steps refuse with their message.
-  const uint8_t* source = effectTakesAsGiven(input, output, frameBytes()) ? input : inputCopy(input);
+  const uint8_t* source = effectTakesAsGiven(input, frameBytes(), output, frameBytes(), takesTheOnlyFrameInPlace())
+                              ? input
+                              : inputCopy(0, input, frameBytes());
   restoreOwnFrameSet();
   fMulti->numInputs = 1;
   fMulti->numOutputs = 1;
@@ -137,7 +187,20 @@ int PlugObj::processFrameMulti(Qov_Multi* pFrameData) {
     showMessage(kNoValidInputText, kFrameSetTitle);
     return kFailure;
   }
-  return fEffect->processFrameMulti(call);
+  // A host's frame set may put the output over part of an input: the effect then reads
+  // copies, and the result is what separate buffers give. (The host's records stay as they
+  // are; the effect gets a frame set of its own.)
+  Qov_Multi separated;
+  ImageSlot copiedSlots[kCopiedInputs];
+  const Qov_Multi* readableSet = inputsApartFromOutput(call, separated, copiedSlots);
+  if (readableSet == nullptr) {
+    showMessage(kNoValidInputText, kFrameSetTitle);
+    return kFailure;
+  }
+  const FrameCall readable{*readableSet, call.width, call.height, values, fPool};
+  // The worker threads wake now, while the effect prepares, and stay up between its passes.
+  const parallel::FrameScope frame(fPool, parallel::frameChunks(pixelCount()));
+  return fEffect->processFrameMulti(readable);
 }
 
 }  // namespace qov

@@ -1,11 +1,13 @@
 // plugMain, the plug-in's only export: one switch over the function code. Descriptor
 // calls return the plug-in's constant records and tables, which nothing ever writes;
-// instance calls go to the instance named by `instanceId`.
+// instance calls go to the instance named by `instanceId`, when it is a live instance of
+// this library (any other id is refused like 0).
 #include <cstdio>
 #include <cstring>
 
 #include "framework/boundary.h"
 #include "framework/instance.h"
+#include "framework/instance_registry.h"
 #include "framework/plugin_definition.h"
 
 namespace qov {
@@ -62,23 +64,23 @@ const char* formatDisplay(ParamState& param) {
 
 bool validParameter(uint32_t index) { return index < kPluginDefinition.numParameters; }
 
-}  // namespace
-}  // namespace qov
+// The instance `instanceId` names, or null when it is no live instance of this library.
+PlugObj* liveInstance(FFInstanceID instanceId) {
+  return isLiveInstance(instanceId) ? static_cast<PlugObj*>(instanceId) : nullptr;
+}
 
-using namespace qov;
-
-extern "C" QOV_EXPORT FFMixed QOV_PLUGMAIN_CALL
-plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
-  PlugObj* obj = static_cast<PlugObj*>(instanceId);
+FFMixed dispatch(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
   switch (functionCode) {
     case FF_GET_INFO:
       return fromPointer(&kPluginDefinition.info);
     case FF_INITIALISE:
     case FF_DEINITIALISE:
       return fromUInt(FF_SUCCESS);
-    case FF_PROCESS_FRAME:
+    case FF_PROCESS_FRAME: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || inputValue.pointerValue == nullptr) return kFail;
       return fromResult(obj->processFrame(inputValue.pointerValue));
+    }
     case FF_GET_NUM_PARAMETERS:
       return fromUInt(kPluginDefinition.numParameters);
     case FF_GET_PARAMETER_NAME:
@@ -87,10 +89,13 @@ plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
     case FF_GET_PARAMETER_DEFAULT:
       if (!validParameter(inputValue.uintValue)) return kFail;
       return fromFloat(kPluginDefinition.parameters[inputValue.uintValue].defaultValue);
-    case FF_GET_PARAMETER_DISPLAY:
+    case FF_GET_PARAMETER_DISPLAY: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || !validParameter(inputValue.uintValue)) return kFail;
       return fromPointer(formatDisplay(obj->fParams[inputValue.uintValue]));
+    }
     case FF_SET_PARAMETER: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || inputValue.pointerValue == nullptr) return kFail;
       const auto* record = static_cast<const SetParameterRecord*>(inputValue.pointerValue);
       if (!validParameter(record->index)) return kFail;
@@ -98,9 +103,11 @@ plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
       obj->fParams[record->index].value = record->value.floatValue;
       return fromUInt(FF_SUCCESS);
     }
-    case FF_GET_PARAMETER:
+    case FF_GET_PARAMETER: {
+      const PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || !validParameter(inputValue.uintValue)) return kFail;
       return fromFloat(obj->fParams[inputValue.uintValue].value);
+    }
     case FF_GET_PLUGIN_CAPS:
       return fromUInt(inputValue.uintValue < kNumCapabilities ? kCapabilities[inputValue.uintValue] : 0);
     case FF_INSTANTIATE: {
@@ -108,13 +115,17 @@ plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
       PlugObj* created = instantiate(*static_cast<const VideoInfo*>(inputValue.pointerValue));
       return created != nullptr ? fromPointer(created) : kFail;
     }
-    case FF_DEINSTANTIATE:
-      if (obj == nullptr) return kFail;
+    case FF_DEINSTANTIATE: {
+      PlugObj* obj = liveInstance(instanceId);
+      // Only one of two threads destroying the same instance at once gets to release it.
+      if (obj == nullptr || !unregisterInstance(obj)) return kFail;
       deInstantiate(obj);
       return fromUInt(FF_SUCCESS);
+    }
     case FF_GET_EXTENDED_INFO:
       return fromPointer(&kPluginDefinition.extendedInfo);
     case FF_PROCESS_FRAME_COPY: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr || inputValue.pointerValue == nullptr) return kFail;
       const auto* record = static_cast<const ProcessFrameCopyRecord*>(inputValue.pointerValue);
       if (record->numInputFrames > 0 &&
@@ -124,10 +135,26 @@ plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
     }
     case FF_GET_PARAMETER_TYPE:
       return fromUInt(FF_TYPE_STANDARD);
-    case FF_PROCESS_FRAME_MULTI:
+    case FF_PROCESS_FRAME_MULTI: {
+      PlugObj* obj = liveInstance(instanceId);
       if (obj == nullptr) return kFail;
       return fromResult(obj->processFrameMulti(static_cast<Qov_Multi*>(inputValue.pointerValue)));
+    }
     default:
       return kFail;
+  }
+}
+
+}  // namespace
+}  // namespace qov
+
+extern "C" QOV_EXPORT FFMixed QOV_PLUGMAIN_CALL
+plugMain(uint32_t functionCode, FFMixed inputValue, FFInstanceID instanceId) {
+  // Nothing the calls run is meant to throw; should anything ever, a C host must not die of
+  // it. (Free where exceptions are table-driven, as in every build of these libraries.)
+  try {
+    return qov::dispatch(functionCode, inputValue, instanceId);
+  } catch (...) {
+    return qov::kFail;
   }
 }

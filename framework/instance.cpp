@@ -7,17 +7,13 @@
 #include "effects/memory/aligned_memory.h"
 #include "effects/parallel/chunking.h"
 #include "framework/frame_size.h"
+#include "framework/instance_registry.h"
 #include "framework/plugin_definition.h"
 #include "framework/plugin_effect.h"
 #include "framework/worker_threads.h"
 
 namespace qov {
 namespace {
-
-// The widest pixel an effect may read or keep at the instance's size, even at 24 bits (a
-// second input of four bytes per pixel, an effect's working images): a size refused here
-// is one no effect has to check again.
-inline constexpr uint32_t kWidestPixelBytes = 4;
 
 // The effects index frames with int, so every size must fit int32 as well as size_t.
 constexpr uint64_t kFrameBytesLimit = uint64_t{INT_MAX} < uint64_t{SIZE_MAX} ? uint64_t{INT_MAX} : uint64_t{SIZE_MAX};
@@ -88,6 +84,11 @@ PlugObj* instantiate(const VideoInfo& videoInfo) {
     slot.format = kFormatEmpty;
   }
   obj->restoreOwnFrameSet();
+  if (!registerInstance(obj)) {
+    delete obj->fEffect;
+    delete obj;
+    return nullptr;
+  }
   obj->fMultiReady = true;
   // Frames too small to be split never use the library's worker threads.
   if (parallel::framesCanSplit(obj->pixelCount_)) {
@@ -107,8 +108,10 @@ void deInstantiate(PlugObj* obj) {
     obj->fMulti = nullptr;
   }
   obj->fMultiReady = false;
-  alignedFree(obj->fInputCopy);
-  obj->fInputCopy = nullptr;
+  for (uint8_t*& copy : obj->fInputCopies) {
+    alignedFree(copy);
+    copy = nullptr;
+  }
   const bool counted = obj->fCountedByWorkers;
   delete obj;
   if (counted) releaseWorkerThreads();

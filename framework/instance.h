@@ -14,6 +14,11 @@ class WorkerPool;
 
 namespace qov {
 
+// The widest pixel an effect may read or keep at the instance's size, even at 24 bits (a
+// second input of four bytes per pixel, an effect's working images, copies of the inputs):
+// instantiate refuses a size at which it does not fit, so that no effect checks it again.
+inline constexpr uint32_t kWidestPixelBytes = 4;
+
 struct ParamState {
   float value;
   char displayText[kNameSize];
@@ -26,9 +31,12 @@ struct PlugObj {
   VideoInfo fVideoInfo = {};
   // The plug-in's effect for this instance, with whatever it keeps from frame to frame.
   PluginEffect* fEffect = nullptr;
-  // A copy of the input for codes 3 and 14, made only when the effect cannot read the
-  // host's frame as given (see BufferSharing); allocated at the first such frame.
-  uint8_t* fInputCopy = nullptr;
+  // Copies of the inputs, made only when the effect cannot read a host's input as given
+  // (see BufferSharing): the input of codes 3 and 14, or inputs 0 and 1 of a frame set whose
+  // output shares their memory; each allocated at the first such frame, for the widest
+  // pixel.
+  static constexpr uint32_t kCopiedInputs = 2;
+  uint8_t* fInputCopies[kCopiedInputs] = {};
   // The library's worker threads, shared with every other instance (null: the calling
   // thread alone). The effects only read the pool; nothing in it belongs to an instance.
   parallel::WorkerPool* fPool = nullptr;
@@ -61,13 +69,20 @@ struct PlugObj {
   // Runs the effect from `input` into `output` (host frames of the instance's format)
   // through the instance's own frame set.
   int processHostFrames(const uint8_t* input, uint8_t* output);
-  // `input` copied into fInputCopy, or null when no memory could be had.
-  uint8_t* inputCopy(const uint8_t* input);
+  // `bytes` of `input` copied into fInputCopies[index], or null when no memory could be had.
+  uint8_t* inputCopy(uint32_t index, const uint8_t* input, std::size_t bytes);
+  // The frame set the effect is to read: the call's own, or, when the effect cannot read an
+  // input as given (its memory shared with output 0), `separated` with that input pointed
+  // at a copy in `copiedSlots`; null when there is no memory for a copy.
+  const Qov_Multi* inputsApartFromOutput(const FrameCall& call, Qov_Multi& separated,
+                                         ImageSlot (&copiedSlots)[kCopiedInputs]);
 };
 
-// Creates an instance for the given frame format, or returns null: unsupported depth,
-// a frame whose size in bytes does not fit, or memory that cannot be had.
+// Creates an instance for the given frame format and registers it as alive, or returns
+// null: unsupported depth, a frame whose size in bytes does not fit, memory that cannot be
+// had, or too many instances alive.
 PlugObj* instantiate(const VideoInfo& videoInfo);
+// Releases an instance that has been unregistered.
 void deInstantiate(PlugObj* obj);
 
 // Empties a slot of the instance's own frame set (instantiate, deInstantiate).

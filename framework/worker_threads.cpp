@@ -1,16 +1,19 @@
-// The library's worker threads and the reference the library holds to itself meanwhile.
+// The library's worker threads, the reference the library holds to itself meanwhile, and
+// what becomes of both in the child of a fork.
 #include "framework/worker_threads.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <new>
-#include <thread>
+
+#include "framework/cpu_count.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <pthread.h>
 #endif
 
 namespace qov {
@@ -54,11 +57,36 @@ void dropOwnLibrary(void* reference) {
 #endif
 }
 
+#if !defined(_WIN32)
+// The forking thread holds gMutex across the fork, so the child's copy is in a known state
+// (no other thread of the parent can be halfway through starting or joining the workers).
+void beforeFork() { gMutex.lock(); }
+void inParentAfterFork() { gMutex.unlock(); }
+void inChildAfterFork() {
+  // The child's only thread is the copy of the one that locked it.
+  gMutex.unlock();
+  if (gPool == nullptr) return;
+  // Instances the child inherited keep this pool, which now runs their loops on the calling
+  // thread; the child's next new instance starts workers of its own.
+  gPool->abandonAfterFork();
+  gPool = nullptr;
+}
+
+// Once per loaded copy of the library, before its first workers start: the C library drops
+// the handlers again when the library is unloaded.
+bool gForkHandlersRegistered = false;  // guarded by gMutex
+void registerForkHandlers() {
+  if (gForkHandlersRegistered) return;
+  gForkHandlersRegistered = pthread_atfork(beforeFork, inParentAfterFork, inChildAfterFork) == 0;
+}
+#else
+void registerForkHandlers() {}
+#endif
+
 }  // namespace
 
 unsigned workerThreadsWanted() {
-  const unsigned hardware = std::thread::hardware_concurrency();
-  unsigned long threads = hardware == 0 ? 1 : hardware;
+  unsigned long threads = usableCpuCount();
   if (const char* text = std::getenv("QOV_THREADS")) {
     char* end = nullptr;
     errno = 0;
@@ -71,20 +99,17 @@ unsigned workerThreadsWanted() {
 
 parallel::WorkerPool* acquireWorkerThreads() {
   std::lock_guard<std::mutex> lock(gMutex);
-  if (gUsers++ == 0) {
-    const unsigned threads = workerThreadsWanted();
-    if (threads > 1) {
-      gLibraryReference = referenceOwnLibrary();
-      gPool = new (std::nothrow) parallel::WorkerPool(threads);
-      if (gPool != nullptr && gPool->threads() <= 1) {
-        delete gPool;  // no thread could be started
-        gPool = nullptr;
-      }
-      if (gPool == nullptr) {
-        dropOwnLibrary(gLibraryReference);
-        gLibraryReference = nullptr;
-      }
-    }
+  ++gUsers;
+  if (gPool != nullptr) return gPool;
+  const unsigned threads = workerThreadsWanted();
+  if (threads <= 1) return nullptr;
+  // Before the first worker can run, so that no thread of this library is ever without it.
+  if (gLibraryReference == nullptr) gLibraryReference = referenceOwnLibrary();
+  registerForkHandlers();
+  gPool = new (std::nothrow) parallel::WorkerPool(threads);
+  if (gPool != nullptr && gPool->threads() <= 1) {
+    delete gPool;  // no thread could be started
+    gPool = nullptr;
   }
   return gPool;
 }

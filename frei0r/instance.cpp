@@ -1,10 +1,12 @@
-// The parameter store of a frei0r instance and the frame sizes the plug-ins accept.
+// The parameter store of a frei0r instance, its frame call, and the frame sizes the
+// plug-ins accept.
 #include "frei0r/instance.h"
 
 #include <climits>
 
 #include "framework/frame_size.h"
 #include "effects/parallel/chunking.h"
+#include "effects/parallel/worker_pool.h"
 #include "framework/worker_threads.h"
 
 namespace qov::frei0r {
@@ -41,6 +43,11 @@ void Instance::setParameter(int index, double value) {
 }
 
 double Instance::parameter(int index) const { return values_[index]; }
+
+void Instance::updateFrame(const uint8_t* first, const uint8_t* second, uint8_t* output) {
+  const parallel::FrameScope frame(pool_, parallel::frameChunks(std::size_t(width_) * std::size_t(height_)));
+  update(first, second, output);
+}
 
 void Instance::useWorkerThreads() {
   if (countedByWorkers_ || !parallel::framesCanSplit(std::size_t(width_) * std::size_t(height_))) return;

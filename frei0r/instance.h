@@ -1,6 +1,9 @@
 // A frei0r plug-in instance: the frame size, the parameter store and the effect behind
 // f0r_update and f0r_update2. One instance serves one stream; instances share nothing
-// writable, so different instances may run on different threads at the same time.
+// writable, so different instances may run on different threads at the same time. One
+// instance may also be updated from several threads at once (MLT's slice threads), each
+// call with frames of its own: each gets what it would alone. Parameters are set between
+// frames, not while one runs.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +31,11 @@ class Instance {
 
   // One frame: `second` is the second input of a two-input plug-in (filters get null).
   // Frames are width x height pixels of four bytes, blue first; `output` may be `first`.
+  // Safe to call from several threads at once with different frames.
   virtual void update(const uint8_t* first, const uint8_t* second, uint8_t* output) = 0;
+  // update as a host's call runs it: with the worker threads woken at its start and awake
+  // between its passes.
+  void updateFrame(const uint8_t* first, const uint8_t* second, uint8_t* output);
 
   int width() const { return width_; }
   int height() const { return height_; }

@@ -1,6 +1,7 @@
 // qov_mlaa, the frei0r filter form of QovMLAA1: the whole antialiasing frame pipeline on
 // 32-bit frames (working copy, MLAA, Strength mix), with the instance's working memory
-// taken once at construction.
+// taken once at construction, and more of it for calls that come while another call has it
+// (MLT's slice threads).
 #include <cstddef>
 #include <new>
 
@@ -9,6 +10,7 @@
 #include "frei0r/frei0r_api.h"
 #include "frei0r/instance.h"
 #include "frei0r/plugin_description.h"
+#include "frei0r/workspace_set.h"
 #include "plugins/QovMLAA1/identity.h"
 
 namespace qov::frei0r {
@@ -19,18 +21,29 @@ namespace {
 inline constexpr aa::PixelLayout kLayout = aa::kLayoutBGRA;
 static_assert(mlaa1::kParameterSpecs.size() <= kMaxParameters);
 
+aa::AntialiasWorkspace* makeWorkspace(uint32_t width, uint32_t height) {
+  auto* workspace = new (std::nothrow) aa::AntialiasWorkspace;
+  if (workspace != nullptr && !workspace->allocate(static_cast<int>(width), static_cast<int>(height))) {
+    delete workspace;
+    return nullptr;
+  }
+  return workspace;
+}
+
 class AntialiasInstance final : public Instance {
  public:
-  AntialiasInstance(int width, int height) : Instance(width, height) {}
+  AntialiasInstance(int width, int height)
+      : Instance(width, height), workspaces(makeWorkspace, static_cast<uint32_t>(width), static_cast<uint32_t>(height)) {}
 
   void update(const uint8_t* first, const uint8_t* /*second*/, uint8_t* output) override {
     const std::ptrdiff_t stride = std::ptrdiff_t{width()} * kLayout.channels;
+    const auto workspace = workspaces.take();
     // frei0r has no way to report a failure; the sizes were checked at construction.
     aa::antialiasFrame(first, stride, output, stride, width(), height(), kLayout, aa::antialiasSettingsFrom(values()),
-                       workspace, pool());
+                       *workspace, pool());
   }
 
-  aa::AntialiasWorkspace workspace;
+  WorkspaceSet<aa::AntialiasWorkspace> workspaces;
 };
 
 }  // namespace
@@ -50,7 +63,7 @@ const PluginDescription kPluginDescription = {
 
 Instance* createInstance(int width, int height) {
   AntialiasInstance* instance = new (std::nothrow) AntialiasInstance(width, height);
-  if (instance != nullptr && !instance->workspace.allocate(width, height)) {
+  if (instance != nullptr && !instance->workspaces.ready()) {
     delete instance;
     return nullptr;
   }

@@ -3,15 +3,30 @@
 // One loop at a time runs on the pool. Its chunks are numbered 0..chunks-1 and claimed
 // through one atomic word that holds the loop's number (high half) and the next chunk to
 // hand out (low half): a worker claims a chunk only while the word still names the loop it
-// was woken for, so a worker that wakes late, after its loop has ended and the next one has
-// begun, never runs a chunk of the wrong loop with the old loop's function. A claimed chunk
-// keeps its loop alive (the caller waits for the count of finished chunks), so the old
-// function and context are never used once run() has returned.
+// took up, so a worker that comes late, after its loop has ended and the next one has begun,
+// never runs a chunk of the wrong loop with the old loop's function. A claimed chunk keeps
+// its loop alive (the caller waits for the count of finished chunks), so the old function
+// and context are never used once run() has returned.
 //
-// Workers sleep on a condition variable between loops. The caller runs chunks itself and,
-// once none is left to claim, waits for the chunks still running elsewhere: it watches for
-// a few microseconds (about a chunk's time, so that the common case costs no sleep and no
-// wake-up) and then sleeps until the last one is reported.
+// The caller publishes a loop under the mutex: its description (fn, context, count, grain,
+// chunks), its number, and the claim word. A worker takes a loop up under the mutex too, so
+// it reads one loop's description and number together. Sleeping workers wait on a condition
+// variable for the loop number to change; the caller notifies them only when one sleeps,
+// since waking a thread costs the caller a system call (about 13 microseconds on the
+// development machine, more than the woken thread then takes to run); a worker that is awake
+// sees the new number in the claim word.
+//
+// A frame (beginFrame .. endFrame) wakes the sleeping workers once, at its start. While a
+// frame is open, a worker whose chunks are done watches the claim word for the next loop for
+// kWatch at most, giving way to other threads of its core as it watches, and then sleeps:
+// the loops of one frame follow each other within microseconds, so the workers wake once per
+// frame rather than once per loop. Without an open frame they sleep as soon as their chunks
+// are done.
+//
+// The caller runs chunks itself and, once none is left to claim, waits for the chunks still
+// running elsewhere: it watches for kWatch (about a chunk's time, so that the common case
+// costs no sleep and no wake-up) and then sleeps until the last one is reported. Neither
+// caller nor worker ever watches longer than kWatch at a time.
 #include "effects/parallel/worker_pool.h"
 
 #include <atomic>
@@ -19,7 +34,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -28,16 +43,21 @@
 namespace qov::parallel {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr unsigned kLoopShift = 32;
 constexpr uint64_t kChunkMask = 0xFFFFFFFFu;
 // Chunk numbers fit the low half of the claim word with room to spare.
 constexpr std::size_t kMaxChunks = std::size_t{1} << 30;
 
-// How long a caller watches for the last chunks before it sleeps.
-constexpr std::chrono::microseconds kCallerWatch{20};
+// The longest a thread watches for something before it sleeps: a caller for the last chunks
+// of its loop, a worker for the next loop of an open frame.
+constexpr std::chrono::microseconds kWatch{20};
 constexpr int kWatchRounds = 16;  // pauses between two looks at the clock
 
 std::size_t chunkCount(std::size_t count, std::size_t grain) { return (count + grain - 1) / grain; }
+
+uint32_t loopOf(uint64_t claimWord) { return static_cast<uint32_t>(claimWord >> kLoopShift); }
 
 // Lets the other hardware thread of the core run while this one waits.
 inline void relax() {
@@ -50,12 +70,14 @@ inline void relax() {
 
 struct WorkerPool::State {
   std::mutex mutex;
-  std::condition_variable wake;      // workers: a new loop or the end
+  std::condition_variable wake;      // workers: a new loop, a new frame, or the end
   std::condition_variable finished;  // the caller: the last chunk is done
   std::vector<std::thread> workers;
-  bool stopping = false;             // guarded by mutex
+  bool stopping = false;   // guarded by mutex
+  unsigned sleepers = 0;   // workers waiting on `wake`; guarded by mutex
+  uint32_t frameCalls = 0; // beginFrame calls that found a sleeper; guarded by mutex
 
-  // The current loop; written under mutex before the loop's number is published.
+  // The current loop, written under mutex before its number is published in the claim word.
   uint32_t loop = 0;  // guarded by mutex
   ChunkFn fn = nullptr;
   void* context = nullptr;
@@ -66,13 +88,14 @@ struct WorkerPool::State {
   std::atomic<uint64_t> claim{0};      // loop number << 32 | next chunk
   std::atomic<std::size_t> done{0};    // chunks of the current loop that have run
   std::atomic<bool> busy{false};       // a caller owns the pool
+  std::atomic<unsigned> openFrames{0}; // frames between beginFrame and endFrame
 
   // Claims the next chunk of loop `loopNumber`, or returns false when that loop has none
   // left (or is over).
   bool claimChunk(uint32_t loopNumber, std::size_t loopChunks, std::size_t& chunk) {
     uint64_t word = claim.load(std::memory_order_relaxed);
     for (;;) {
-      if (static_cast<uint32_t>(word >> kLoopShift) != loopNumber) return false;
+      if (loopOf(word) != loopNumber) return false;
       const uint64_t next = word & kChunkMask;
       if (next >= loopChunks) return false;
       if (claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_relaxed)) {
@@ -96,43 +119,88 @@ struct WorkerPool::State {
     return ran;
   }
 
+  // Takes up the loop last published (`lock` holds the mutex) and runs what chunks of it are
+  // left; returns its number.
+  uint32_t takeUp(std::unique_lock<std::mutex>& lock) {
+    const uint32_t loopNumber = loop;
+    const ChunkFn loopFn = fn;
+    void* const loopContext = context;
+    const std::size_t loopCount = count;
+    const std::size_t loopGrain = grain;
+    const std::size_t loopChunks = chunks;
+    lock.unlock();
+    const std::size_t ran = runChunks(*this, loopNumber, loopFn, loopContext, loopCount, loopGrain, loopChunks);
+    lock.lock();
+    // Under the mutex, so that a caller about to sleep cannot miss the last report. The
+    // loop cannot end (and the next begin) before these chunks are counted.
+    if (ran != 0 && done.fetch_add(ran, std::memory_order_acq_rel) + ran == loopChunks) finished.notify_one();
+    return loopNumber;
+  }
+
   void workerMain() {
     uint32_t seen = 0;
-    std::unique_lock<std::mutex> lock(mutex);
+    uint32_t seenFrameCall = 0;
+    Clock::time_point watchEnd = Clock::now();
+    std::unique_lock<std::mutex> lock(mutex, std::defer_lock);
     for (;;) {
-      wake.wait(lock, [&] { return stopping || loop != seen; });
-      if (stopping) return;
-      seen = loop;
-      const ChunkFn loopFn = fn;
-      void* const loopContext = context;
-      const std::size_t loopCount = count;
-      const std::size_t loopGrain = grain;
-      const std::size_t loopChunks = chunks;
-      lock.unlock();
-      const std::size_t ran = runChunks(*this, seen, loopFn, loopContext, loopCount, loopGrain, loopChunks);
+      if (loopOf(claim.load(std::memory_order_acquire)) != seen) {
+        lock.lock();
+        seen = takeUp(lock);
+        lock.unlock();
+        watchEnd = Clock::now() + kWatch;
+        continue;
+      }
+      if (openFrames.load(std::memory_order_relaxed) != 0 && Clock::now() < watchEnd) {
+        // Another thread of this core (the caller, say, when the other cores are busy) runs
+        // first.
+        std::this_thread::yield();
+        for (int i = 0; i < kWatchRounds; ++i) relax();
+        continue;
+      }
       lock.lock();
-      // Under the mutex, so that a caller about to sleep cannot miss the last report. The
-      // loop cannot end (and the next begin) before these chunks are counted.
-      if (ran != 0 && done.fetch_add(ran, std::memory_order_acq_rel) + ran == loopChunks) finished.notify_one();
+      ++sleepers;
+      wake.wait(lock, [&] { return stopping || loop != seen || frameCalls != seenFrameCall; });
+      --sleepers;
+      if (stopping) return;
+      seenFrameCall = frameCalls;
+      if (loop != seen) seen = takeUp(lock);
+      lock.unlock();
+      watchEnd = Clock::now() + kWatch;
     }
   }
 };
 
 WorkerPool::WorkerPool(unsigned threads) : threads_(threads == 0 ? 1 : threads) {
   if (threads_ == 1) return;
-  state_ = new State;
-  for (unsigned i = 1; i < threads_; ++i) {
+  state_ = new (std::nothrow) State;
+  bool reserved = state_ != nullptr;
+  if (reserved) {
+    // Room for every worker first, so that adding one cannot move those already running.
     try {
-      state_->workers.emplace_back([s = state_] { s->workerMain(); });
-    } catch (const std::system_error&) {
-      break;  // fewer threads than asked for; the loops run on those there are
+      state_->workers.reserve(threads_ - 1);
+    } catch (...) {
+      reserved = false;
     }
   }
-  threads_ = static_cast<unsigned>(state_->workers.size()) + 1;
+  if (reserved) {
+    for (unsigned i = 1; i < threads_; ++i) {
+      try {
+        state_->workers.emplace_back([s = state_] { s->workerMain(); });
+      } catch (...) {
+        break;  // no thread, or no memory for one: the loops run on those there are
+      }
+    }
+  }
+  threads_ = state_ != nullptr ? static_cast<unsigned>(state_->workers.size()) + 1 : 1;
   if (threads_ == 1) {
     delete state_;
     state_ = nullptr;
   }
+}
+
+void WorkerPool::abandonAfterFork() noexcept {
+  state_ = nullptr;
+  threads_ = 1;
 }
 
 WorkerPool::~WorkerPool() {
@@ -144,6 +212,37 @@ WorkerPool::~WorkerPool() {
   state_->wake.notify_all();
   for (std::thread& worker : state_->workers) worker.join();
   delete state_;
+}
+
+namespace {
+
+// Wakes `helpers` of the `sleeping` workers, or all of them with one call where that is all
+// the pool has.
+void wakeWorkers(std::condition_variable& wake, std::size_t helpers, std::size_t sleeping, std::size_t workers) {
+  const std::size_t woken = helpers < sleeping ? helpers : sleeping;
+  if (woken == workers)
+    wake.notify_all();
+  else
+    for (std::size_t i = 0; i < woken; ++i) wake.notify_one();
+}
+
+}  // namespace
+
+void WorkerPool::beginFrame(std::size_t helpers) {
+  State* s = state_;
+  if (s == nullptr) return;
+  s->openFrames.fetch_add(1, std::memory_order_relaxed);
+  unsigned sleeping;
+  {
+    std::lock_guard<std::mutex> lock(s->mutex);
+    sleeping = s->sleepers;
+    if (sleeping != 0) ++s->frameCalls;
+  }
+  wakeWorkers(s->wake, helpers, sleeping, s->workers.size());
+}
+
+void WorkerPool::endFrame() {
+  if (State* s = state_) s->openFrames.fetch_sub(1, std::memory_order_relaxed);
 }
 
 void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* context) {
@@ -160,6 +259,7 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
   }
 
   uint32_t loopNumber;
+  unsigned sleeping;
   {
     std::lock_guard<std::mutex> lock(s->mutex);
     loopNumber = ++s->loop;
@@ -171,18 +271,16 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
     s->chunks = chunks;
     s->done.store(0, std::memory_order_relaxed);
     s->claim.store(uint64_t{loopNumber} << kLoopShift, std::memory_order_release);
+    sleeping = s->sleepers;
   }
-  // Only as many workers as there are chunks besides the caller's first.
-  const std::size_t helpers = chunks - 1 < s->workers.size() ? chunks - 1 : s->workers.size();
-  if (helpers == s->workers.size())
-    s->wake.notify_all();
-  else
-    for (std::size_t i = 0; i < helpers; ++i) s->wake.notify_one();
+  // Only as many sleepers as there are chunks besides the caller's first; awake workers
+  // see the loop by themselves.
+  wakeWorkers(s->wake, chunks - 1, sleeping, s->workers.size());
 
   const std::size_t ran = State::runChunks(*s, loopNumber, fn, context, count, grain, chunks);
   if (s->done.fetch_add(ran, std::memory_order_acq_rel) + ran != chunks) {
-    const auto watchEnd = std::chrono::steady_clock::now() + kCallerWatch;
-    while (s->done.load(std::memory_order_acquire) != chunks && std::chrono::steady_clock::now() < watchEnd)
+    const auto watchEnd = Clock::now() + kWatch;
+    while (s->done.load(std::memory_order_acquire) != chunks && Clock::now() < watchEnd)
       for (int i = 0; i < kWatchRounds; ++i) relax();
   }
   if (s->done.load(std::memory_order_acquire) != chunks) {

@@ -1,7 +1,9 @@
 // The plug-ins' own worker threads: a pool that splits one loop over the calling thread
 // and a few workers. Work is claimed in chunks from a shared counter, so a worker that the
 // system schedules late costs only the chunk it claimed; the call returns once every
-// claimed chunk has run. Idle workers block; they never spin for long.
+// claimed chunk has run. Idle workers block; they never spin for long. A frame made of
+// several loops wakes the workers once, at its start, and keeps them from falling asleep
+// between its loops (FrameScope).
 #pragma once
 
 #include <cstddef>
@@ -15,7 +17,9 @@ using ChunkFn = void (*)(void* context, std::size_t begin, std::size_t end);
 
 class WorkerPool {
  public:
-  // `threads` counts the calling thread: 1 (or 0) starts no worker.
+  // `threads` counts the calling thread: 1 (or 0) starts no worker. Never throws: when
+  // memory or threads run out, the pool has the workers that could be started (threads()
+  // tells), down to none.
   explicit WorkerPool(unsigned threads);
   ~WorkerPool();  // joins every worker
   WorkerPool(const WorkerPool&) = delete;
@@ -29,10 +33,43 @@ class WorkerPool {
   // at once: a caller that finds the workers busy runs its loop on its own thread.
   void run(std::size_t count, std::size_t grain, ChunkFn fn, void* context);
 
+  // A frame's loops are about to run on this thread: up to `helpers` sleeping workers (as
+  // many as its loops can use besides the caller) are woken now, so that they are up by the
+  // first loop, and between loops the workers watch for the next one (for a few microseconds
+  // at most, giving way to any other thread of their core) instead of falling asleep and
+  // being woken again. endFrame lets them sleep as soon as they are idle. Frames on several
+  // threads at once may overlap. See FrameScope.
+  void beginFrame(std::size_t helpers);
+  void endFrame();
+
+  // For the child of a fork, while it has no other thread: the workers exist only in the
+  // parent (and one of them may hold the pool's mutex there), so from now on every loop runs
+  // on the calling thread, and the workers' state is neither used nor released (a few
+  // hundred bytes stay behind in the child). The parent's pool is not touched.
+  void abandonAfterFork() noexcept;
+
  private:
   unsigned threads_;
   struct State;
   State* state_ = nullptr;
+};
+
+// beginFrame and endFrame of `pool`, if there is one, for the scope's lifetime: a frame
+// whose passes are cut into `chunks` chunks at most.
+class FrameScope {
+ public:
+  FrameScope(WorkerPool* pool, std::size_t chunks)
+      : pool_(pool != nullptr && pool->threads() > 1 && chunks > 1 ? pool : nullptr) {
+    if (pool_ != nullptr) pool_->beginFrame(chunks - 1);
+  }
+  ~FrameScope() {
+    if (pool_ != nullptr) pool_->endFrame();
+  }
+  FrameScope(const FrameScope&) = delete;
+  FrameScope& operator=(const FrameScope&) = delete;
+
+ private:
+  WorkerPool* pool_;
 };
 
 // `body(begin, end)` over [0, count): on `pool` when there is one, else on the calling

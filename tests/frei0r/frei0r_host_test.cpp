@@ -1,9 +1,12 @@
 // Each frei0r plug-in driven as a frei0r host drives it: what it tells about itself and its
-// parameters, how parameter values come back, which frame sizes it takes, and its frames
-// through both update calls, in place and on several threads at once.
+// parameters, how parameter values come back, which frame sizes it takes, handles that are
+// no instance, and its frames through both update calls, in place and on several threads at
+// once.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -177,6 +180,44 @@ TEST_P(Frei0rHost, BothUpdateCallsInPlaceAndCopied) {
   library().update2(nullptr, 0.0, frame.data(), frame.data(), nullptr, frame.data());
   EXPECT_EQ(frame, std::vector<uint32_t>(frame.size(), 7u));
   EXPECT_EQ(instance.update2(input, nullptr), copied) << "still working after ignored calls";
+}
+
+TEST_P(Frei0rHost, HandlesThatAreNoLiveInstanceAreIgnored) {
+  // A handle after its f0r_destruct (a second f0r_destruct among others), another plug-in's
+  // instance, an address inside an instance, the host's own memory, an address where
+  // nothing is mapped: every call is ignored, nothing is written, and the plug-in carries
+  // on. (In a child process, so that a crash fails this test alone.)
+  constexpr unsigned kWidth = 40, kHeight = 30;
+  const char* otherName = GetParam() == "qov_mlaa" ? "qov_setmatte" : "qov_mlaa";
+  auto child = [&] {
+    const Frei0rLibrary& plugin = library();
+    const Frei0rLibrary& other = frei0rLibrary(otherName);
+    f0r_instance_t live = plugin.construct(kWidth, kHeight);
+    f0r_instance_t foreign = other.construct(kWidth, kHeight);
+    f0r_instance_t gone = plugin.construct(kWidth, kHeight);
+    if (live == nullptr || foreign == nullptr || gone == nullptr) std::_Exit(2);
+    plugin.destruct(gone);
+    alignas(16) uint8_t hostMemory[1024] = {};
+    f0r_instance_t unmapped = reinterpret_cast<f0r_instance_t>(std::uintptr_t{0x1000});
+    const f0r_instance_t handles[] = {gone, foreign, static_cast<uint8_t*>(live) + 16, hostMemory, unmapped};
+    std::vector<uint32_t> frame(std::size_t{kWidth} * kHeight, 7u), output(frame.size(), 9u);
+    double value = 0.25;
+    for (f0r_instance_t handle : handles) {
+      plugin.setParamValue(handle, &value, 0);
+      plugin.getParamValue(handle, &value, 0);
+      plugin.update(handle, 0.0, frame.data(), output.data());
+      plugin.update2(handle, 0.0, frame.data(), frame.data(), nullptr, output.data());
+      plugin.destruct(handle);
+    }
+    if (value != 0.25 || output != std::vector<uint32_t>(frame.size(), 9u)) std::_Exit(3);
+    for (uint8_t byte : hostMemory)
+      if (byte != 0) std::_Exit(4);
+    plugin.update(live, 0.0, frame.data(), output.data());
+    plugin.destruct(live);
+    other.destruct(foreign);
+    std::_Exit(0);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "^$");
 }
 
 TEST_P(Frei0rHost, InstancesOnSeparateThreadsDoNotMeet) {

@@ -30,8 +30,8 @@ bool mapped(const std::string& path) {
 }
 
 TEST(Frei0rUnloading, NoThreadRemainsAndThePluginIsUnmappedAfterEachUnload) {
-  // QOV_THREADS=2 (main): one worker where there are two hardware threads or more.
-  const int workers = std::thread::hardware_concurrency() >= 2 ? 1 : 0;
+  // QOV_THREADS=2 (main).
+  const int workers = workersForTwoThreads();
   const int before = processThreadCount();
   ASSERT_GT(before, 0);
   std::vector<uint8_t> frame(std::size_t{kWidth} * kHeight * 4);

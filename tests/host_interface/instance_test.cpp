@@ -160,6 +160,31 @@ TEST_P(Instances, ManyInstancesOnSeveralThreads) {
   EXPECT_EQ(failures.load(), 0);
 }
 
+TEST_P(Instances, AtMost4096LiveInstancesOfOneLibrary) {
+  // The library's registry of live instances holds 4096: the next instantiate is refused,
+  // and each deInstantiate makes room again. Every one of them stays usable.
+  constexpr std::size_t kMostLive = 4096;
+  const VideoInfo info{1, 1, FF_DEPTH_32, 0};
+  std::vector<FFInstanceID> ids;
+  for (std::size_t i = 0; i <= kMostLive; ++i) {
+    const FFMixed id = lib().callPointer(FF_INSTANTIATE, &info);
+    if (host::failed(id)) break;
+    ids.push_back(id.pointerValue);
+  }
+  EXPECT_EQ(ids.size(), kMostLive);
+  uint8_t pixel[4] = {1, 2, 3, 4};
+  int refusedFrames = 0;
+  for (FFInstanceID id : ids) refusedFrames += host::failed(lib().callPointer(FF_PROCESS_FRAME, pixel, id));
+  EXPECT_EQ(refusedFrames, 0);
+  ASSERT_FALSE(ids.empty());
+  EXPECT_EQ(lib().call(FF_DEINSTANTIATE, 0u, ids.back()).uintValue, FF_SUCCESS);
+  ids.pop_back();
+  const FFMixed again = lib().callPointer(FF_INSTANTIATE, &info);
+  EXPECT_FALSE(host::failed(again));
+  if (!host::failed(again)) ids.push_back(again.pointerValue);
+  for (FFInstanceID id : ids) lib().call(FF_DEINSTANTIATE, 0u, id);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllPlugins, Instances, ::testing::Values("QovMLAA1", "QovMISetMatte1", "QovSetMatte1"),
                          [](const auto& info) { return info.param; });
 

@@ -2,12 +2,13 @@
 // as a host does (dlopen), runs frames on its worker threads, destroys the instances and
 // unloads it, many times: after the last deInstantiate no worker thread of the library is
 // left, and after the unload the library is no longer mapped. The workers are started
-// again by the next instance. A host that unloads a library while instances still exist
-// leaves it mapped, with its threads asleep, until they are destroyed. (A program of its
-// own because the other suites keep the libraries loaded.)
+// again by the next instance, as many as the process may use CPUs. A host that unloads a
+// library while instances still exist leaves it mapped, with its threads asleep, until they
+// are destroyed. (A program of its own because the other suites keep the libraries loaded.)
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,9 +28,8 @@ constexpr uint32_t kWidth = 320;  // several chunks of every per-pixel pass
 constexpr uint32_t kHeight = 240;
 const char* const kPaths[] = {QOV_MLAA1_PATH, QOV_SETMATTE1_PATH, QOV_MISETMATTE1_PATH};
 
-// Worker threads a library starts with QOV_THREADS=2 (set in main): one where there are
-// two hardware threads or more.
-int workersWanted() { return std::thread::hardware_concurrency() >= 2 ? 1 : 0; }
+// Worker threads a library starts with QOV_THREADS=2 (set in main).
+int workersWanted() { return workersForTwoThreads(); }
 
 bool mapped(const char* path) {
   if (void* handle = dlopen(path, RTLD_NOW | RTLD_NOLOAD)) {
@@ -121,10 +121,9 @@ TEST(Unloading, WorkersAreStartedAgainByTheNextInstanceAndCappedByQovThreads) {
   EXPECT_EQ(processThreadCount(), before);
   EXPECT_EQ(library.release(small), FF_SUCCESS);
 
-  // Read when the workers start: a cap on the hardware threads; 1 starts none; what is no
-  // positive number is ignored.
-  const unsigned hardware = std::thread::hardware_concurrency();
-  const int all = hardware == 0 ? 1 : static_cast<int>(std::min(hardware, 64u));
+  // Read when the workers start: a cap on the CPUs the process may use; 1 starts none; what
+  // is no positive number is ignored.
+  const int all = std::min(affinityCpus(), 64);
   const struct {
     const char* value;
     int threads;
@@ -139,6 +138,30 @@ TEST(Unloading, WorkersAreStartedAgainByTheNextInstanceAndCappedByQovThreads) {
     EXPECT_EQ(processThreadCountAfterJoin(before), before);
   }
   setenv("QOV_THREADS", "2", 1);
+  EXPECT_EQ(library.unload(), 0);
+}
+
+// The library counts the CPUs the process may use, not the machine's: confined to one CPU
+// (as by `taskset -c 0`, or a container's cpuset) it starts no worker.
+TEST(Unloading, ConfinedToOneCpuTheLibraryStartsNoWorker) {
+  cpu_set_t allowed;
+  ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+  if (CPU_COUNT(&allowed) < 2) GTEST_SKIP() << "the process may use one CPU only";
+  int first = 0;
+  while (!CPU_ISSET(first, &allowed)) ++first;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(first, &one);
+  ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+  const int before = processThreadCount();
+  Library library(QOV_MLAA1_PATH);
+  ASSERT_TRUE(library.loaded());
+  void* instance = library.instantiate(FF_DEPTH_32);
+  const int during = processThreadCount();
+  EXPECT_EQ(library.frame(instance, FF_DEPTH_32), FF_SUCCESS);
+  EXPECT_EQ(library.release(instance), FF_SUCCESS);
+  ASSERT_EQ(sched_setaffinity(0, sizeof allowed, &allowed), 0);
+  EXPECT_EQ(during, before);
   EXPECT_EQ(library.unload(), 0);
 }
 

@@ -8,7 +8,8 @@
 # - Installed with dpkg -i, with no FREI0R_PATH and an empty home folder: ffmpeg's frei0r
 #   filter, melt's frei0r.qov_mlaa and GStreamer's frei0r-filter-qov-mlaa find the plug-in
 #   and give the same bytes as the installed qovhost with the installed FreeFrame
-#   plug-in; `qovhost info QovMLAA1` finds the plug-in by name.
+#   plug-in (melt with threads=2 those of qovhost on each half of the frame);
+#   `qovhost info QovMLAA1` finds the plug-in by name.
 # - Installed, GStreamer finds the plug-in qov with nothing set: gst-inspect-1.0 lists its
 #   three elements and their properties, qovmlaa gives qovhost's bytes, and a live pipeline
 #   with compositor after qovmisetmatte runs to its end.
@@ -193,6 +194,31 @@ run_clean melt -quiet -profile "$work/profile" "$work/in.nut" -filter frei0r.qov
 [ ! -f "$work/melt.nut" ] || ffmpeg -hide_banner -loglevel error -nostdin -i "$work/melt.nut" \
   -frames:v $frames -f rawvideo -pix_fmt bgra "$work/melt.bgra"
 compare "melt -filter frei0r.qov_mlaa" "$work/melt.bgra"
+
+# melt's threads=2 cuts every frame into two slices of rows, which two threads antialias at
+# once on one instance, each as a frame of its own: the reference is qovhost on the halves.
+half=$((height / 2))
+for part in top bottom; do
+  [ $part = top ] && y=0 || y=$half
+  ffmpeg -hide_banner -loglevel error -nostdin -f rawvideo -pix_fmt bgra -s ${width}x$height -i "$work/in.bgra" \
+    -vf "crop=$width:$half:0:$y" -f rawvideo -pix_fmt bgra "$work/$part.bgra"
+  run_clean qovhost stream QovMLAA1 --size ${width}x$half --set Strength=1 <"$work/$part.bgra" >"$work/$part.out"
+done
+ffmpeg -hide_banner -loglevel error -nostdin -f rawvideo -pix_fmt bgra -s ${width}x$half -i "$work/top.out" \
+  -f rawvideo -pix_fmt bgra -s ${width}x$half -i "$work/bottom.out" -filter_complex vstack \
+  -f rawvideo -pix_fmt bgra "$work/slices.bgra"
+run_clean melt -quiet -profile "$work/profile" "$work/in.nut" -filter frei0r.qov_mlaa 0=1 threads=2 \
+  -consumer "avformat:$work/melt2.nut" vcodec=rawvideo pix_fmt=bgra an=1 >/dev/null 2>&1 ||
+  fail "melt -filter frei0r.qov_mlaa threads=2 failed"
+[ ! -f "$work/melt2.nut" ] || ffmpeg -hide_banner -loglevel error -nostdin -i "$work/melt2.nut" \
+  -frames:v $frames -f rawvideo -pix_fmt bgra "$work/melt2.bgra"
+if [ ! -s "$work/melt2.bgra" ]; then
+  fail "melt -filter frei0r.qov_mlaa threads=2 wrote nothing"
+elif cmp -s "$work/slices.bgra" "$work/melt2.bgra"; then
+  echo "ok melt -filter frei0r.qov_mlaa threads=2: the same bytes as qovhost on each half"
+else
+  fail "melt threads=2's output differs from qovhost's on the halves ($(cmp "$work/slices.bgra" "$work/melt2.bgra" 2>&1 | head -1))"
+fi
 
 if run_clean gst-inspect-1.0 frei0r-filter-qov-mlaa >"$work/gst-inspect.txt" 2>&1; then
   echo "ok gst-inspect-1.0 frei0r-filter-qov-mlaa: $(grep -m1 -i 'long-name' "$work/gst-inspect.txt" | xargs)"

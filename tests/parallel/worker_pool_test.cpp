@@ -1,7 +1,10 @@
 // The worker pool: every item of a loop runs exactly once, whatever the counts, chunk sizes
-// and thread numbers; callers on several threads at once; loops started from inside a
-// loop; workers that really take part; and threads that are gone once the pool is.
+// and thread numbers; callers on several threads at once, in frames that overlap; loops
+// started from inside a loop; workers that really take part, and sleep when there is
+// nothing to do; and threads that are gone once the pool is.
 #include <gtest/gtest.h>
+
+#include <time.h>
 
 #include <atomic>
 #include <chrono>
@@ -80,11 +83,19 @@ TEST(WorkerPool, CallersOnSeveralThreadsAndLoopsInsideLoops) {
   WorkerPool pool(3);
   constexpr int kCallers = 4;
   constexpr int kLoops = 300;
+  constexpr int kLoopsPerFrame = 5;
   std::atomic<int> failures{0};
   std::vector<std::thread> callers;
   for (int c = 0; c < kCallers; ++c) {
     callers.emplace_back([&, c] {
+      // Frames of a few loops, each open while the others' are: the workers watch for the
+      // next loop between them.
+      std::unique_ptr<FrameScope> frame;
       for (int loop = 0; loop < kLoops; ++loop) {
+        if (loop % kLoopsPerFrame == 0) {
+          frame.reset();
+          frame = std::make_unique<FrameScope>(&pool, kLoopsPerFrame * 100);
+        }
         const std::size_t count = 50 + static_cast<std::size_t>((loop * 7 + c * 13) % 500);
         Tally tally(count, 4);
         pool.run(count, 4, &Tally::chunk, &tally);
@@ -128,6 +139,37 @@ TEST(WorkerPool, WorkersTakePart) {
   });
   EXPECT_TRUE(workerRan.load());
 }
+
+#if defined(__linux__)
+// CPU time of the whole process, all threads together.
+double processCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Workers never wait by spinning for long: after a frame, and during a frame that runs no
+// loop, they are asleep (the process takes next to no CPU time while the caller sleeps).
+TEST(WorkerPool, WorkersSleepAfterAFrameAndWhenAFrameRunsNoLoop) {
+  constexpr auto kIdle = std::chrono::milliseconds(200);
+  constexpr double kMostCpuSeconds = 0.02;  // a tenth of the idle time
+  WorkerPool pool(3);
+  {
+    FrameScope frame(&pool, 1000);
+    Tally tally(1000, 1);
+    pool.run(1000, 1, &Tally::chunk, &tally);
+    ASSERT_EQ(tally.wrong(1000), 0u);
+  }
+  double before = processCpuSeconds();
+  std::this_thread::sleep_for(kIdle);
+  EXPECT_LT(processCpuSeconds() - before, kMostCpuSeconds) << "after a frame";
+
+  FrameScope frame(&pool, 1000);
+  before = processCpuSeconds();
+  std::this_thread::sleep_for(kIdle);
+  EXPECT_LT(processCpuSeconds() - before, kMostCpuSeconds) << "in a frame without loops";
+}
+#endif
 
 #if defined(__linux__) || defined(_WIN32)
 TEST(WorkerPool, StartsItsWorkersAndJoinsThemWhenDestroyed) {

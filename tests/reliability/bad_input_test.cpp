@@ -1,17 +1,20 @@
 // Bad input from a host that the other suites do not already cover: memory that runs out,
 // frames of no pixels with any other side, host slot records with odd fields, output
-// buffers that are an input, frame sets the host releases right after the call, and
-// channel counts the matte effects cannot use. Each case has a defined answer (README,
-// "Bad input").
+// buffers that are an input or overlap one, frame sets the host releases right after the
+// call, ids that are no live instance, and channel counts the matte effects cannot use.
+// Each case has a defined answer (README, "Bad input").
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "host/frame_set.h"
 #include "host/plugin_instance.h"
 #include "tests/support/plugin_table.h"
 #include "tests/support/stderr_capture.h"
@@ -150,6 +153,91 @@ TEST_P(BadInput, OutputMayBeTheInput) {
     ASSERT_EQ(instance.processFrameCopy({inPlace.data()}, inPlace.data()).uintValue, 0u);
     EXPECT_EQ(inPlace, writes ? copyOutput : randomBytes(instance.frameBytes(), 5));
   }
+}
+
+TEST_P(BadInput, FrameSetWhoseOutputOverlapsPartOfAnInput) {
+  // Code 16 whose output shares part of input 0's or input 1's memory, starting after it or
+  // before it: the effect reads the inputs as they were before the call, and the result is
+  // what separate buffers give, whatever the worker threads' timing. The frame is split
+  // among the threads.
+  constexpr uint32_t kSplitWidth = 160, kSplitHeight = 120;
+  for (uint32_t depth : {FF_DEPTH_24, FF_DEPTH_32}) {
+    PluginInstance instance(lib(), kSplitWidth, kSplitHeight, depth);
+    setWorkingParameters(instance);
+    const std::size_t bytes = instance.frameBytes();
+    const uint32_t channels = instance.bytesPerPixel();
+    for (const std::size_t shift : {bytes / 2, std::size_t{channels} * 5 + 1}) {
+      for (const bool outputFirst : {false, true}) {
+        for (const uint32_t overlapping : {0u, 1u}) {
+          SCOPED_TRACE(std::to_string(depth) + ", shift " + std::to_string(shift) + (outputFirst ? ", output first" : "") +
+                       ", input " + std::to_string(overlapping));
+          const std::vector<uint8_t> shared = randomBytes(bytes + shift, 21);
+          const std::vector<uint8_t> other = randomBytes(bytes, 22);
+          const std::size_t inputAt = outputFirst ? shift : 0, outputAt = outputFirst ? 0 : shift;
+
+          std::vector<uint8_t> sharedInput(shared.begin() + inputAt, shared.begin() + inputAt + bytes);
+          std::vector<uint8_t> expected(shared.begin() + outputAt, shared.begin() + outputAt + bytes);
+          const uint8_t* separateInputs[2] = {other.data(), other.data()};
+          separateInputs[overlapping] = sharedInput.data();
+          host::FrameSet separate(kSplitWidth, kSplitHeight, channels, {separateInputs[0], separateInputs[1]},
+                                  expected.data());
+          ASSERT_EQ(instance.processFrameMulti(separate.get()).uintValue, 0u);
+
+          std::vector<uint8_t> memory = shared;
+          const uint8_t* inputs[2] = {other.data(), other.data()};
+          inputs[overlapping] = memory.data() + inputAt;
+          host::FrameSet overlapped(kSplitWidth, kSplitHeight, channels, {inputs[0], inputs[1]},
+                                    memory.data() + outputAt);
+          ASSERT_EQ(instance.processFrameMulti(overlapped.get()).uintValue, 0u);
+          EXPECT_TRUE(std::equal(expected.begin(), expected.end(), memory.begin() + outputAt));
+        }
+      }
+    }
+  }
+}
+
+TEST_P(BadInput, IdsThatAreNoLiveInstanceAreRefused) {
+  // An instance id after its deInstantiate, another library's instance, an address inside an
+  // instance, the host's own memory, an address where nothing is mapped: every instance call
+  // answers -1 and writes nothing, and the library carries on. (In a child process, so that
+  // a crash fails this test alone.)
+  const host::PluginLibrary& plugin = lib();
+  const char* otherName = GetParam() == "QovSetMatte1" ? "QovMLAA1" : "QovSetMatte1";
+  auto child = [&] {
+    PluginInstance live(plugin, kWidth, kHeight, FF_DEPTH_32);
+    PluginInstance foreign(library(otherName), kWidth, kHeight, FF_DEPTH_32);
+    PluginInstance released(plugin, kWidth, kHeight, FF_DEPTH_32);
+    const FFInstanceID gone = released.id();
+    if (released.release().uintValue != FF_SUCCESS) std::_Exit(2);
+    alignas(16) uint8_t hostMemory[1024] = {};
+    const FFInstanceID kUnmapped = reinterpret_cast<FFInstanceID>(std::uintptr_t{0x1000});
+    const FFInstanceID ids[] = {gone, foreign.id(), static_cast<uint8_t*>(live.id()) + 16, hostMemory, kUnmapped};
+
+    std::vector<uint8_t> frame = randomBytes(live.frameBytes(), 30), output(live.frameBytes(), 0x5A);
+    const std::vector<uint8_t> frameBefore = frame, outputBefore = output;
+    SetParameterRecord set{};
+    set.value.floatValue = 0.5f;
+    void* inputs[1] = {frame.data()};
+    ProcessFrameCopyRecord copy{1, inputs, output.data()};
+    host::FrameSet frameSet(kWidth, kHeight, 4, {frame.data()}, output.data());
+    const struct {
+      uint32_t code;
+      const void* argument;
+    } calls[] = {{FF_PROCESS_FRAME, frame.data()}, {FF_GET_PARAMETER_DISPLAY, nullptr}, {FF_SET_PARAMETER, &set},
+                 {FF_GET_PARAMETER, nullptr},      {FF_PROCESS_FRAME_COPY, &copy},      {FF_PROCESS_FRAME_MULTI, frameSet.get()},
+                 {FF_DEINSTANTIATE, nullptr}};
+    int accepted = 0;
+    for (const FFInstanceID id : ids)
+      for (const auto& call : calls) accepted += !host::failed(plugin.callPointer(call.code, call.argument, id));
+    if (accepted != 0) std::_Exit(3);
+    if (frame != frameBefore || output != outputBefore) std::_Exit(4);
+    for (uint8_t byte : hostMemory)
+      if (byte != 0) std::_Exit(5);
+    if (live.processFrame(frame.data()).uintValue != FF_SUCCESS) std::_Exit(6);
+    if (live.release().uintValue != FF_SUCCESS || foreign.release().uintValue != FF_SUCCESS) std::_Exit(7);
+    std::_Exit(0);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "^$");
 }
 
 TEST_P(BadInput, FrameSetsReleasedByTheHostRightAfterTheCall) {

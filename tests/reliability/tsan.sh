@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The worker pool, the kernel families' first choice of level, the effects' threaded passes,
-# MLAA's parallel blocks against the serial order, and the reliability, host-interface and
-# unload tests under GCC's ThreadSanitizer, in build-tsan/ (scripts/test.sh runs it). The
-# pool synchronises through the C++ standard library's atomics, mutexes and condition
-# variables, which ThreadSanitizer sees; nothing needs to be suppressed.
+# MLAA's parallel blocks against the serial order, the reliability, host-interface and
+# unload tests, and MLT's slice threads on one frei0r instance, under GCC's ThreadSanitizer
+# in build-tsan/ (scripts/test.sh runs it). The pool synchronises through the C++ standard
+# library's atomics, mutexes and condition variables, which ThreadSanitizer sees; nothing
+# needs to be suppressed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build-tsan
 targets=(worker_pool_test simd_test matte_test compose_test antialias_frame_test mlaa_test mlaa_parallel_test reliability_test
-         host_interface_test plugin_unload_test frei0r_unload_test)
+         host_interface_test plugin_unload_test frei0r_unload_test frei0r_test)
 
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j 2 --target "${targets[@]}" >/dev/null
@@ -23,4 +24,6 @@ for test in "$build"/tests/parallel/worker_pool_test "$build"/tests/antialias/si
   echo "=== $(basename "$test")"
   "$test" --gtest_brief=1
 done
+echo "=== frei0r_test (MLT's slice threads)"
+"$build"/tests/frei0r/frei0r_test --gtest_brief=1 --gtest_filter='*MltSlices*'
 echo "=== ThreadSanitizer: no reports"

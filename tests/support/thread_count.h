@@ -1,6 +1,7 @@
 // The number of threads the test process has right now: /proc/self/task on Linux, a
 // Toolhelp32 snapshot on Windows. Used to check that worker threads are started and joined
-// when they should be.
+// when they should be; and the number of CPUs the process's affinity mask allows, which
+// bounds how many a library starts.
 #pragma once
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <tlhelp32.h>
 #else
 #include <dirent.h>
+#include <sched.h>
 #endif
 
 namespace qov::test {
@@ -35,6 +37,26 @@ inline int processThreadCount() {
 #endif
   return count;
 }
+
+// CPUs in the process's affinity mask (1 when it cannot be read). The libraries also heed
+// a cgroup's or job object's CPU-time limit, which the tests' machines do not set.
+inline int affinityCpus() {
+#if defined(_WIN32)
+  DWORD_PTR process = 0, system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+  int count = 0;
+  for (; process != 0; process &= process - 1) ++count;
+  return count;
+#else
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return CPU_COUNT(&set);
+#endif
+}
+
+// Worker threads a library starts for QOV_THREADS=2: one where the process may use two CPUs.
+inline int workersForTwoThreads() { return affinityCpus() >= 2 ? 1 : 0; }
 
 // The thread count once it has come down to `expected`, or as it stands after two seconds:
 // a thread that has been joined may still be listed for a moment while the system removes

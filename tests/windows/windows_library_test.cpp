@@ -2,8 +2,9 @@
 // calling convention as a host built with another compiler calls it (32-bit: __stdcall, it
 // removes its own three arguments from the stack, returns its result in EAX and works on a
 // stack aligned to 4 bytes only; 64-bit: arguments in RCX, RDX and R8, the result in RAX,
-// the registers a caller may keep values in left as they were), and a DLL can be unloaded
-// and loaded again, leaving no thread behind.
+// the registers a caller may keep values in left as they were), a DLL can be unloaded and
+// loaded again, leaving no thread behind, and it starts no more workers than the process may
+// use CPUs.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -202,12 +203,12 @@ TEST_P(WindowsLibrary, FramesOnAStackOfAnyFourByteAlignment) {
 #endif
 
 // A host that loads and unloads a DLL again and again keeps working and gets the same
-// bytes from every load. The instance's worker threads (one, with QOV_THREADS=2 on a
-// machine of two or more hardware threads) exist while it does and are joined by its
+// bytes from every load. The instance's worker threads (one, with QOV_THREADS=2 where the
+// process may use two CPUs or more) exist while it does and are joined by its
 // deInstantiate; the unload then really unmaps the DLL, with no thread of it left.
 TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFramesLeavingNoThread) {
   _putenv("QOV_THREADS=2");
-  const int workers = std::thread::hardware_concurrency() >= 2 ? 1 : 0;
+  const int workers = workersForTwoThreads();
   // GoogleTest on Windows starts a thread of its own the first time a thread keeps a trace;
   // it belongs in the count before anything is loaded.
   SCOPED_TRACE(path());
@@ -236,6 +237,28 @@ TEST_P(WindowsLibrary, UnloadedAndLoadedAgainAfterFramesLeavingNoThread) {
       EXPECT_EQ(processThreadCountAfterJoin(before), before) << "no thread left after the unload";
     }
   }
+}
+
+// The DLL counts the CPUs the process may use, not the machine's: with a process affinity
+// mask of one CPU it starts no worker.
+TEST_P(WindowsLibrary, ConfinedToOneCpuTheDllStartsNoWorker) {
+  _putenv("QOV_THREADS=2");
+  DWORD_PTR processMask = 0, systemMask = 0;
+  ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask));
+  if ((processMask & (processMask - 1)) == 0) GTEST_SKIP() << "the process may use one CPU only";
+  const DWORD_PTR lowest = processMask & (~processMask + 1);
+  ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), lowest));
+  const int before = processThreadCount();
+  int during = 0;
+  {
+    host::PluginLibrary plugin(path());
+    host::PluginInstance instance(plugin, kWidth, kHeight, FF_DEPTH_32);
+    during = processThreadCount();
+    std::vector<uint8_t> frame = randomBytes(instance.frameBytes(), 4);
+    EXPECT_EQ(instance.processFrame(frame.data()).uintValue, FF_SUCCESS);
+  }
+  ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), processMask));
+  EXPECT_EQ(during, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPlugins, WindowsLibrary, ::testing::Values("QovMLAA1", "QovMISetMatte1", "QovSetMatte1"),
