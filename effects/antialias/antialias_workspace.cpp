@@ -1,9 +1,14 @@
 // The antialiasing effect's working memory.
 #include "effects/antialias/antialias_workspace.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <thread>
 
+#include "effects/antialias/band_layout.h"
+#include "effects/antialias/mlaa_bands.h"
 #include "effects/memory/aligned_memory.h"
 
 namespace qov::aa {
@@ -12,38 +17,87 @@ namespace {
 constexpr std::size_t kWorkBytesPerPixel = 4;
 // Every pass indexes pixels and bytes with ptrdiff_t.
 constexpr std::size_t kMaxWorkBytes = static_cast<std::size_t>(PTRDIFF_MAX);
+// Rows below the last full block of 8 at most.
+constexpr std::size_t kTailRows = detail::kBlockLines - 1;
+
+// a * b, or 0 when it would not fit a size_t.
+std::size_t product(std::size_t a, std::size_t b) { return b != 0 && a > SIZE_MAX / b ? 0 : a * b; }
 
 }  // namespace
 
 AntialiasWorkspace::~AntialiasWorkspace() { release(); }
 
 void AntialiasWorkspace::release() {
-  alignedFree(workFrame_);
   alignedFree(edgeBuffer_);
-  workFrame_ = nullptr;
+  alignedFree(columnBits_);
+  alignedFree(crossings_);
+  alignedFree(tailRows_);
+  alignedFree(bandCopies_);
   edgeBuffer_ = nullptr;
+  columnBits_ = nullptr;
+  crossings_ = nullptr;
+  crossingCapacity_ = 0;
+  tailRows_ = nullptr;
+  bandCopies_ = nullptr;
+  bandCopyBytes_ = 0;
+  bandCopyCount_ = 0;
+  bandCopyTaken_.reset();
+  bandRows_ = 0;
   width_ = 0;
   height_ = 0;
 }
 
 bool AntialiasWorkspace::allocate(int width, int height) {
+  return allocate(width, height, width < 0 || height < 0 ? detail::kBandAlignment : detail::bandRowsFor(width, height));
+}
+
+bool AntialiasWorkspace::allocate(int width, int height, int bandRows) {
   release();
-  if (width < 0 || height < 0) return false;
-  const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  if (width != 0 && pixels / static_cast<std::size_t>(width) != static_cast<std::size_t>(height)) return false;
+  if (width < 0 || height < 0 || bandRows < detail::kBandAlignment || bandRows % detail::kBandAlignment != 0)
+    return false;
+  const auto w = static_cast<std::size_t>(width);
+  const std::size_t pixels = product(w, static_cast<std::size_t>(height));
+  if (width != 0 && height != 0 && pixels == 0) return false;
   if (pixels > kMaxWorkBytes / kWorkBytesPerPixel) return false;
   const std::size_t bytes = pixels * kWorkBytesPerPixel;
-  workFrame_ = alignedAlloc(bytes);
-  edgeBuffer_ = alignedAlloc(bytes);
-  if (workFrame_ == nullptr || edgeBuffer_ == nullptr) {
+  const std::size_t rowBytes = w * kWorkBytesPerPixel;
+
+  // The bands of frames of this size; smaller frames that fit use the same band rows, so they
+  // have no more bands and no wider copies.
+  const detail::BandLayout layout = detail::bandLayoutFor(height, bandRows);
+  const unsigned hardwareThreads = std::max(1u, std::thread::hardware_concurrency());
+  bandCopyCount_ = std::min(hardwareThreads, static_cast<unsigned>(layout.count));
+  bandCopyBytes_ = detail::bandMemoryBytesFor(width, layout);
+  crossingCapacity_ = detail::crossingSlotsFor(width, layout);
+  const std::size_t copiesBytes = product(bandCopyBytes_, bandCopyCount_);
+  const std::size_t crossingBytes = product(crossingCapacity_, sizeof(detail::VerticalCrossing));
+  const std::size_t columnBytes = product(detail::columnBitWordsFor(width, height), sizeof(uint64_t));
+  if ((bandCopyBytes_ != 0 && copiesBytes == 0) || (crossingCapacity_ != 0 && crossingBytes == 0)) {
     release();
     return false;
   }
-  std::memset(workFrame_, 0, bytes);
+
+  edgeBuffer_ = alignedAlloc(bytes);
+  columnBits_ = reinterpret_cast<uint64_t*>(alignedAlloc(columnBytes));
+  crossings_ = reinterpret_cast<detail::VerticalCrossing*>(alignedAlloc(crossingBytes));
+  tailRows_ = alignedAlloc(rowBytes * kTailRows);
+  bandCopies_ = alignedAlloc(copiesBytes);
+  bandCopyTaken_.reset(new (std::nothrow) std::atomic<bool>[bandCopyCount_]);
+  if (edgeBuffer_ == nullptr || columnBits_ == nullptr || crossings_ == nullptr || tailRows_ == nullptr ||
+      bandCopies_ == nullptr || bandCopyTaken_ == nullptr) {
+    release();
+    return false;
+  }
   std::memset(edgeBuffer_, 0, bytes);
+  bandRows_ = bandRows;
+  for (unsigned i = 0; i < bandCopyCount_; ++i) bandCopyTaken_[i].store(false, std::memory_order_relaxed);
   width_ = width;
   height_ = height;
   return true;
+}
+
+bool detail::allocateWithBandRows(AntialiasWorkspace& workspace, int width, int height, int bandRows) {
+  return workspace.allocate(width, height, bandRows);
 }
 
 bool AntialiasWorkspace::fits(int width, int height) const {

@@ -3,13 +3,23 @@
 // Callers only allocate it and hand it to antialiasFrame; what it holds is the effect's own.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace qov::aa {
 
+class AntialiasWorkspace;
+
 namespace detail {
 struct WorkspaceAccess;
-}
+struct VerticalCrossing;
+
+// Working memory whose frames go in bands of `bandRows` rows (a multiple of 16, band_layout.h)
+// whatever their size, so that the tests can cut small frames into many bands.
+bool allocateWithBandRows(AntialiasWorkspace& workspace, int width, int height, int bandRows);
+}  // namespace detail
 
 class AntialiasWorkspace {
  public:
@@ -29,12 +39,26 @@ class AntialiasWorkspace {
 
  private:
   friend struct detail::WorkspaceAccess;
+  friend bool detail::allocateWithBandRows(AntialiasWorkspace&, int, int, int);
+  bool allocate(int width, int height, int bandRows);
   void release();
 
-  // A working copy of the frame at four bytes per pixel and MLAA's edge words, both
-  // zero-filled when taken.
-  uint8_t* workFrame_ = nullptr;
+  // MLAA's edge words of the whole frame (zero-filled when taken), the column bits of its
+  // vertical pass, and the vertical runs that cross a boundary between bands.
   uint8_t* edgeBuffer_ = nullptr;
+  uint64_t* columnBits_ = nullptr;
+  detail::VerticalCrossing* crossings_ = nullptr;
+  std::size_t crossingCapacity_ = 0;
+  // The frame's rows below its last full block of 8, which detection never examines and
+  // whose edge words hold no colour, in the working layout.
+  uint8_t* tailRows_ = nullptr;
+  // The rows of a band (band_layout.h), chosen for the size allocated; working copies of
+  // bands, one for each band that may be in hand at once, and which are taken.
+  int bandRows_ = 0;
+  uint8_t* bandCopies_ = nullptr;
+  std::size_t bandCopyBytes_ = 0;
+  unsigned bandCopyCount_ = 0;
+  std::unique_ptr<std::atomic<bool>[]> bandCopyTaken_;
   int width_ = 0;
   int height_ = 0;
 };

@@ -42,6 +42,9 @@ using ComposeRow = void (*)(const uint8_t* src1, const uint8_t* src2, uint8_t* d
 struct ComposeKernels {
   ComposeRow over3, plus3;  // 3-byte pixels
   ComposeRow over4, plus4;  // 4-byte pixels, byte 3 kept
+  // 4-byte pixels, `plus` on the colour bytes and byte 3 of dst that of src1: the Strength
+  // mix of 4-byte frames in one pass, with no copy of src1 into dst first.
+  ComposeRow crossFade4;
 };
 
 // The reference: one byte at a time; `plus` in exact integer arithmetic, `over` in floating

@@ -1,192 +1,183 @@
-// The antialiasing frame pipeline: the working copy in the effect's own layout, MLAA, and the
-// Strength mix back into the frame's layout.
+// The antialiasing frame pipeline, in bands of rows (band_layout.h says how they are cut and
+// why that is exact):
+//   1. detection: the input is read once, 64 rows at a time, into edge words and the column
+//      bits of the vertical pass (the one thing of the frame that every band may need);
+//   2. the vertical runs that cross a boundary between bands are searched, once each;
+//   3. each band, while it is in the core's cache: its working copy (from the edge words,
+//      which hold the unblended colours), both blending passes, and the Strength mix into
+//      the output, which is written once.
+// Each step is one loop on the pool; nothing of a band waits for anything but the steps
+// before. In place, the input is read for detection before any band writes, and each band
+// then reads and writes its own rows only.
 #include "effects/antialias/frame_pipeline.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "effects/antialias/mlaa.h"
-#include "effects/antialias/pixel_convert.h"
-#include "effects/antialias/strength_blend.h"
+#include "effects/antialias/band_layout.h"
+#include "effects/antialias/frame_rows.h"
+#include "effects/antialias/mlaa_bands.h"
+#include "effects/antialias/mlaa_internal.h"
 #include "effects/parallel/chunking.h"
 
 namespace qov::aa {
 
 namespace detail {
 struct WorkspaceAccess {
-  static uint8_t* workFrame(AntialiasWorkspace& workspace) { return workspace.workFrame_; }
-  static uint8_t* edgeBuffer(AntialiasWorkspace& workspace) { return workspace.edgeBuffer_; }
+  static uint8_t* edges(AntialiasWorkspace& w) { return w.edgeBuffer_; }
+  static uint64_t* columnBits(AntialiasWorkspace& w) { return w.columnBits_; }
+  static VerticalCrossing* crossings(AntialiasWorkspace& w) { return w.crossings_; }
+  static uint8_t* tailRows(AntialiasWorkspace& w) { return w.tailRows_; }
+  static int bandRows(AntialiasWorkspace& w) { return w.bandRows_; }
+  static unsigned bandCopies(AntialiasWorkspace& w) { return w.bandCopyCount_; }
+
+  // One band copy, taken for as long as it lives. At most as many bands are in hand at once
+  // as there are copies (see runBands), so a free one is always found.
+  class HeldCopy {
+   public:
+    explicit HeldCopy(AntialiasWorkspace& w) : w_(w) {
+      for (;;)
+        for (unsigned i = 0; i < w.bandCopyCount_; ++i)
+          if (!w.bandCopyTaken_[i].load(std::memory_order_relaxed) &&
+              !w.bandCopyTaken_[i].exchange(true, std::memory_order_acquire)) {
+            index_ = i;
+            return;
+          }
+    }
+    ~HeldCopy() { w_.bandCopyTaken_[index_].store(false, std::memory_order_release); }
+    HeldCopy(const HeldCopy&) = delete;
+    HeldCopy& operator=(const HeldCopy&) = delete;
+    uint8_t* data() const { return w_.bandCopies_ + w_.bandCopyBytes_ * index_; }
+
+   private:
+    AntialiasWorkspace& w_;
+    unsigned index_ = 0;
+  };
 };
 }  // namespace detail
 
 namespace {
 
+using detail::FrameRows;
+using detail::WorkspaceAccess;
+
 constexpr float kStrengthScale = 255.0f;
-constexpr int kWorkBytes = 4;                   // bytes of a working pixel: B, G, R, fourth
-constexpr uint32_t kColourMask = 0x00FFFFFFu;  // the three colour bytes of a little-endian pixel word
-// Pixels converted back into the frame's layout at a time, in a buffer on the stack, before
-// they are mixed into the output.
-constexpr std::size_t kPiecePixels = 1024;
-// Pixels of one chunk of a per-pixel pass that a thread claims from the pool (64 KiB of
-// working image): every pixel is independent, so the cut does not show in the bytes.
-constexpr std::size_t kSpanChunkPixels = parallel::kChunkPixels;
+constexpr int kDetectRows = detail::kBitsPerWord;  // rows detected at a time: one word of column bits
+constexpr int kDetectGroupRows = 16;               // of which converted at a time (and the row below)
+// Column lines whose crossing runs a thread plans at a time.
+constexpr std::size_t kCrossingLines = 256;
 
-// One frame as the per-pixel passes see it.
-struct Frame {
-  const uint8_t* input;
-  std::ptrdiff_t inputStride;
-  uint8_t* output;
-  std::ptrdiff_t outputStride;
-  int width;
-  int height;
-  PixelLayout layout;
+// What the loops of one frame share.
+struct FrameWork {
+  FrameRows f;
+  AntialiasWorkspace& workspace;
+  uint8_t strength8;
+  uint32_t flags;
+  bool keepFourth;        // Use Alpha on a 4-byte frame: the fourth byte counts in detection
+  int examinedRows;       // rows in full blocks of 8: detection looks at these only
+  detail::MlaaKernels kernels;
+  detail::BandFrame bands;
 
-  std::size_t rowBytes() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(layout.channels); }
-  std::size_t pixels() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height); }
-  bool inputPacked() const { return static_cast<std::size_t>(inputStride) == rowBytes(); }
-  bool bothPacked() const { return inputPacked() && static_cast<std::size_t>(outputStride) == rowBytes(); }
-  // The bytes from the first pixel to the last of a frame with this stride.
-  std::size_t extent(std::ptrdiff_t stride) const {
-    return static_cast<std::size_t>(height - 1) * static_cast<std::size_t>(stride) + rowBytes();
+  std::size_t workRowBytes() const { return f.workRowBytes(); }
+  uint8_t* edgeRow(int y) const { return WorkspaceAccess::edges(workspace) + static_cast<std::size_t>(y) * workRowBytes(); }
+  uint8_t* tailRow(int y) const {
+    return WorkspaceAccess::tailRows(workspace) + static_cast<std::size_t>(y - examinedRows) * workRowBytes();
   }
 };
 
-// Consecutive pixels of one row, or of several when the rows they cross are packed: the
-// first pixel's index in the working image and its byte offsets in the input and output.
-struct Span {
-  std::size_t pixel;
-  std::size_t count;
-  std::ptrdiff_t inputOffset;
-  std::ptrdiff_t outputOffset;
-};
+// Detection of rows [64 w, 64 w + 64): edge words of the examined rows, no bits and no colour
+// in the edge words of the others (their colours go to the tail rows), then the column bits.
+// Frames in the effect's own 4-byte layout are read as they are, the fourth byte masked unless
+// it counts; others are converted a few rows at a time first.
+void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
+  const FrameRows& f = fw.f;
+  const int begin = wordRow * kDetectRows, end = std::min(f.height, begin + kDetectRows);
+  const bool direct = f.layout == kNativeLayout4;
+  const uint32_t pixelMask = fw.keepFourth ? detail::kEveryByte : detail::kColourOnly;
+  const int detectEnd = std::min(end, fw.examinedRows);
+  if (direct && begin < detectEnd)
+    fw.kernels.detect(f.input, f.inputStride, pixelMask, WorkspaceAccess::edges(fw.workspace), f.width, f.height,
+                      begin, detectEnd);
+  for (int y0 = begin; y0 < end; y0 += kDetectGroupRows) {
+    const int y1 = std::min(end, y0 + kDetectGroupRows);
+    const int groupEnd = std::min(y1, fw.examinedRows);
+    if (!direct && y0 < groupEnd) {
+      // The last examined row is compared with the row below it, when there is one.
+      const int copyEnd = std::min(groupEnd + 1, f.height);
+      detail::rowsToWork(f, y0, copyEnd, fw.keepFourth, scratch);
+      fw.kernels.detect(scratch, static_cast<std::ptrdiff_t>(fw.workRowBytes()), detail::kEveryByte, fw.edgeRow(y0),
+                        f.width, copyEnd - y0, 0, groupEnd - y0);
+    }
+    const int tailBegin = std::max(y0, fw.examinedRows);
+    if (tailBegin < y1) {
+      std::memset(fw.edgeRow(tailBegin), 0, static_cast<std::size_t>(y1 - tailBegin) * fw.workRowBytes());
+      detail::rowsToWork(f, tailBegin, y1, fw.keepFourth, fw.tailRow(tailBegin));
+    }
+  }
+  if (!(fw.flags & MLAA_VISUALIZE))
+    fw.kernels.blend->gatherFrameColumnBits(WorkspaceAccess::edges(fw.workspace), f.width, f.height, wordRow,
+                                            wordRow + 1, WorkspaceAccess::columnBits(fw.workspace));
+}
 
-// body(span) over every pixel of the frame, on the pool. Packed frames are one long row cut
-// into chunks of pixels; padded ones go a band of rows per chunk, each row a span of its own.
-template <class Body>
-void forEachSpan(parallel::WorkerPool* pool, const Frame& f, bool packed, const Body& body) {
-  const auto channels = static_cast<std::ptrdiff_t>(f.layout.channels);
-  if (packed) {
-    parallel::forEachChunk(pool, f.pixels(), kSpanChunkPixels, [&](std::size_t begin, std::size_t end) {
-      const auto offset = static_cast<std::ptrdiff_t>(begin) * channels;
-      body(Span{begin, end - begin, offset, offset});
-    });
+// Rows [begin, end) of the unblended working image: the edge words' colours (their fourth
+// byte carries edge bits, which no later step reads), or the tail rows.
+void unblendedRows(const FrameWork& fw, int begin, int end, uint8_t* copy) {
+  const int split = std::clamp(fw.examinedRows, begin, end);
+  const std::size_t rowBytes = fw.workRowBytes();
+  if (begin < split) std::memcpy(copy, fw.edgeRow(begin), static_cast<std::size_t>(split - begin) * rowBytes);
+  if (split < end)
+    std::memcpy(copy + static_cast<std::size_t>(split - begin) * rowBytes, fw.tailRow(split),
+                static_cast<std::size_t>(end - split) * rowBytes);
+}
+
+void antialiasBand(const FrameWork& fw, int band, uint8_t* copy) {
+  const detail::BandLayout& layout = fw.bands.layout;
+  const int rowBegin = layout.rowBegin(band), rowEnd = layout.rowEnd(band);
+  if (fw.flags & MLAA_VISUALIZE) {
+    unblendedRows(fw, rowBegin, rowEnd, copy);
+    detail::paintEdges(copy, fw.edgeRow(rowBegin), fw.f.width, rowEnd - rowBegin);
+    detail::mixRowsIntoOutput(fw.f, rowBegin, rowEnd, copy, fw.strength8);
     return;
   }
-  const auto width = static_cast<std::size_t>(f.width);
-  const std::size_t bandRows = std::max<std::size_t>(1, kSpanChunkPixels / width);
-  parallel::forEachChunk(pool, static_cast<std::size_t>(f.height), bandRows, [&](std::size_t begin, std::size_t end) {
-    for (std::size_t y = begin; y < end; ++y) {
-      const auto row = static_cast<std::ptrdiff_t>(y);
-      body(Span{y * width, width, row * f.inputStride, row * f.outputStride});
-    }
+  const int copyBegin = layout.copyBegin(band);
+  unblendedRows(fw, copyBegin, layout.copyEnd(band), copy);
+  fw.kernels.blend->blendBand(fw.bands, band, copy);
+  detail::mixRowsIntoOutput(fw.f, rowBegin, rowEnd,
+                            copy + static_cast<std::size_t>(rowBegin - copyBegin) * fw.workRowBytes(), fw.strength8);
+}
+
+// body(item, copy) for items [0, count) on the pool, each with a band copy of its own. Chunks
+// are single items unless the pool has more threads than there are copies; then there are no
+// more chunks than copies, so that no more items are in hand at once.
+template <class Body>
+void forEachWithCopy(AntialiasWorkspace& workspace, parallel::WorkerPool* pool, int count, const Body& body) {
+  const unsigned copies = WorkspaceAccess::bandCopies(workspace);
+  const unsigned threads = pool == nullptr ? 1 : pool->threads();
+  const std::size_t items = static_cast<std::size_t>(count);
+  const std::size_t grain = threads <= copies ? 1 : (items + copies - 1) / copies;
+  parallel::forEachChunk(pool, items, grain, [&](std::size_t begin, std::size_t end) {
+    const WorkspaceAccess::HeldCopy copy(workspace);
+    for (std::size_t i = begin; i < end; ++i) body(static_cast<int>(i), copy.data());
   });
 }
 
-bool overlapOtherThanInPlace(const Frame& f) {
+void copyFrame(const FrameRows& f, const detail::BandLayout& layout, parallel::WorkerPool* pool) {
+  if (f.output == f.input) return;
+  parallel::forEachChunk(pool, static_cast<std::size_t>(layout.count), 1, [&](std::size_t begin, std::size_t end) {
+    for (std::size_t band = begin; band < end; ++band)
+      detail::copyRows(f, layout.rowBegin(static_cast<int>(band)), layout.rowEnd(static_cast<int>(band)));
+  });
+}
+
+bool overlapOtherThanInPlace(const FrameRows& f) {
   if (f.output == f.input) return f.outputStride != f.inputStride;
+  const auto extent = [&](std::ptrdiff_t stride) {
+    return static_cast<std::size_t>(f.height - 1) * static_cast<std::size_t>(stride) + f.rowBytes();
+  };
   const auto in = reinterpret_cast<std::uintptr_t>(f.input);
   const auto out = reinterpret_cast<std::uintptr_t>(f.output);
-  return in < out + f.extent(f.outputStride) && out < in + f.extent(f.inputStride);
-}
-
-// --- the working copy: B, G, R and the fourth byte (0 unless it counts as an edge) ----------
-
-// The copy loop stays out of line: inlined into the span walk below, GCC leaves it
-// unvectorised, at three times the instructions per pixel.
-[[gnu::noinline]] void copyWithoutAlpha(const uint8_t* input, uint8_t* work, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    uint32_t pixel;
-    std::memcpy(&pixel, input + kWorkBytes * i, kWorkBytes);
-    pixel &= kColourMask;
-    std::memcpy(work + kWorkBytes * i, &pixel, kWorkBytes);
-  }
-}
-
-// Any other layout, one pixel at a time.
-void reorderToWork(const uint8_t* input, uint8_t* work, std::size_t count, const PixelLayout& layout,
-                   bool keepFourth) {
-  const std::size_t c = static_cast<std::size_t>(layout.channels);
-  for (std::size_t i = 0; i < count; ++i) {
-    const uint8_t* pixel = input + c * i;
-    uint8_t* const w = work + kWorkBytes * i;
-    w[0] = pixel[layout.blue];
-    w[1] = pixel[layout.green];
-    w[2] = pixel[layout.red];
-    w[3] = keepFourth ? pixel[layout.fourth] : 0;
-  }
-}
-
-void makeWorkingCopy(const Frame& f, uint8_t* work, bool useAlpha, parallel::WorkerPool* pool) {
-  const PixelLayout& layout = f.layout;
-  const bool keepFourth = useAlpha && layout.channels == 4;
-  const ConvertKernels& convert = *simd::chosen<kConvertLevels>().kernel;
-  forEachSpan(pool, f, f.inputPacked(), [&](const Span& s) {
-    const uint8_t* in = f.input + s.inputOffset;
-    uint8_t* const w = work + kWorkBytes * s.pixel;
-    if (layout == kNativeLayout4 && keepFourth)
-      std::memcpy(w, in, kWorkBytes * s.count);
-    else if (layout == kNativeLayout4)
-      copyWithoutAlpha(in, w, s.count);
-    else if (layout == kNativeLayout3)
-      convert.expand3(in, w, s.count);
-    else
-      reorderToWork(in, w, s.count, layout, keepFourth);
-  });
-}
-
-// --- back into the frame's layout --------------------------------------------------------------
-
-// Working pixels in any other layout, the fourth byte the input's, so that mixing every byte
-// with the input leaves that byte as it was.
-void reorderFromWork(const uint8_t* work, const uint8_t* input, uint8_t* out, std::size_t count,
-                     const PixelLayout& layout) {
-  const std::size_t c = static_cast<std::size_t>(layout.channels);
-  for (std::size_t i = 0; i < count; ++i) {
-    const uint8_t* w = work + kWorkBytes * i;
-    uint8_t* const pixel = out + c * i;
-    if (layout.channels == 4) pixel[layout.fourth] = input[c * i + static_cast<std::size_t>(layout.fourth)];
-    pixel[layout.blue] = w[0];
-    pixel[layout.green] = w[1];
-    pixel[layout.red] = w[2];
-  }
-}
-
-void mixIntoOutput(const Frame& f, const uint8_t* work, uint8_t strength8, parallel::WorkerPool* pool) {
-  const PixelLayout& layout = f.layout;
-  if (f.bothPacked() && layout == kNativeLayout4) {
-    strengthCrossFade(f.output, f.input, work, f.width, f.height, layout.channels, strength8, pool);
-    return;
-  }
-  // Everything else goes back a piece at a time, in whichever thread mixes it: no pass over
-  // the whole frame converts it first.
-  const std::size_t channels = static_cast<std::size_t>(layout.channels);
-  const ConvertKernels& convert = *simd::chosen<kConvertLevels>().kernel;
-  forEachSpan(pool, f, f.bothPacked(), [&](const Span& s) {
-    alignas(16) uint8_t piece[kPiecePixels * kWorkBytes];
-    for (std::size_t done = 0; done < s.count; done += kPiecePixels) {
-      const std::size_t n = s.count - done < kPiecePixels ? s.count - done : kPiecePixels;
-      const uint8_t* in = f.input + s.inputOffset + static_cast<std::ptrdiff_t>(done * channels);
-      const uint8_t* w = work + kWorkBytes * (s.pixel + done);
-      if (layout == kNativeLayout3)
-        convert.pack3(w, piece, n);
-      else
-        reorderFromWork(w, in, piece, n, layout);
-      strengthCrossFadeBytes(f.output + s.outputOffset + static_cast<std::ptrdiff_t>(done * channels), in, piece,
-                             n * channels, strength8);
-    }
-  });
-}
-
-void copyFrame(const Frame& f, parallel::WorkerPool* pool) {
-  if (f.output == f.input) return;
-  if (f.bothPacked()) {
-    std::memcpy(f.output, f.input, f.pixels() * static_cast<std::size_t>(f.layout.channels));
-    return;
-  }
-  forEachSpan(pool, f, false, [&](const Span& s) {
-    std::memcpy(f.output + s.outputOffset, f.input + s.inputOffset, s.count * static_cast<std::size_t>(f.layout.channels));
-  });
+  return in < out + extent(f.outputStride) && out < in + extent(f.inputStride);
 }
 
 }  // namespace
@@ -206,22 +197,41 @@ bool antialiasFrame(const uint8_t* input, std::ptrdiff_t inputStride, uint8_t* o
                     int width, int height, const PixelLayout& layout, const AntialiasSettings& settings,
                     AntialiasWorkspace& workspace, parallel::WorkerPool* pool) {
   if (width < 1 || height < 1) return true;
-  const Frame f{input, inputStride, output, outputStride, width, height, layout};
+  const FrameRows f{input, inputStride, output, outputStride, width, height, layout};
   if (input == nullptr || output == nullptr || !isValidLayout(layout)) return false;
   if (inputStride < 0 || outputStride < 0 || static_cast<std::size_t>(inputStride) < f.rowBytes() ||
       static_cast<std::size_t>(outputStride) < f.rowBytes())
     return false;
   if (overlapOtherThanInPlace(f) || !workspace.fits(width, height)) return false;
 
+  const detail::BandLayout bands = detail::bandLayoutFor(height, WorkspaceAccess::bandRows(workspace));
   const uint8_t strength8 = strength8FromStrength(settings.strength);
   if (strength8 == 0) {
-    copyFrame(f, pool);
+    copyFrame(f, bands, pool);
     return true;
   }
-  uint8_t* const work = detail::WorkspaceAccess::workFrame(workspace);
-  makeWorkingCopy(f, work, settings.useAlpha, pool);
-  runMLAA(work, detail::WorkspaceAccess::edgeBuffer(workspace), width, height, mlaaFlagsFor(settings), pool);
-  mixIntoOutput(f, work, strength8, pool);
+  const uint32_t flags = mlaaFlagsFor(settings);
+  const detail::ColumnBits columnBits{WorkspaceAccess::columnBits(workspace), width, height};
+  const FrameWork fw{f,
+                     workspace,
+                     strength8,
+                     flags,
+                     settings.useAlpha && layout.channels == 4,
+                     height / detail::kBlockLines * detail::kBlockLines,
+                     detail::chosenKernels(),
+                     {WorkspaceAccess::edges(workspace), columnBits, WorkspaceAccess::crossings(workspace), width,
+                      height, bands, flags}};
+
+  forEachWithCopy(workspace, pool, (height + kDetectRows - 1) / kDetectRows,
+                  [&](int wordRow, uint8_t* scratch) { detectWordRow(fw, wordRow, scratch); });
+  if (!(flags & MLAA_VISUALIZE) && bands.count > 1) {
+    const int lines = width - 1;  // the last column is no line of the vertical pass
+    parallel::forEachChunk(pool, static_cast<std::size_t>(std::max(lines, 0)), kCrossingLines,
+                           [&](std::size_t begin, std::size_t end) {
+                             detail::planVerticalCrossings(fw.bands, static_cast<int>(begin), static_cast<int>(end));
+                           });
+  }
+  forEachWithCopy(workspace, pool, bands.count, [&](int band, uint8_t* copy) { antialiasBand(fw, band, copy); });
   return true;
 }
 

@@ -123,7 +123,8 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
     const int first = static_cast<int>(step);
     parallel::forEachChunk(pool, static_cast<std::size_t>(detectSteps - first), kDetectGrain,
                            [&](std::size_t begin, std::size_t end) {
-                             kernels.detect(image, edgeBuffer, width, height,
+                             kernels.detect(image, static_cast<std::ptrdiff_t>(rowBytes), kEveryByte, edgeBuffer,
+                                            width, height,
                                             kBlockLines * (first + static_cast<int>(begin)),
                                             kBlockLines * (first + static_cast<int>(end)));
                            });

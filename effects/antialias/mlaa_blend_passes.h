@@ -8,10 +8,19 @@
 //
 // M provides:
 //   uint32_t mix(p, q, wp, wq)     bytes 2, 1, 0 of truncate(P * wp + Q * wq), byte 3 = 255
+//   ColourSums4 colourSums(a, b, c, d)
+//                                  the colour sums of four edge words (for the end searches)
+//   bool kEdgeBits8, EdgeBits8 edgeBits8(edges, first)
+//                                  whether it has, and the edge bits of eight words from first
+//                                  on (the end searches of short runs along rows)
 //   Index mixFours(image, j, end, across, w, step, onSide)
 //                                  blendSpan's pixels four at a time where it can (adjacent
 //                                  pixels, partners four or more away): returns the first
 //                                  pixel left and advances w past the pixels done
+//   Index mixFoursDown(image, j, end, s, across, w, step, onSide)
+//                                  the same down a column (pixels s apart, partners 1 away)
+//   void onePixelRun(image, i, lineStride)
+//                                  blendOnePixelRun
 //   void gatherSigns(edges, first, width, x, bit, word)
 //                                  EDGE_BELOW of 16 pixels at a time while they fit word
 //   int gatherRowMasks(edges, width, x0, y0, rows, rowMasks)
@@ -25,6 +34,7 @@
 #include <cstdint>
 
 #include "effects/antialias/mlaa_internal.h"
+#include "effects/antialias/mlaa_search.h"
 
 namespace qov::aa::detail {
 namespace {
@@ -51,23 +61,32 @@ inline uint32_t mixRest(uint32_t p, uint32_t q, float w) { return M::mix(p, q, w
 template <class M>
 inline uint32_t mixMiddle(uint32_t p, uint32_t q, float s0) { return M::mix(p, q, 1.0f - s0, s0); }
 
-// The pixels j, j + s, ... below `end` each take mixRest(pixel, partner across, w), with w
+// The `count` pixels j, j + s, ... each take mixRest(pixel, partner across, w), with w
 // changing by `step` from one pixel to the next, and write it to themselves (onSide) or to
-// the partner. Returns the weight after the last pixel. Inline, as the hot loop of blendRun.
-template <class M>
-inline float blendSpan(uint8_t* image, Index j, Index end, Index s, Index across, float w, float step,
-                bool onSide) {
-  if (s == 1 && (across >= 4 || across <= -4)) j = M::mixFours(image, j, end, across, w, step, onSide);
+// the partner. Inline, as the hot loop of blendRun.
+template <class M, class P>
+inline void blendSpan(uint8_t* image, Index j, int count, Index s, Index across, float w, float step,
+                      bool onSide) {
+  constexpr int kFour = 4;
+  const Index end = j + count * s;
+  if (count >= kFour) {
+    if constexpr (P::kPassBit == RowPass::kPassBit) {
+      if (across >= kFour || across <= -kFour) j = M::mixFours(image, j, end, across, w, step, onSide);
+    } else {
+      j = M::mixFoursDown(image, j, end, s, across, w, step, onSide);
+    }
+  }
   for (; j < end; j += s) {
     const uint32_t v = mixRest<M>(loadWord(image, j), loadWord(image, j + across), w);
     storeWord(image, onSide ? j : j + across, v);
     w += step;
   }
-  return w;
 }
 
+// The run of one pixel i, mix by mix: P takes 1/8 of its partner Q across the edge, then Q
+// takes 1/8 of the new P.
 template <class M>
-void blendOnePixelRun(uint8_t* image, Index i, Index lineStride) {
+void onePixelRunByMixes(uint8_t* image, Index i, Index lineStride) {
   const Index across = i + lineStride;
   const uint32_t p = mixRest<M>(loadWord(image, i), loadWord(image, across), kOnePixelKeep);
   storeWord(image, i, p);
@@ -75,141 +94,207 @@ void blendOnePixelRun(uint8_t* image, Index i, Index lineStride) {
 }
 
 template <class M>
-void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongStep,
-              Index across, bool sameSide) {
-  const Index s = alongStep;
+void blendOnePixelRun(uint8_t* image, Index i, Index lineStride) {
+  M::onePixelRun(image, i, lineStride);
+}
+
+// A run of n pixels (n >= 2) has a first half, a middle pixel or none, and a second half. The
+// middle is the pixel at index (a + b) / 2, on the indices of the run's first and last
+// pixels: along a row that is always a pixel (the lower middle one when n is even), except
+// for n = 2, whose only candidate is the first pixel, which belongs to the first half; down
+// a column (index step width, at least 2) it falls between two pixels when n is even.
+template <class P>
+inline int firstHalfPixels(int n) {
+  if constexpr (P::kPassBit == RowPass::kPassBit) return n == 2 ? 1 : (n - 1) / 2;
+  return n / 2;
+}
+
+template <class P>
+inline bool hasMiddlePixel(int n) {
+  if constexpr (P::kPassBit == RowPass::kPassBit) return n > 2;
+  return n % 2 == 1;
+}
+
+// Blends the n pixels a, a + s, ... (n >= 2) with their partners across the edge: heights h0
+// at the start, h1 at the end; a U shape (sameSide) writes both halves on the run's side, a
+// Z writes the second half across the edge.
+template <class M, class P>
+inline void blendRunOf(uint8_t* image, Index a, int n, float h0, float h1, Index s, Index across, bool sameSide) {
   // The pixels on the run's side of the edge: the current line, or the next one when the run
   // is taken across.
-  const Index off = across < 0 ? -across : 0;
-  const Index a2 = a + off;
-  const Index b2 = b + off;
-  const float span = static_cast<float>(b - a + s);
+  const Index a2 = across < 0 ? a - across : a;
+  // b - a + s, the run's span in indices.
+  const float span = static_cast<float>(static_cast<Index>(n) * s);
   const float r0 = ((1.0f - h0) * 2.0f * static_cast<float>(s)) / span;
   const float r1 = ((1.0f - h1) * 2.0f * static_cast<float>(s)) / span;
-  // Integer division on the indices: a vertical run of an even number of pixels has no middle.
-  const Index mid = (a2 + b2) / 2;
 
-  // First half: P takes weight t, which grows by r0 per pixel. The first pixel is always done.
-  const Index firstHalfEnd = mid > a2 + s ? mid : a2 + s;
-  blendSpan<M>(image, a2, firstHalfEnd, s, across, 0.5f * r0 + h0, r0, true);
-  // The first index at or past firstHalfEnd.
-  Index j = a2 + (firstHalfEnd - a2 + s - 1) / s * s;
+  // First half: P takes weight t, which grows by r0 per pixel.
+  const int firstHalf = firstHalfPixels<P>(n);
+  blendSpan<M, P>(image, a2, firstHalf, s, across, 0.5f * r0 + h0, r0, true);
+  Index j = a2 + firstHalf * s;
+  int rest = n - firstHalf;
 
   float w0;
-  if (j == mid) {
+  if (hasMiddlePixel<P>(n)) {
     const float s0 = r0 * kMiddleShare;
     const uint32_t p = mixMiddle<M>(loadWord(image, j), loadWord(image, j + across), s0);
     storeWord(image, j, p);
     if (!sameSide)
       storeWord(image, j + across, mixRest<M>(p, loadWord(image, j + across), r1 * kMiddleShare));
     j += s;
+    --rest;
     w0 = r1;
   } else {
     w0 = 0.5f * r1;
   }
 
   // Second half: a Z writes across the edge with a growing weight, a U writes on the run's
-  // side with a shrinking one.
-  // There is always at least one pixel left.
-  blendSpan<M>(image, j, b2 + 1, s, across, sameSide ? 1.0f - w0 : w0, sameSide ? -r1 : r1, sameSide);
+  // side with a shrinking one. There is always at least one pixel left.
+  blendSpan<M, P>(image, j, rest, s, across, sameSide ? 1.0f - w0 : w0, sameSide ? -r1 : r1, sameSide);
+}
+
+// blendRun as the tests call it, on the indices of the run's first and last pixels.
+template <class M>
+void blendRun(uint8_t* image, Index a, Index b, float h0, float h1, Index alongStep, Index across,
+              bool sameSide) {
+  const int n = static_cast<int>((b - a) / alongStep) + 1;
+  if (alongStep == 1)
+    blendRunOf<M, RowPass>(image, a, n, h0, h1, alongStep, across, sameSide);
+  else
+    blendRunOf<M, ColumnPass>(image, a, n, h0, h1, alongStep, across, sameSide);
 }
 
 // --- runs on a line ---------------------------------------------------------------------------
 
-template <class M>
-void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, uint32_t flags) {
-  const Index s = g.alongStep;
-  int len = static_cast<int>((end - start) / s) + 1;
-  if (len == 1) {
-    blendOnePixelRun<M>(g.image, start, g.lineStride);
-    return;
-  }
+// Handles the run of two or more pixels at positions first ... last of the line that begins
+// at index lineFirst.
+template <class M, class P>
+void handleLongRun(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags,
+                   search::LineLimits limits) {
+  const Index s = P::along(g), L = P::lineStride(g);
   // The searches look one pixel before the start, which must stay on the line.
-  if (start == lineFirst) {
-    start += s;
-    --len;
-  }
-  if (flags & MLAA_THIN_LINES) softenThinLine(g, start - s, end);
+  if (first == 0) first = 1;
+  const Index start = lineFirst + first * s;
+  if (flags & MLAA_THIN_LINES) softenThinLine(g, start - s, lineFirst + last * s);
+  // The searches work on frame indices, the blends on the image, which begins at imageFirst.
+  const Index own = start - g.imageFirst;
 
-  RunEnds e = findRunEnds(g, start, end, len);
-  if (flags & MLAA_USE_HALF) e.p1.height = e.p2.height = e.p3.height = e.p4.height = kHalf;
+  RunEndPositions e = search::findRunEndPositions<P, M>(g, lineFirst, first, last, limits);
+  if (flags & MLAA_USE_HALF) e.h1 = e.h2 = e.h3 = e.h4 = kHalf;
 
+  // An end that was not found fails every comparison (see RunEndPositions).
   const bool zShape = false, uShape = true;
   bool zDone = false;
-  if (e.p1.found && e.p4.found && e.p4.index > e.p1.index) {
-    blendRun<M>(g.image, e.p1.index, e.p4.index, e.p1.height, e.p4.height, s, g.lineStride, zShape);
+  if (e.p4 > e.p1) {
+    blendRunOf<M, P>(g.image, own + e.p1 * s, e.p4 - e.p1 + 1, e.h1, e.h4, s, L, zShape);
     zDone = true;
   }
-  if (e.p3.found && e.p2.found && e.p2.index > e.p3.index) {
-    blendRun<M>(g.image, e.p3.index, e.p2.index, e.p3.height, e.p2.height, s, -g.lineStride, zShape);
+  if (e.p2 > e.p3) {
+    blendRunOf<M, P>(g.image, own + e.p3 * s, e.p2 - e.p3 + 1, e.h3, e.h2, s, -L, zShape);
     zDone = true;
   }
   if (zDone) return;
-  if (e.p1.found && e.p2.found && e.p2.index > e.p1.index)
-    blendRun<M>(g.image, e.p1.index, e.p2.index, e.p1.height, e.p2.height, s, g.lineStride, uShape);
-  if (e.p3.found && e.p4.found && e.p4.index > e.p3.index)
-    blendRun<M>(g.image, e.p3.index, e.p4.index, e.p3.height, e.p4.height, s, -g.lineStride, uShape);
+  if (e.p2 > e.p1) blendRunOf<M, P>(g.image, own + e.p1 * s, e.p2 - e.p1 + 1, e.h1, e.h2, s, L, uShape);
+  if (e.p4 > e.p3) blendRunOf<M, P>(g.image, own + e.p3 * s, e.p4 - e.p3 + 1, e.h3, e.h4, s, -L, uShape);
+}
+
+template <class M, class P>
+inline void handleRunAt(const LineGeometry& g, Index lineFirst, int first, int last, uint32_t flags,
+                        search::LineLimits limits) {
+  if (first == last)
+    blendOnePixelRun<M>(g.image, lineFirst + first * P::along(g) - g.imageFirst, P::lineStride(g));
+  else
+    handleLongRun<M, P>(g, lineFirst, first, last, flags, limits);
+}
+
+// handleRun as the tests call it, on the indices of the run's first and last pixels.
+template <class M>
+void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, uint32_t flags) {
+  const Index s = g.alongStep;
+  const int first = static_cast<int>((start - lineFirst) / s), last = static_cast<int>((end - lineFirst) / s);
+  if (g.passBit == RowPass::kPassBit)
+    handleRunAt<M, RowPass>(g, lineFirst, first, last, flags, search::lineLimits<RowPass, M>(g, lineFirst));
+  else
+    handleRunAt<M, ColumnPass>(g, lineFirst, first, last, flags, search::lineLimits<ColumnPass, M>(g, lineFirst));
 }
 
 inline int lowestSetBit(uint64_t word) { return __builtin_ctzll(word); }
 
-// The first set bit at or after `from` and below `limit`, or `limit`. Bits at or beyond
-// `limit` in the last word are zero.
-inline int nextSetBit(const uint64_t* bits, int from, int limit) {
-  if (from >= limit) return limit;
-  int w = from / kBitsPerWord;
-  const int lastWord = (limit - 1) / kBitsPerWord;
-  uint64_t word = bits[w] & (~0ull << (from % kBitsPerWord));
-  while (word == 0) {
-    if (++w > lastWord) return limit;
-    word = bits[w];
+// The runs of a line are read off its bit set a word at a time: the lowest set bit starts a
+// run, and the lowest clear bit above it ends it, in this word or a later one. The runs of a
+// line touch disjoint pixels (each blend stays on its run's pixels and their partners), but
+// they are handled in order along the line all the same. Bits past the line are zero.
+template <class M, class P>
+void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const uint64_t* bits, uint32_t flags) {
+  const int words = (length + kBitsPerWord - 1) / kBitsPerWord;
+  const search::LineLimits limits = search::lineLimits<P, M>(g, lineFirst);
+  int w = 0;
+  uint64_t word = bits[0];
+  for (;;) {
+    while (word == 0) {
+      if (++w == words) return;
+      word = bits[w];
+    }
+    const int bit = lowestSetBit(word);
+    const int first = w * kBitsPerWord + bit;
+    // The clear bits of the word from the run's first pixel on, which are all zero when the
+    // run reaches the word's end.
+    const uint64_t clearAbove = ~word >> bit;
+    int last;
+    if (clearAbove != 0) {
+      const int end = bit + lowestSetBit(clearAbove);  // below 64: a clear bit of the word
+      last = w * kBitsPerWord + end - 1;
+      word &= ~0ull << end;
+    } else {
+      while (++w < words && bits[w] == ~0ull) {
+      }
+      if (w == words) {
+        // Only a line whose length is a multiple of 64 can end in a full word.
+        last = length - 1;
+        w = words - 1;
+        word = 0;
+      } else {
+        const int end = lowestSetBit(~bits[w]);
+        last = w * kBitsPerWord + end - 1;
+        word = bits[w] & (~0ull << end);
+      }
+    }
+    handleRunAt<M, P>(g, lineFirst, first, last, flags, limits);
   }
-  return w * kBitsPerWord + lowestSetBit(word);
-}
-
-// The first clear bit at or after `from`, at most `limit` (the zero bits past the line stop
-// the search there).
-inline int nextClearBit(const uint64_t* bits, int from, int limit) {
-  if (from >= limit) return limit;
-  int w = from / kBitsPerWord;
-  uint64_t word = ~bits[w] & (~0ull << (from % kBitsPerWord));
-  while (word == 0) word = ~bits[++w];
-  return std::min(w * kBitsPerWord + lowestSetBit(word), limit);
 }
 
 // Handles the runs of a line of `length` pixels, first, first + alongStep, ..., whose pass
 // bits are `bits`, in order along the line.
 template <class M>
-void blendLineRuns(const LineGeometry& g, Index first, int length, const uint64_t* bits,
-                   uint32_t flags) {
-  for (int k = nextSetBit(bits, 0, length); k < length;) {
-    const int last = nextClearBit(bits, k + 1, length) - 1;
-    handleRun<M>(g, first, first + k * g.alongStep, first + last * g.alongStep, flags);
-    k = nextSetBit(bits, last + 1, length);
+void blendLineRuns(const LineGeometry& g, Index first, int length, const uint64_t* bits, uint32_t flags) {
+  if (g.passBit == RowPass::kPassBit)
+    blendLineRunsOf<M, RowPass>(g, first, length, bits, flags);
+  else
+    blendLineRunsOf<M, ColumnPass>(g, first, length, bits, flags);
+}
+
+// Finds and handles the runs of a line of `length` pixels, first, first + alongStep, ..., one
+// edge word at a time: for lines too long for the bit sets.
+template <class M, class P>
+void blendLineByWordsOf(const LineGeometry& g, Index first, int length, uint32_t flags) {
+  const Index s = P::along(g);
+  const auto hasPassBit = [&](int k) { return (loadWord(g.edges, first + k * s) & P::kPassBit) != 0; };
+  const search::LineLimits limits = search::lineLimits<P, M>(g, first);
+  for (int k = 0; k < length; ++k) {
+    if (!hasPassBit(k)) continue;
+    int last = k;
+    while (last + 1 < length && hasPassBit(last + 1)) ++last;
+    handleRunAt<M, P>(g, first, k, last, flags, limits);
+    k = last + 1;
   }
 }
 
-// The first index in [from, last] of a line whose edge word has the pass bit, or past last.
-inline Index nextPassBitOnLine(const LineGeometry& g, Index from, Index last) {
-  Index i = from;
-  while (i <= last && !(loadWord(g.edges, i) & g.passBit)) i += g.alongStep;
-  return i;
-}
-
-// Finds and handles the runs of one line, first to last (inclusive, alongStep apart), one
-// word at a time: for lines too long for the bit sets.
 template <class M>
-void blendLineByWords(const LineGeometry& g, Index first, Index last, uint32_t flags) {
-  const Index s = g.alongStep;
-  Index i = first;
-  while (i <= last) {
-    const Index start = nextPassBitOnLine(g, i, last);
-    if (start > last) break;
-    Index end = start;
-    while (end + s <= last && (loadWord(g.edges, end + s) & g.passBit)) end += s;
-    handleRun<M>(g, first, start, end, flags);
-    i = end + s;
-  }
+void blendLineByWords(const LineGeometry& g, Index first, int length, uint32_t flags) {
+  if (g.passBit == RowPass::kPassBit)
+    blendLineByWordsOf<M, RowPass>(g, first, length, flags);
+  else
+    blendLineByWordsOf<M, ColumnPass>(g, first, length, flags);
 }
 
 // --- bit sets of the pass bits ----------------------------------------------------------------
@@ -276,23 +361,29 @@ inline int lineEnd(int block, int lineCount) {
   return std::min(kBlockLines * block + kBlockLines, lineCount - 1);
 }
 
+// Horizontal line y, on an image that holds the frame's rows from the one whose first pixel
+// is the frame's pixel imageFirst.
+template <class M>
+void blendHorizontalLine(uint8_t* image, Index imageFirst, const uint8_t* edges, int width, int height, int y,
+                         uint32_t flags) {
+  const Index pixelCount = static_cast<Index>(width) * height;
+  // Row 0 has no previous row; the row itself takes its place.
+  const LineGeometry g{image, edges, pixelCount, width, 1, y == 0 ? 0 : -width, EDGE_BELOW, EDGE_RIGHT, imageFirst};
+  const Index first = static_cast<Index>(y) * width;
+  if (width <= kMaxBitsetPixels) {
+    LineBits bits;
+    gatherRowBits<M>(edges, first, width, bits);
+    blendLineRuns<M>(g, first, width, bits, flags);
+  } else {
+    blendLineByWords<M>(g, first, width, flags);
+  }
+}
+
 template <class M>
 void blendHorizontalBlock(uint8_t* image, const uint8_t* edges, int width, int height, int block,
                           uint32_t flags) {
-  const Index pixelCount = static_cast<Index>(width) * height;
-  for (int y = kBlockLines * block; y < lineEnd(block, height); ++y) {
-    // Row 0 has no previous row; the row itself takes its place.
-    const LineGeometry g{image,     edges,     pixelCount, width, 1, y == 0 ? 0 : -width,
-                         EDGE_BELOW, EDGE_RIGHT};
-    const Index first = static_cast<Index>(y) * width;
-    if (width <= kMaxBitsetPixels) {
-      LineBits bits;
-      gatherRowBits<M>(edges, first, width, bits);
-      blendLineRuns<M>(g, first, width, bits, flags);
-    } else {
-      blendLineByWords<M>(g, first, first + width - 1, flags);
-    }
-  }
+  for (int y = kBlockLines * block; y < lineEnd(block, height); ++y)
+    blendHorizontalLine<M>(image, 0, edges, width, height, y, flags);
 }
 
 template <class M>
@@ -316,15 +407,19 @@ void blendVerticalBlock(uint8_t* image, const uint8_t* edges, int width, int hei
     if (useBits)
       blendLineRuns<M>(g, x, height, bits[x - x0], flags);
     else
-      blendLineByWords<M>(g, x, x + static_cast<Index>(height - 1) * width, flags);
+      blendLineByWords<M>(g, x, height, flags);
   }
 }
+
+// A band of the frame pipeline (mlaa_band_passes.h, which the level files include after this).
+template <class M>
+void blendBand(const BandFrame& f, int band, uint8_t* copy);
 
 template <class M>
 constexpr BlendKernels blendKernelsWith() {
   return {blendHorizontalBlock<M>, blendVerticalBlock<M>, gatherFrameColumnBits<M>,
-          handleRun<M>,            blendRun<M>,           blendOnePixelRun<M>,
-          M::mix};
+          blendBand<M>,            handleRun<M>,          blendRun<M>,
+          blendOnePixelRun<M>,     M::mix};
 }
 
 }  // namespace

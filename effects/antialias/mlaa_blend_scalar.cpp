@@ -5,6 +5,7 @@
 // toward zero; the build forbids fused multiply-adds and fast-math, since either would move
 // some results across an integer boundary and change the truncated byte.
 #include "effects/antialias/mlaa_blend_passes.h"
+#include "effects/antialias/mlaa_band_passes.h"
 
 namespace qov::aa::detail {
 namespace {
@@ -28,7 +29,19 @@ struct ScalarBlend {
     return out;
   }
 
+  static constexpr bool kEdgeBits8 = false;
+  static EdgeBits8 edgeBits8(const uint8_t*, Index) { return {}; }
+  static LineBits8 columnEdgeBits8(const uint8_t*, Index, Index) { return {}; }
+
+  static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return search::OneByOne::colourSums(a, b, c, d);
+  }
+
   static Index mixFours(uint8_t*, Index j, Index, Index, float&, float, bool) { return j; }
+  static void onePixelRun(uint8_t* image, Index i, Index lineStride) {
+    onePixelRunByMixes<ScalarBlend>(image, i, lineStride);
+  }
+  static Index mixFoursDown(uint8_t*, Index j, Index, Index, Index, float&, float, bool) { return j; }
 
   static void gatherSigns(const uint8_t*, Index, int, int&, int&, uint64_t&) {}
 
@@ -50,9 +63,10 @@ void softenThinLine(const LineGeometry& g, Index first, Index last) {
     if (!(g.edgeAt(x + g.prevLineOffset) & g.passBit)) continue;
     // On the first line the previous-line pixel is x itself; reading all three words before
     // writing gives the same bytes as the byte-by-byte reads.
-    const uint32_t a = loadWord(g.image, x + g.prevLineOffset);
-    const uint32_t b = loadWord(g.image, x + g.lineStride);
-    const uint32_t p = loadWord(g.image, x);
+    const Index own = x - g.imageFirst;
+    const uint32_t a = loadWord(g.image, own + g.prevLineOffset);
+    const uint32_t b = loadWord(g.image, own + g.lineStride);
+    const uint32_t p = loadWord(g.image, own);
     uint32_t out = kOpaque;
     for (int c = kColourBytes - 1; c >= 0; --c) {
       const float v = (static_cast<float>(channel(a, c)) + static_cast<float>(channel(b, c))) *
@@ -60,7 +74,7 @@ void softenThinLine(const LineGeometry& g, Index first, Index last) {
                       static_cast<float>(channel(p, c)) * kThinSelf;
       out |= truncatedByte(v, c);
     }
-    storeWord(g.image, x, out);
+    storeWord(g.image, own, out);
   }
 }
 

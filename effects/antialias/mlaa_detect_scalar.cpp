@@ -20,16 +20,17 @@ bool pixelsDiffer(uint32_t a, uint32_t b) {
 
 namespace detail::scalar {
 
-void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
-                int rowEnd) {
-  for (int y = rowBegin; y < rowEnd; ++y) detectRowSpan(image, edges, width, height, y, 0, width);
+void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                int height, int rowBegin, int rowEnd) {
+  for (int y = rowBegin; y < rowEnd; ++y) detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, 0, width);
 }
 
-void detectRowSpan(const uint8_t* image, uint8_t* edges, int width, int height, int y,
-                   int xBegin, int xEnd) {
-  const Index row = static_cast<Index>(y) * width;
-  for (int x = xBegin; x < xEnd; ++x)
-    storeWord(edges, row + x, edgeWordOf(image, width, height, x, y));
+void detectRowSpan(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                   int height, int y, int xBegin, int xEnd) {
+  const uint8_t* row = image + y * imageStride;
+  const uint8_t* below = y + 1 < height ? row + imageStride : nullptr;
+  uint8_t* const out = edges + static_cast<Index>(y) * width * kBytesPerPixel;
+  for (int x = xBegin; x < xEnd; ++x) storeWord(out, x, edgeWordOf(row, below, width, x, pixelMask));
 }
 
 }  // namespace detail::scalar

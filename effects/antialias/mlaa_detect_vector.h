@@ -23,29 +23,32 @@ typename L::Vector differ(typename L::Vector a, typename L::Vector b, typename L
 }
 
 template <class L>
-void detectRowsWith(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
-                    int rowEnd) {
+void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                    int height, int rowBegin, int rowEnd) {
   using V = typename L::Vector;
   constexpr int kLanes = static_cast<int>(L::kBytes) / kBytesPerPixel;
   const V diffMask = L::set8(kDiffBits);
   const V below = L::set32(EDGE_BELOW);
   const V right = L::set32(EDGE_RIGHT);
   const V keep = L::set32(~kEdgeBits);
-  const auto at = [](auto* base, Index index) { return base + index * kBytesPerPixel; };
+  const V mask = L::set32(pixelMask);
+  const auto at = [](auto* row, int x) { return row + static_cast<Index>(x) * kBytesPerPixel; };
   // Vector groups need the pixel after the group for the right-hand comparison.
   const int vectorEnd = ((width - 1) / kLanes) * kLanes;
   for (int y = rowBegin; y < rowEnd; ++y) {
-    const Index row = static_cast<Index>(y) * width;
+    const uint8_t* row = image + y * imageStride;
     const bool hasBelow = y + 1 < height;
+    const uint8_t* next = hasBelow ? row + imageStride : row;
+    uint8_t* const out = edges + static_cast<Index>(y) * width * kBytesPerPixel;
     int x = 0;
     for (; x < vectorEnd; x += kLanes) {
-      const V pixels = L::load(at(image, row + x));
-      V flags = L::bitAnd(differ<L>(pixels, L::load(at(image, row + x + 1)), diffMask), right);
+      const V pixels = L::bitAnd(L::load(at(row, x)), mask);
+      V flags = L::bitAnd(differ<L>(pixels, L::bitAnd(L::load(at(row, x + 1)), mask), diffMask), right);
       if (hasBelow)
-        flags = L::bitOr(flags, L::bitAnd(differ<L>(pixels, L::load(at(image, row + x + width)), diffMask), below));
-      L::store(at(edges, row + x), L::bitOr(L::bitAnd(pixels, keep), flags));
+        flags = L::bitOr(flags, L::bitAnd(differ<L>(pixels, L::bitAnd(L::load(at(next, x)), mask), diffMask), below));
+      L::store(at(out, x), L::bitOr(L::bitAnd(pixels, keep), flags));
     }
-    scalar::detectRowSpan(image, edges, width, height, y, x, width);
+    scalar::detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, x, width);
   }
 }
 

@@ -38,6 +38,8 @@ using Index = std::ptrdiff_t;
 inline constexpr int kBytesPerPixel = 4;
 inline constexpr int kBlockLines = 8;  // a detection or blending step covers 8 rows or columns
 inline constexpr uint32_t kEdgeBits = EDGE_BELOW | EDGE_RIGHT;
+inline constexpr uint32_t kEveryByte = 0xFFFFFFFFu;   // a pixel mask that keeps the fourth byte
+inline constexpr uint32_t kColourOnly = 0x00FFFFFFu;  // one that clears it
 inline constexpr uint32_t kOpaque = 0xFF000000u;  // byte 3 of every pixel a blend writes
 inline constexpr float kHalf = 0.5f;               // the height of an end without a quotient
 
@@ -67,40 +69,42 @@ inline int colourSum(uint32_t word) {
 
 // --- detection -----------------------------------------------------------------------------
 
-// The edge word of pixel (x, y), one pixel at a time. Bits 31 and 30 of the pixel are cleared
-// first: a pixel's alpha must not pose as an edge.
-inline uint32_t edgeWordOf(const uint8_t* image, int width, int height, int x, int y) {
-  const Index i = static_cast<Index>(y) * width + x;
-  const uint32_t pixel = loadWord(image, i);
+// The edge word of pixel x of a row, one pixel at a time, the pixels read through
+// pixelMask (which may clear the fourth byte); `below` is the next row, or null on the last.
+// Bits 31 and 30 of the pixel are cleared first: a pixel's alpha must not pose as an edge.
+inline uint32_t edgeWordOf(const uint8_t* row, const uint8_t* below, int width, int x, uint32_t pixelMask) {
+  const uint32_t pixel = loadWord(row, x) & pixelMask;
   uint32_t word = pixel & ~kEdgeBits;
-  if (y + 1 < height && pixelsDiffer(pixel, loadWord(image, i + width))) word |= EDGE_BELOW;
-  if (x + 1 < width && pixelsDiffer(pixel, loadWord(image, i + 1))) word |= EDGE_RIGHT;
+  if (below != nullptr && pixelsDiffer(pixel, loadWord(below, x) & pixelMask)) word |= EDGE_BELOW;
+  if (x + 1 < width && pixelsDiffer(pixel, loadWord(row, x + 1) & pixelMask)) word |= EDGE_RIGHT;
   return word;
 }
 
-// Writes the edge words of rows [rowBegin, rowEnd) (all inside the frame): the pixel with bits
-// 31 and 30 cleared, OR-ed with EDGE_BELOW when the row below exists and its pixel differs,
-// and EDGE_RIGHT when the pixel to the right exists and differs.
-using DetectRowsFn = void (*)(const uint8_t* image, uint8_t* edges, int width, int height,
-                              int rowBegin, int rowEnd);
+// Writes the edge words of rows [rowBegin, rowEnd) (all inside the frame) into `edges`, rows
+// packed: the pixel with bits 31 and 30 cleared, OR-ed with EDGE_BELOW when the row below
+// exists and its pixel differs, and EDGE_RIGHT when the pixel to the right exists and
+// differs. The image's rows are imageStride bytes apart, and every pixel is read through
+// pixelMask: all bits, or the colour bytes alone for a frame whose fourth byte does not count.
+using DetectRowsFn = void (*)(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges,
+                              int width, int height, int rowBegin, int rowEnd);
 
 namespace scalar {
-void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
-                int rowEnd);
+void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                int height, int rowBegin, int rowEnd);
 // Pixels [xBegin, xEnd) of row y: the row tails of the vector kernels. The vector files call
 // this instead of the inline helpers above, so that no copy of those compiled for a wider
 // instruction set can stand in for the scalar one at link time.
-void detectRowSpan(const uint8_t* image, uint8_t* edges, int width, int height, int y,
-                   int xBegin, int xEnd);
+void detectRowSpan(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                   int height, int y, int xBegin, int xEnd);
 }
 #if QOV_SIMD_X86
 namespace sse2 {
-void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
-                int rowEnd);
+void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                int height, int rowBegin, int rowEnd);
 }
 namespace avx2 {
-void detectRows(const uint8_t* image, uint8_t* edges, int width, int height, int rowBegin,
-                int rowEnd);
+void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                int height, int rowBegin, int rowEnd);
 }
 #endif
 
@@ -114,7 +118,9 @@ inline constexpr simd::Entry<DetectRowsFn> kDetectLevels[] = {
 
 // --- one line of a pass --------------------------------------------------------------------
 
-// Everything a run needs to know about the line it lies on.
+// Everything a run needs to know about the line it lies on. Indices are those of the whole
+// frame; `image` may hold only some of its rows, its first pixel being the frame's pixel
+// `imageFirst` (a band of rows), while `edges` always holds the whole frame.
 struct LineGeometry {
   uint8_t* image;
   const uint8_t* edges;
@@ -124,6 +130,7 @@ struct LineGeometry {
   Index prevLineOffset;  // -lineStride, or 0 on the first line of the frame
   uint32_t passBit;      // the edge between this line and the next
   uint32_t orthBit;      // the edge between neighbours on the line
+  Index imageFirst = 0;  // the frame index of image's first pixel
 
   uint32_t edgeAt(Index index) const {
     return (index >= 0 && index < pixelCount) ? loadWord(edges, index) : 0u;
@@ -144,6 +151,29 @@ struct RunEnds {
 // The four end searches of the run start ... end (len pixels, start not the line's first).
 RunEnds findRunEnds(const LineGeometry& g, Index start, Index end, int len);
 
+// The blends a run gets, in the order they are done: a Z shape from either side or both, or
+// else the U shapes whose ends were found; with Use Half every height is 0.5. Calls
+// blend(a, b, h0, h1, across, sameSide) for each, as blendRun takes them.
+template <class Blend>
+inline void forEachBlendOfRun(RunEnds e, Index lineStride, uint32_t flags, const Blend& blend) {
+  if (flags & MLAA_USE_HALF) e.p1.height = e.p2.height = e.p3.height = e.p4.height = kHalf;
+  constexpr bool zShape = false, uShape = true;
+  bool zDone = false;
+  if (e.p1.found && e.p4.found && e.p4.index > e.p1.index) {
+    blend(e.p1.index, e.p4.index, e.p1.height, e.p4.height, lineStride, zShape);
+    zDone = true;
+  }
+  if (e.p3.found && e.p2.found && e.p2.index > e.p3.index) {
+    blend(e.p3.index, e.p2.index, e.p3.height, e.p2.height, -lineStride, zShape);
+    zDone = true;
+  }
+  if (zDone) return;
+  if (e.p1.found && e.p2.found && e.p2.index > e.p1.index)
+    blend(e.p1.index, e.p2.index, e.p1.height, e.p2.height, lineStride, uShape);
+  if (e.p3.found && e.p4.found && e.p4.index > e.p3.index)
+    blend(e.p3.index, e.p4.index, e.p3.height, e.p4.height, -lineStride, uShape);
+}
+
 // Thin Lines over the pixels first, first + alongStep, ..., last.
 void softenThinLine(const LineGeometry& g, Index first, Index last);
 
@@ -154,6 +184,8 @@ void softenThinLine(const LineGeometry& g, Index first, Index last);
 inline constexpr int kBitsPerWord = 64;
 inline constexpr int kMaxBitsetPixels = 8192;
 inline constexpr int kRowsPerGather = 16;  // rows whose masks of a column block are transposed at once
+
+struct BandFrame;  // mlaa_bands.h
 
 // The blending passes of one level. Every level gives the same bytes.
 struct BlendKernels {
@@ -170,6 +202,11 @@ struct BlendKernels {
   // columnBitWords(width, height).
   void (*gatherFrameColumnBits)(const uint8_t* edges, int width, int height, int wordBegin,
                                 int wordEnd, uint64_t* bits);
+  // Both passes over band `band` of the frame pipeline (band_layout.h), on `copy`, the
+  // band's working memory (mlaa_bands.h), which begins with its working copy: the frame's
+  // rows copyBegin(band) ... copyEnd(band) - 1, unblended. Its own rows end as the serial
+  // order leaves them.
+  void (*blendBand)(const BandFrame& f, int band, uint8_t* copy);
 
   // The single steps inside the blocks, for the tests.
   // Handles one run found on the line that begins at lineFirst.
@@ -192,12 +229,16 @@ extern const BlendKernels kBlendKernels;
 namespace sse2 {
 extern const BlendKernels kBlendKernels;
 }
+namespace avx2 {
+extern const BlendKernels kBlendKernels;
+}
 #endif
 
 inline constexpr simd::Entry<const BlendKernels*> kBlendLevels[] = {
     {simd::Level::scalar, &scalar::kBlendKernels},
 #if QOV_SIMD_X86
     {simd::Level::sse2, &sse2::kBlendKernels},
+    {simd::Level::avx2, &avx2::kBlendKernels},
 #endif
 };
 

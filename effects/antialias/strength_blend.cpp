@@ -3,7 +3,6 @@
 #include "effects/antialias/strength_blend.h"
 
 #include <cstddef>
-#include <cstring>
 
 #include "effects/antialias/compose_internal.h"
 #include "effects/parallel/chunking.h"
@@ -24,11 +23,10 @@ void strengthCrossFade(uint8_t* output, const uint8_t* input, const uint8_t* ant
   const int alpha2 = static_cast<int>(static_cast<unsigned>(strength8) & kByteMask);
   const int alpha1 = kFull - alpha2;
   const bool fourBytes = channels == kPixelBytes4;
-  // Both depths cross-fade with `plus`: (255 - s)*P + s*Q never exceeds 255*255.
+  // Both depths cross-fade with `plus`: (255 - s)*P + s*Q never exceeds 255*255. 4-byte pixels
+  // take byte 3 from the input.
   const ComposeKernels& kernels = composeKernels();
-  const ComposeRow crossFade = fourBytes ? kernels.plus4 : kernels.plus3;
-  // The 4-byte kernel keeps byte 3 of the output, which must be the input's.
-  const bool copyFirst = fourBytes && output != input;
+  const ComposeRow crossFade = fourBytes ? kernels.crossFade4 : kernels.plus3;
 
   // Rows are packed and every byte is independent, so a band of rows is one long row, and
   // bands are mixed wherever the pool runs them.
@@ -36,10 +34,14 @@ void strengthCrossFade(uint8_t* output, const uint8_t* input, const uint8_t* ant
   const std::size_t bandRows = rowBytes >= kBandBytes ? 1 : kBandBytes / rowBytes;
   parallel::forEachChunk(pool, static_cast<std::size_t>(height), bandRows, [&](std::size_t begin, std::size_t end) {
     const std::size_t offset = begin * rowBytes;
-    const std::size_t bytes = (end - begin) * rowBytes;
-    if (copyFirst) std::memcpy(output + offset, input + offset, bytes);
-    crossFade(input + offset, antialiased + offset, output + offset, bytes, alpha1, alpha2);
+    crossFade(input + offset, antialiased + offset, output + offset, (end - begin) * rowBytes, alpha1, alpha2);
   });
+}
+
+void strengthCrossFadePixels4(uint8_t* output, const uint8_t* input, const uint8_t* antialiased, std::size_t count,
+                              int strength8) {
+  const int alpha2 = static_cast<int>(static_cast<unsigned>(strength8) & kByteMask);
+  composeKernels().crossFade4(input, antialiased, output, count * kPixelBytes4, kFull - alpha2, alpha2);
 }
 
 void strengthCrossFadeBytes(uint8_t* output, const uint8_t* input, const uint8_t* antialiased, std::size_t bytes,

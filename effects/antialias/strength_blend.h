@@ -24,6 +24,11 @@ void strengthCrossFade(uint8_t* output, const uint8_t* input, const uint8_t* ant
                        int width, int height, int channels, int strength8,
                        parallel::WorkerPool* pool = nullptr);
 
+// The 4-byte mix over `count` consecutive pixels, in one pass: colour bytes mixed, byte 3 of
+// every output pixel the input's. `output` may be `input`.
+void strengthCrossFadePixels4(uint8_t* output, const uint8_t* input, const uint8_t* antialiased, std::size_t count,
+                              int strength8);
+
 // The same mix over `bytes` consecutive bytes, every one of them (no byte is kept): for
 // pixels in another layout, whose fourth byte the caller has made the same in both sources,
 // so that it comes back unchanged. `output` may be `input`.

@@ -232,6 +232,25 @@ TEST_P(ComposeLevelTest, InPlaceOverEitherSource) {
       }
 }
 
+// The Strength mix's one-pass kernel: `plus` on the colour bytes and src1's byte 3, exactly as
+// the reference's plus4 gives over a copy of src1, apart and in place.
+TEST_P(ComposeLevelTest, CrossFade4IsPlusOverACopyOfTheFirstSource) {
+  std::mt19937 rng(16);
+  const ComposeKernels& kernels = *implementation().kernels;
+  for (int width = 1; width <= 70; ++width)
+    for (uint8_t a1 : kEdgeAlphas) {
+      const uint8_t a2 = static_cast<uint8_t>(255 - a1);
+      const Image src1(width, 1, 4, 0, rng), src2(width, 1, 4, 0, rng);
+      Image expected = src1;
+      scalar::kComposeKernels.plus4(src1.data(), src2.data(), expected.data(), expected.bytes.size(), a1, a2);
+      Image apart(width, 1, 4, 0, rng), inPlace = src1;
+      kernels.crossFade4(src1.data(), src2.data(), apart.data(), apart.bytes.size(), a1, a2);
+      kernels.crossFade4(inPlace.data(), src2.data(), inPlace.data(), inPlace.bytes.size(), a1, a2);
+      ASSERT_EQ(apart.bytes, expected.bytes) << "width " << width << " alpha " << int(a1);
+      ASSERT_EQ(inPlace.bytes, expected.bytes) << "in place, width " << width << " alpha " << int(a1);
+    }
+}
+
 TEST_P(ComposeLevelTest, FailuresReportTheirStatusAndWriteNothing) {
   std::mt19937 rng(15);
   for (int channels : kForms) {
