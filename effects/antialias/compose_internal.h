@@ -47,6 +47,17 @@ struct ComposeKernels {
   ComposeRow crossFade4;
 };
 
+// crossFade4 for the levels that work a pixel at a time, from their 4-byte `plus` row kernel.
+template <ComposeRow plus4>
+void crossFade4ByPixel(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes, int alpha1,
+                       int alpha2) {
+  for (std::size_t p = 0; p < rowBytes; p += kPixelBytes4) {
+    const uint8_t fourth = src1[p + kColourBytes];  // read before dst, which may be src1, is written
+    plus4(src1 + p, src2 + p, dst + p, kPixelBytes4, alpha1, alpha2);
+    dst[p + kColourBytes] = fourth;
+  }
+}
+
 // The reference: one byte at a time; `plus` in exact integer arithmetic, `over` in floating
 // point with 1/255 as a single-precision constant.
 namespace scalar {

@@ -53,17 +53,9 @@ void row4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t ro
       dst[p + c] = byteRule(src1[p + c], src2[p + c], alpha1, alpha2);
 }
 
-void crossFade4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes, int alpha1,
-                int alpha2) {
-  for (std::size_t p = 0; p < rowBytes; p += kPixelBytes4) {
-    const uint8_t fourth = src1[p + kColourBytes];  // read before dst, which may be src1, is written
-    row4<plusByte>(src1 + p, src2 + p, dst + p, kPixelBytes4, alpha1, alpha2);
-    dst[p + kColourBytes] = fourth;
-  }
-}
-
 }  // namespace
 
-const ComposeKernels kComposeKernels{row3<overByte>, row3<plusByte>, row4<overByte>, row4<plusByte>, crossFade4};
+const ComposeKernels kComposeKernels{row3<overByte>, row3<plusByte>, row4<overByte>, row4<plusByte>,
+                                     crossFade4ByPixel<row4<plusByte>>};
 
 }  // namespace qov::aa::scalar
