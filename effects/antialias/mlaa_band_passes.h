@@ -99,6 +99,7 @@ void blendColumnRuns(const BandFrame& f, int band, int x, uint8_t* image, Index 
   const int y0 = f.layout.rowBegin(band), y1 = f.layout.rowEnd(band);
   const LineGeometry g{image,      f.edges,    static_cast<Index>(f.width) * f.height, 1, f.width, x == 0 ? 0 : -1,
                        EDGE_RIGHT, EDGE_BELOW, imageFirst};
+  const search::LineLimits limits = search::lineLimits<ColumnPass, M>(g, x);
   int from = y0;
   if (band > 0 && bits.bit(y0 - 1) && bits.bit(y0)) {
     const int runEnd = bits.nextClear(y0) - 1;
@@ -124,8 +125,7 @@ void blendColumnRuns(const BandFrame& f, int band, int x, uint8_t* image, Index 
     }
     // Wholly in the band. Its Thin Lines may soften row y0 - 1 of the copy, which the band
     // does not own and nothing of the band reads again.
-    handleRun<M>(g, x, static_cast<Index>(runStart) * f.width + x, static_cast<Index>(runEnd) * f.width + x,
-                 f.flags);
+    handleRunAt<M, ColumnPass>(g, x, runStart, runEnd, f.flags, limits);
     from = runEnd + 2;
   }
 }

@@ -73,8 +73,14 @@ struct OneByOne {
 
 // Accepts num / den, in single precision, when it lies strictly between 0 and 1. A zero
 // denominator would give an infinity or NaN, neither of which is accepted.
+//
+// Most candidates fail, so they are turned away on the integers first, without waiting for a
+// division: num / den lies strictly between 0 and 1 only when num and den have the same sign
+// and |num| < |den|. Those it turns away the rounded quotient would fail too (conversion and
+// division round monotonically, and 0 and 1 are exact), and those it lets through still take
+// the test in single precision, which decides as before.
 inline bool acceptQuotient(int num, int den, float* q) {
-  if (den == 0) return false;
+  if (den > 0 ? (num <= 0 || num >= den) : (den == 0 || num >= 0 || num <= den)) return false;
   const float value = static_cast<float>(num) / static_cast<float>(den);
   if (!(value > 0.0f && value < 1.0f)) return false;
   *q = value;
