@@ -61,16 +61,6 @@ struct Avx2Blend : Sse2Blend {
     storeWord(image, across, static_cast<uint32_t>(_mm_cvtsi128_si32(lowBytes(newQ))) | kOpaque);
   }
 
-  // The colour sums of four edge words, one word per lane: bytes 0 and 1, and byte 2 alone,
-  // summed into 16-bit halves, then the halves into the lane.
-  static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    const __m128i words = _mm_setr_epi32(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c),
-                                         static_cast<int>(d));
-    const __m128i halves = _mm_maddubs_epi16(words, _mm_setr_epi8(1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0));
-    const __m128i sums = _mm_madd_epi16(halves, _mm_set1_epi16(1));
-    return {_mm_cvtsi128_si32(sums), _mm_extract_epi32(sums, 1), _mm_extract_epi32(sums, 2), _mm_extract_epi32(sums, 3)};
-  }
-
   static EdgeBits8 edgeBits8(const uint8_t* edges, Index first) {
     const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(edges + first * kBytesPerPixel));
     return {static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(words))),

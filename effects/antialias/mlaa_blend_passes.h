@@ -9,8 +9,6 @@
 //
 // M provides:
 //   uint32_t mix(p, q, wp, wq)     bytes 2, 1, 0 of truncate(P * wp + Q * wq), byte 3 = 255
-//   ColourSums4 colourSums(a, b, c, d)
-//                                  the colour sums of four edge words (for the end searches)
 //   bool kEdgeBits8, EdgeBits8 edgeBits8(edges, first)
 //                                  whether it has, and the edge bits of eight words from first
 //                                  on (the end searches of short runs along rows)

@@ -33,10 +33,6 @@ struct ScalarBlend {
   static EdgeBits8 edgeBits8(const uint8_t*, Index) { return {}; }
   static LineBits8 columnEdgeBits8(const uint8_t*, Index, Index) { return {}; }
 
-  static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    return search::OneByOne::colourSums(a, b, c, d);
-  }
-
   static Index mixFours(uint8_t*, Index j, Index, Index, float&, float, bool) { return j; }
   static void onePixelRun(uint8_t* image, Index i, Index lineStride) {
     onePixelRunByMixes<ScalarBlend>(image, i, lineStride);

@@ -36,17 +36,6 @@ struct Sse2Blend {
     return (static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)) & ~kOpaque) | kOpaque;
   }
 
-  // The colour sums of four edge words, one word per lane: bytes 0 and 2 stay in the low
-  // and high halves of the lane and byte 1 is added to the low one, and one multiply-add of
-  // the halves by 1 gives the sum.
-  static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    const __m128i words = _mm_setr_epi32(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c),
-                                         static_cast<int>(d));
-    const __m128i evenBytes = Sse2::bitAnd(words, Sse2::set32(0x00FF00FFu));
-    const __m128i byteOne = Sse2::bitAnd(_mm_srli_epi32(words, 8), Sse2::set32(kByteMask));
-    return sumsOfLanes(Sse2::mulAddPairs16(_mm_add_epi32(evenBytes, byteOne), Sse2::set16(1)));
-  }
-
   // EDGE_BELOW is the sign bit of an edge word, and EDGE_RIGHT becomes it one shift up.
   static constexpr bool kEdgeBits8 = true;
   static EdgeBits8 edgeBits8(const uint8_t* edges, Index first) {
@@ -79,11 +68,6 @@ struct Sse2Blend {
       return EdgeBits8{signs(low) | signs(high) << kFour, signs(shifted(low)) | signs(shifted(high)) << kFour};
     };
     return {bits(before0, before1), bits(own0, own1), bits(after0, after1)};
-  }
-
-  static ColourSums4 sumsOfLanes(__m128i sums) {
-    return {_mm_cvtsi128_si32(sums), _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 1)),
-            _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 2)), _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 3))};
   }
 
   static __m128 floatLanes(uint32_t word) {

@@ -42,11 +42,6 @@ struct RunEndPositions {
   int k1 = 0, k3 = 0;  // iterations searches 1 and 3 completed before accepting
 };
 
-// The colour sums S of four edge words, in their order.
-struct ColourSums4 {
-  int a, b, c, d;
-};
-
 // EDGE_BELOW and EDGE_RIGHT of eight edge words along a line, bit k for the k-th word.
 struct EdgeBits8 {
   uint32_t below, right;
@@ -59,16 +54,12 @@ struct LineBits8 {
 
 namespace search {
 
-// The colour sums one word at a time: the scalar level's way, and the one the searches for
-// the tests use. A level's blending pieces provide colourSums of their own, with the same
-// results.
+// The searches without the mask form: the scalar level's way, and the one the searches for
+// the tests use.
 struct OneByOne {
   static constexpr bool kEdgeBits8 = false;
   static EdgeBits8 edgeBits8(const uint8_t*, Index) { return {}; }
   static LineBits8 columnEdgeBits8(const uint8_t*, Index, Index) { return {}; }
-  static ColourSums4 colourSums(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    return {colourSum(a), colourSum(b), colourSum(c), colourSum(d)};
-  }
 };
 
 // Accepts num / den, in single precision, when it lies strictly between 0 and 1. A zero
@@ -87,10 +78,13 @@ inline bool acceptQuotient(int num, int den, float* q) {
   return true;
 }
 
+// The colour sums of the four words of a quotient are taken one word at a time: the quotient
+// waits for them, and scalar sums are ready sooner than sums in the lanes of a vector, whose
+// words would first have to be moved in and out one by one.
+
 // Height of a turn towards the previous line; M is +m from the start end, -m from the other.
-template <class C>
 inline bool previousSideQuotient(uint32_t po, uint32_t pi, uint32_t uo, uint32_t ni, int M, float* q) {
-  const auto [sPo, sPi, sUo, sNi] = C::colourSums(po, pi, uo, ni);
+  const int sPo = colourSum(po), sPi = colourSum(pi), sUo = colourSum(uo), sNi = colourSum(ni);
   const int x = (sPi - sNi) - (sUo - sPo);
   const int num = M * (sUo - sNi) + x;
   const int den = M * (sPi - sNi + sUo - sPo) + x;
@@ -98,9 +92,8 @@ inline bool previousSideQuotient(uint32_t po, uint32_t pi, uint32_t uo, uint32_t
 }
 
 // Height of a turn beyond the next line.
-template <class C>
 inline bool farSideQuotient(uint32_t pi, uint32_t ni, uint32_t no, uint32_t n2o, int M, float* q) {
-  const auto [sPi, sNi, sNo, sN2o] = C::colourSums(pi, ni, no, n2o);
+  const int sPi = colourSum(pi), sNi = colourSum(ni), sNo = colourSum(no), sN2o = colourSum(n2o);
   const int x = (sNi - sPi) - (sN2o - sNo);
   const int num = M * (sN2o - sPi) + x;
   const int den = M * (sNi - sPi + sN2o - sNo) + x;
@@ -123,7 +116,7 @@ inline bool farSideAt(const LineGeometry& g, Index o, Index i, int M, float* q) 
     *q = kHalf;
     return true;
   }
-  return farSideQuotient<C>(edgeWord<kChecked>(g, i), edgeWord<kChecked>(g, i + L), edgeWord<kChecked>(g, o + L),
+  return farSideQuotient(edgeWord<kChecked>(g, i), edgeWord<kChecked>(g, i + L), edgeWord<kChecked>(g, o + L),
                          edgeWord<kChecked>(g, twoLines), M, q);
 }
 
@@ -151,7 +144,7 @@ inline void searchStartPrevious(const LineGeometry& g, Index start, int len, Run
     const uint32_t uo = edgeWord<kChecked>(g, o + U);
     float q;
     if ((uo & P::kPassBit) &&
-        previousSideQuotient<C>(po, edgeWord<kChecked>(g, o + s), uo, edgeWord<kChecked>(g, o + s + L), len - j, &q)) {
+        previousSideQuotient(po, edgeWord<kChecked>(g, o + s), uo, edgeWord<kChecked>(g, o + s + L), len - j, &q)) {
       r.p1 = r.k1 = j;
       r.h1 = q;
       return;
@@ -206,7 +199,7 @@ inline void searchEndPrevious(const LineGeometry& g, Index start, int from, bool
     if (!(pi & P::kOrthBit)) continue;
     const uint32_t uo = edgeWord<kChecked>(g, i + s + U);
     float q;
-    if ((uo & P::kPassBit) && previousSideQuotient<C>(edgeWord<kChecked>(g, i + s), pi, uo, edgeWord<kChecked>(g, i + L),
+    if ((uo & P::kPassBit) && previousSideQuotient(edgeWord<kChecked>(g, i + s), pi, uo, edgeWord<kChecked>(g, i + L),
                                                    -(r.k1 + from - j), &q)) {
       r.p2 = j;
       r.h2 = q;
@@ -293,7 +286,7 @@ inline void findEndsByMasks(const LineGeometry& g, Index start, int len, const L
     for (uint32_t c = orth & passPrev; c != 0; c &= c - 1) {
       const int j = __builtin_ctz(c);
       const Index o = o0 + j * s;
-      if (previousSideQuotient<C>(word(o), word(o + s), word(o + U), word(o + s + L), len - j, &q)) {
+      if (previousSideQuotient(word(o), word(o + s), word(o + U), word(o + s + L), len - j, &q)) {
         r.p1 = r.k1 = j;
         r.h1 = q;
         break;
@@ -319,7 +312,7 @@ inline void findEndsByMasks(const LineGeometry& g, Index start, int len, const L
     for (uint32_t c = orth & (passPrev >> 1); c != 0; c &= ~(1u << highestSetBit(c))) {
       const int j = highestSetBit(c) - 1;
       const Index i = start + j * s;
-      if (previousSideQuotient<C>(word(i + s), word(i), word(i + s + U), word(i + L), -(r.k1 + from - j), &q)) {
+      if (previousSideQuotient(word(i + s), word(i), word(i + s + U), word(i + L), -(r.k1 + from - j), &q)) {
         r.p2 = j;
         r.h2 = q;
         break;
