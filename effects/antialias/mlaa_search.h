@@ -71,7 +71,13 @@ struct OneByOne {
 // division round monotonically, and 0 and 1 are exact), and those it lets through still take
 // the test in single precision, which decides as before.
 inline bool acceptQuotient(int num, int den, float* q) {
-  if (den > 0 ? (num <= 0 || num >= den) : (den == 0 || num >= 0 || num <= den)) return false;
+  // Without branches: with den's sign taken off both (in unsigned arithmetic, which cannot
+  // overflow), n must lie in [1, d) and d must not be 0 (nothing is divided by zero);
+  // n - 1 < d - 1 as unsigned numbers says the first, a numerator of 0 or below wrapping
+  // around to the top of the range.
+  const uint32_t sign = den < 0 ? ~0u : 0u;
+  const uint32_t n = (static_cast<uint32_t>(num) ^ sign) - sign, d = (static_cast<uint32_t>(den) ^ sign) - sign;
+  if (!((n - 1u < d - 1u) & (d != 0u))) return false;
   const float value = static_cast<float>(num) / static_cast<float>(den);
   if (!(value > 0.0f && value < 1.0f)) return false;
   *q = value;

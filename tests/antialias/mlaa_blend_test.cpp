@@ -4,6 +4,7 @@
 // every level of the table that this processor runs.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <ostream>
 #include <random>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/mlaa_internal.h"
+#include "effects/antialias/mlaa_search.h"
 #include "tests/antialias/mlaa_test_frames.h"
 
 namespace qov::simd {
@@ -198,6 +200,33 @@ TEST(EndSearch, QuotientOf0Point52IsAcceptedAtTheFirstBoundary) {
   EXPECT_FALSE(e.p3.found);
   EXPECT_FALSE(e.p4.found);
   EXPECT_EQ(e.k3, 4);
+}
+
+// The quotient is turned away on the integers before it is divided; that must decide exactly
+// as the single-precision test alone, at the ends of the int range too.
+TEST(EndSearch, QuotientTestDecidesAsTheSinglePrecisionTestAlone) {
+  const auto plain = [](int num, int den, float* q) {
+    if (den == 0) return false;
+    const float value = static_cast<float>(num) / static_cast<float>(den);
+    if (!(value > 0.0f && value < 1.0f)) return false;
+    *q = value;
+    return true;
+  };
+  std::vector<int> values = {0, 1, -1, 2, -2, 3, 765, -765, 1 << 24, (1 << 24) + 1, -(1 << 24) - 1, INT_MAX,
+                             INT_MAX - 1, INT_MIN, INT_MIN + 1};
+  std::mt19937 random(19);
+  for (int i = 0; i < 200; ++i) values.push_back(static_cast<int>(random()));
+  // Neighbours of num, wrapped around the int range rather than overflowing.
+  const auto wrap = [](int64_t v) { return static_cast<int>(static_cast<uint32_t>(v)); };
+  for (int num : values)
+    for (int64_t k : {-3, -1, 1, 2})
+      for (int64_t offset : {-1, 0, 1})
+        for (int den : {wrap(k * num + offset), 1, -1, 0, INT_MAX, INT_MIN}) {
+          float expected = -1.0f, actual = -1.0f;
+          ASSERT_EQ(detail::search::acceptQuotient(num, den, &actual), plain(num, den, &expected))
+              << num << " / " << den;
+          EXPECT_EQ(actual, expected) << num << " / " << den;
+        }
 }
 
 TEST(EndSearch, RejectedQuotientFallsBackToTheFirstOrthogonalPixel) {
