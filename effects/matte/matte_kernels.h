@@ -37,6 +37,11 @@ namespace avx512 {
 void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,
                 size_t pixelCount, const MatteByteRule& r);
 }  // namespace avx512
+
+namespace avx512vnni {
+void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,
+                size_t pixelCount, const MatteByteRule& r);
+}  // namespace avx512vnni
 #endif
 
 inline constexpr simd::Entry<MatteKernel> kMatteLevels[] = {
@@ -45,6 +50,7 @@ inline constexpr simd::Entry<MatteKernel> kMatteLevels[] = {
     {simd::Level::sse2, sse2::applyMatte},
     {simd::Level::avx2, avx2::applyMatte},
     {simd::Level::avx512, avx512::applyMatte},
+    {simd::Level::avx512vnni, avx512vnni::applyMatte},
 #endif
 };
 

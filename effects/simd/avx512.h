@@ -24,8 +24,8 @@ struct Avx512 {
   static constexpr std::size_t kBytes = 64;
   static constexpr bool kMaskedStores = true;
   // GCC 12 warns about the undefined pass-through operand of some unmasked 512-bit shifts by
-  // an immediate; the zero-masked forms with every lane selected compile to the same
-  // instruction.
+  // an immediate and 32-bit minimum and maximum; the zero-masked forms with every lane
+  // selected compile to the same instruction.
   static constexpr __mmask16 kAll32 = 0xFFFF;
   // Ternary-logic truth table of (mask ? a : b), bit by bit, with (a, b, mask) as operands.
   static constexpr int kBitSelect = 0xE4;
@@ -55,6 +55,8 @@ struct Avx512 {
   static Vector mulAddPairs16(Vector a, Vector b) { return _mm512_madd_epi16(a, b); }
   static Vector add32(Vector a, Vector b) { return _mm512_add_epi32(a, b); }
   static Vector equal32(Vector a, Vector b) { return _mm512_movm_epi32(_mm512_cmpeq_epi32_mask(a, b)); }
+  static Vector maxSigned32(Vector a, Vector b) { return _mm512_maskz_max_epi32(kAll32, a, b); }
+  static Vector minSigned32(Vector a, Vector b) { return _mm512_maskz_min_epi32(kAll32, a, b); }
   template <int bits>
   static Vector shiftRight16(Vector v) { return _mm512_srli_epi16(v, bits); }
   template <int bits>

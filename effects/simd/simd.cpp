@@ -13,10 +13,13 @@ Level detect() {
 #if QOV_SIMD_X86
   __builtin_cpu_init();
   // The AVX-512 kernels also use AVX-512VL forms; the operating system must save the wide
-  // registers, which __builtin_cpu_supports takes into account.
-  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
-      __builtin_cpu_supports("avx512f"))
-    return Level::avx512;
+  // registers, which __builtin_cpu_supports takes into account (it reports no AVX-512
+  // feature, VNNI included, unless XCR0 shows the opmask and upper register states saved).
+  // VNNI is CPUID leaf 7, ECX bit 11.
+  const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+                      __builtin_cpu_supports("avx512f");
+  if (avx512 && __builtin_cpu_supports("avx512vnni")) return Level::avx512vnni;
+  if (avx512) return Level::avx512;
   if (__builtin_cpu_supports("avx2")) return Level::avx2;
   if (__builtin_cpu_supports("sse2")) return Level::sse2;
 #endif
@@ -35,6 +38,7 @@ const char* levelName(Level level) {
     case Level::sse2: return "sse2";
     case Level::avx2: return "avx2";
     case Level::avx512: return "avx512";
+    case Level::avx512vnni: return "avx512vnni";
   }
   return "unknown";
 }

@@ -35,11 +35,15 @@ enum class Level : int {
   sse2 = 1,    // 16-byte vectors; part of every x86 build's baseline
   avx2 = 2,    // 32-byte vectors
   avx512 = 3,  // 64-byte vectors: AVX-512 F, BW (byte and word operations) and VL
+  // avx512 and VNNI, the dot products of four byte pairs (or two word pairs) added to a
+  // 32-bit lane in one instruction. Families without an entry of their own run their avx512
+  // kernel here.
+  avx512vnni = 4,
 };
 
-inline constexpr Level kLevels[] = {Level::scalar, Level::sse2, Level::avx2, Level::avx512};
+inline constexpr Level kLevels[] = {Level::scalar, Level::sse2, Level::avx2, Level::avx512, Level::avx512vnni};
 
-// "scalar", "sse2", "avx2" or "avx512": the names QOV_SIMD takes.
+// "scalar", "sse2", "avx2", "avx512" or "avx512vnni": the names QOV_SIMD takes.
 const char* levelName(Level level);
 
 // The level named `name`; false (and *level untouched) for any other text or null.

@@ -41,6 +41,7 @@ TEST(SimdTables, HighestEntryAtOrBelowTheLimit) {
   EXPECT_EQ(highestEntry(kGappedTable, Level::sse2).kernel, kScalarKernel);
   EXPECT_EQ(highestEntry(kGappedTable, Level::avx2).kernel, kAvx2Kernel);
   EXPECT_EQ(highestEntry(kGappedTable, Level::avx512).kernel, kAvx2Kernel);
+  EXPECT_EQ(highestEntry(kGappedTable, Level::avx512vnni).kernel, kAvx2Kernel);
 }
 
 TEST(SimdTables, KernelAtIsExactAndNullWhereAbsentOrUnsupported) {
@@ -51,7 +52,7 @@ TEST(SimdTables, KernelAtIsExactAndNullWhereAbsentOrUnsupported) {
 }
 
 inline constexpr Entry<int> kFullTable[] = {
-    {Level::scalar, 0}, {Level::sse2, 1}, {Level::avx2, 2}, {Level::avx512, 3}};
+    {Level::scalar, 0}, {Level::sse2, 1}, {Level::avx2, 2}, {Level::avx512, 3}, {Level::avx512vnni, 4}};
 
 TEST(SimdTables, ChoiceIsMadeOnceAndAgreesAcrossThreads) {
   constexpr int kThreads = 8;

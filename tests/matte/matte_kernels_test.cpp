@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "effects/matte/matte_digit_weights.h"
 #include "tests/matte/matte_test_support.h"
 
 namespace qov::matte::test {
@@ -125,6 +126,29 @@ TEST(MatteKernels, GiveTheWorkedValues) {
       k.kernel(frame.data(), frame.data(), out.data(), count, s);
       for (size_t i = 0; i < count; ++i)
         ASSERT_EQ(out[i * bytesPerPixel + alphaByte], v.mask) << k.name << ", " << describe(s);
+    }
+  }
+}
+
+// The digit form of the VNNI kernel for every weight a rule can hold, and constants across
+// their range with and without the final inversion folded in: each rebuilds its value, within
+// the digit ranges that the kernel's bound on its sums assumes.
+TEST(MatteDigitWeights, RebuildEveryWeightAndConstant) {
+  constexpr int32_t base = detail::digitBase, lowUnit = base * base;
+  for (int32_t v = -maxWeight; v <= maxWeight; ++v) {
+    const detail::WeightDigits d = detail::weightDigits(v);
+    ASSERT_EQ(d.digit[0] + base * d.digit[1] + lowUnit * d.digit[2], v);
+    ASSERT_TRUE(d.digit[0] >= -64 && d.digit[0] < 64 && d.digit[1] >= -64 && d.digit[1] < 64) << v;
+    ASSERT_TRUE(d.digit[2] >= -4 && d.digit[2] <= 4) << v;
+  }
+  for (int32_t constant : {-255 * 65536, -65536 - 1, -1, 0, 1, 2047, 16383, 16384, 4 * 65536, 259 * 65536}) {
+    for (bool invertAll : {false, true}) {
+      MatteByteRule r;
+      r.constant = constant;
+      r.invertAll = invertAll;
+      const MatteDigitWeights w = matteDigitWeights(r);
+      EXPECT_EQ(w.highConstant * lowUnit + w.lowConstant, invertAll ? maskSumMax - constant : constant);
+      EXPECT_TRUE(w.lowConstant >= 0 && w.lowConstant < lowUnit) << constant;
     }
   }
 }

@@ -32,10 +32,11 @@ inline std::vector<NamedKernel> runnableKernels() {
 
 // Weights from three pools: uniform over the whole range (the mask saturates almost always),
 // small ones (sums inside the 0..2047 window, where every bit of the sum shows) and the
-// edges of the 16-bit split that the vector kernels use.
+// edges of the 16-bit split and of the base-128 digits that the vector kernels use (63 and
+// 8127: digits of 63; 64 and 8128: digits of -64).
 inline int32_t randomWeight(std::mt19937& rng) {
-  static const int32_t edges[] = {0,     1,     255,   256,   257,      32767,
-                                  32768, 32769, 65279, 65535, maxWeight};
+  static const int32_t edges[] = {0,     1,     63,    64,    255,   256,   257,      8127,
+                                  8128,  32767, 32768, 32769, 65279, 65535, maxWeight};
   switch (rng() % 3) {
     case 0:
       return std::uniform_int_distribution<int32_t>(0, maxWeight)(rng);
