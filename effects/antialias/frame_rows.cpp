@@ -10,6 +10,7 @@ namespace qov::aa::detail {
 namespace {
 
 constexpr uint32_t kColourMask = 0x00FFFFFFu;  // the three colour bytes of a little-endian pixel word
+constexpr uint8_t kFullStrength8 = 255;
 // Pixels converted back into the frame's layout at a time, in a buffer on the stack, before
 // they are mixed into the output.
 constexpr std::size_t kPiecePixels = 1024;
@@ -65,10 +66,33 @@ void reorderFromWork(const uint8_t* work, const uint8_t* input, uint8_t* out, st
   }
 }
 
+// The colour bytes of the working pixels with the fourth byte of the input's: the Strength
+// mix at full strength, where (0 x a + 255 x b + 127) / 255 is b. Out of line for the same
+// reason as copyWithoutAlpha.
+[[gnu::noinline]] void coloursOverInput(const uint8_t* in, const uint8_t* work, uint8_t* out, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    uint32_t pixel, colour;
+    std::memcpy(&pixel, in + kWorkBytes * i, kWorkBytes);
+    std::memcpy(&colour, work + kWorkBytes * i, kWorkBytes);
+    pixel = (pixel & ~kColourMask) | (colour & kColourMask);
+    std::memcpy(out + kWorkBytes * i, &pixel, kWorkBytes);
+  }
+}
+
 // `count` pixels of one row (or of rows packed back to back).
 void mixPixels(const FrameRows& f, const uint8_t* in, uint8_t* out, const uint8_t* work, std::size_t count,
                uint8_t strength8) {
   const PixelLayout& layout = f.layout;
+  if (strength8 == kFullStrength8) {
+    // The antialiased colours as they are, in the frame's layout: no mixing with the input.
+    if (layout == kNativeLayout4)
+      coloursOverInput(in, work, out, count);
+    else if (layout == kNativeLayout3)
+      simd::chosen<kConvertLevels>().kernel->pack3(work, out, count);
+    else
+      reorderFromWork(work, in, out, count, layout);
+    return;
+  }
   if (layout == kNativeLayout4) {
     strengthCrossFadePixels4(out, in, work, count, strength8);
     return;
