@@ -48,7 +48,7 @@ qov::bench::BusyCore busyCore;
 std::map<std::string, double> medians;  // row name -> median microseconds
 
 WorkerPool& pool() {
-  static WorkerPool workers(std::max(2u, qov::usableCpuCount()));
+  static WorkerPool workers(std::max(2u, qov::usableCpuCount()), /*stepAside=*/true);  // as the plug-ins' pool
   return workers;
 }
 

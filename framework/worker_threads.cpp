@@ -106,7 +106,7 @@ parallel::WorkerPool* acquireWorkerThreads() {
   // Before the first worker can run, so that no thread of this library is ever without it.
   if (gLibraryReference == nullptr) gLibraryReference = referenceOwnLibrary();
   registerForkHandlers();
-  gPool = new (std::nothrow) parallel::WorkerPool(threads);
+  gPool = new (std::nothrow) parallel::WorkerPool(threads, /*stepAside=*/true);
   if (gPool != nullptr && gPool->threads() <= 1) {
     delete gPool;  // no thread could be started
     gPool = nullptr;

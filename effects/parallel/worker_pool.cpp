@@ -27,6 +27,9 @@
 // running elsewhere: it watches for kWatch (about a chunk's time, so that the common case
 // costs no sleep and no wake-up) and then sleeps until the last one is reported. Neither
 // caller nor worker ever watches longer than kWatch at a time.
+//
+// A pool made to step aside times each loop it runs on the workers and keeps account of
+// whether they paid (payoff.h); while they have not, loops run on the caller alone.
 #include "effects/parallel/worker_pool.h"
 
 #include <atomic>
@@ -38,6 +41,7 @@
 #include <thread>
 #include <vector>
 
+#include "effects/parallel/payoff.h"
 #include "effects/simd/simd.h"  // QOV_SIMD_X86 only: the pause instruction
 
 namespace qov::parallel {
@@ -58,6 +62,10 @@ constexpr int kWatchRounds = 16;  // pauses between two looks at the clock
 std::size_t chunkCount(std::size_t count, std::size_t grain) { return (count + grain - 1) / grain; }
 
 uint32_t loopOf(uint64_t claimWord) { return static_cast<uint32_t>(claimWord >> kLoopShift); }
+
+int64_t nowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
 
 // Lets the other hardware thread of the core run while this one waits.
 inline void relax() {
@@ -89,6 +97,8 @@ struct WorkerPool::State {
   std::atomic<std::size_t> done{0};    // chunks of the current loop that have run
   std::atomic<bool> busy{false};       // a caller owns the pool
   std::atomic<unsigned> openFrames{0}; // frames between beginFrame and endFrame
+  bool stepAside = false;              // set before the workers start
+  Payoff payoff;                       // written by the caller that owns the pool (busy)
 
   // Claims the next chunk of loop `loopNumber`, or returns false when that loop has none
   // left (or is over).
@@ -170,9 +180,10 @@ struct WorkerPool::State {
   }
 };
 
-WorkerPool::WorkerPool(unsigned threads) : threads_(threads == 0 ? 1 : threads) {
+WorkerPool::WorkerPool(unsigned threads, bool stepAside) : threads_(threads == 0 ? 1 : threads) {
   if (threads_ == 1) return;
   state_ = new (std::nothrow) State;
+  if (state_ != nullptr) state_->stepAside = stepAside;
   bool reserved = state_ != nullptr;
   if (reserved) {
     // Room for every worker first, so that adding one cannot move those already running.
@@ -232,6 +243,7 @@ void WorkerPool::beginFrame(std::size_t helpers) {
   State* s = state_;
   if (s == nullptr) return;
   s->openFrames.fetch_add(1, std::memory_order_relaxed);
+  if (s->stepAside && s->payoff.alone(nowNs())) return;
   unsigned sleeping;
   {
     std::lock_guard<std::mutex> lock(s->mutex);
@@ -251,8 +263,11 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
   if (chunkCount(count, grain) > kMaxChunks) grain = chunkCount(count, kMaxChunks);
   const std::size_t chunks = chunkCount(count, grain);
   State* s = state_;
-  if (s == nullptr || chunks == 1 || s->busy.exchange(true, std::memory_order_acquire)) {
-    // No workers, nothing to share, or another caller's loop on them: this thread alone.
+  const int64_t start = s != nullptr && s->stepAside ? nowNs() : 0;
+  if (s == nullptr || chunks == 1 || (s->stepAside && s->payoff.alone(start)) ||
+      s->busy.exchange(true, std::memory_order_acquire)) {
+    // No workers, nothing to share, workers that do not pay at the moment, or another
+    // caller's loop on them: this thread alone.
     for (std::size_t begin = 0; begin < count; begin += grain)
       fn(context, begin, count - begin > grain ? begin + grain : count);
     return;
@@ -277,7 +292,9 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
   // see the loop by themselves.
   wakeWorkers(s->wake, chunks - 1, sleeping, s->workers.size());
 
+  const int64_t ownStart = s->stepAside ? nowNs() : 0;
   const std::size_t ran = State::runChunks(*s, loopNumber, fn, context, count, grain, chunks);
+  const int64_t ownEnd = s->stepAside ? nowNs() : 0;
   if (s->done.fetch_add(ran, std::memory_order_acq_rel) + ran != chunks) {
     const auto watchEnd = Clock::now() + kWatch;
     while (s->done.load(std::memory_order_acquire) != chunks && Clock::now() < watchEnd)
@@ -287,6 +304,7 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
     std::unique_lock<std::mutex> lock(s->mutex);
     s->finished.wait(lock, [&] { return s->done.load(std::memory_order_acquire) == chunks; });
   }
+  if (s->stepAside) s->payoff.record(chunks, ran, ownStart, ownEnd, ran == chunks ? ownEnd : nowNs());
   s->busy.store(false, std::memory_order_release);
 }
 

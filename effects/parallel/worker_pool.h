@@ -19,8 +19,10 @@ class WorkerPool {
  public:
   // `threads` counts the calling thread: 1 (or 0) starts no worker. Never throws: when
   // memory or threads run out, the pool has the workers that could be started (threads()
-  // tells), down to none.
-  explicit WorkerPool(unsigned threads);
+  // tells), down to none. With `stepAside`, loops run on the calling thread alone for a
+  // while when the workers have lately made them slower than that (payoff.h); the plug-ins'
+  // pool does, so that a host on a machine whose other cores are busy loses nothing by them.
+  explicit WorkerPool(unsigned threads, bool stepAside = false);
   ~WorkerPool();  // joins every worker
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
@@ -38,7 +40,8 @@ class WorkerPool {
   // first loop, and between loops the workers watch for the next one (for a few microseconds
   // at most, giving way to any other thread of their core) instead of falling asleep and
   // being woken again. endFrame lets them sleep as soon as they are idle. Frames on several
-  // threads at once may overlap. See FrameScope.
+  // threads at once may overlap. While the loops run on the caller alone (stepAside), no
+  // worker is woken. See FrameScope.
   void beginFrame(std::size_t helpers);
   void endFrame();
 

@@ -17,7 +17,7 @@ std::size_t testing::chunksRunByWorkers() { return workerChunks.load(); }
 
 struct WorkerPool::State {};
 
-WorkerPool::WorkerPool(unsigned threads) : threads_(threads == 0 ? 1 : threads) {}
+WorkerPool::WorkerPool(unsigned threads, bool) : threads_(threads == 0 ? 1 : threads) {}
 
 WorkerPool::~WorkerPool() = default;
 

@@ -1,11 +1,13 @@
 // The worker pool: every item of a loop runs exactly once, whatever the counts, chunk sizes
 // and thread numbers; callers on several threads at once, in frames that overlap; loops
 // started from inside a loop; workers that really take part, and sleep when there is
-// nothing to do; and threads that are gone once the pool is.
+// nothing to do; the account that sends loops to the caller alone while the workers make
+// them slower; and threads that are gone once the pool is.
 #include <gtest/gtest.h>
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -14,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "effects/parallel/payoff.h"
 #include "effects/parallel/worker_pool.h"
 #include "tests/support/thread_count.h"
 
@@ -170,6 +173,63 @@ TEST(WorkerPool, WorkersSleepAfterAFrameAndWhenAFrameRunsNoLoop) {
   EXPECT_LT(processCpuSeconds() - before, kMostCpuSeconds) << "in a frame without loops";
 }
 #endif
+
+// The account of whether the workers pay, on made-up timings (microseconds as ns * 1000):
+// loops they speed up, or do not join, change nothing; a loop they slow down sends the loops
+// to the caller alone for 1 ms, then 2, 4, ... up to 256 ms while it goes on; loops they
+// speed up again halve the next span.
+TEST(WorkerPool, LoopsRunAloneForAWhileAfterTheWorkersMadeThemSlower) {
+  constexpr int64_t kUs = 1000;
+  Payoff payoff;
+  int64_t t = 0;
+  // A loop of 8 chunks from t, the caller running `ran` chunks of 10 us each, then waiting
+  // `wait` us for the rest. Returns the loop's end.
+  const auto loop = [&](std::size_t ran, int64_t wait) {
+    const int64_t ownStart = t, ownEnd = t + static_cast<int64_t>(ran) * 10 * kUs;
+    t = ownEnd + wait * kUs;
+    payoff.record(8, ran, ownStart, ownEnd, t);
+    return t;
+  };
+  for (int i = 0; i < 100; ++i) {
+    loop(4, 3);
+    EXPECT_FALSE(payoff.alone(t)) << "paying loop " << i;
+    loop(8, 0);  // a worker that came too late to take a chunk
+    EXPECT_FALSE(payoff.alone(t)) << "loop without workers " << i;
+  }
+  // Slower than alone: the caller ran 7 chunks and waited 3 ms for the eighth.
+  int64_t end = loop(7, 3000);
+  EXPECT_TRUE(payoff.alone(end));
+  EXPECT_TRUE(payoff.alone(end + Payoff::kShortestAlone - 1));
+  EXPECT_FALSE(payoff.alone(end + Payoff::kShortestAlone));
+  int64_t span = Payoff::kShortestAlone;
+  for (int i = 0; i < 12; ++i) {
+    t = end + span;  // tried again when the span is over, and slower again
+    end = loop(7, 3000);
+    span = std::min(2 * span, Payoff::kLongestAlone);
+    EXPECT_TRUE(payoff.alone(end + span - 1)) << "span " << span;
+    EXPECT_FALSE(payoff.alone(end + span)) << "span " << span;
+  }
+  // Paying loops bring the span down again, one halving each.
+  t = end + span;
+  for (int i = 0; i < 3; ++i) loop(4, 3);
+  loop(7, 3000);
+  EXPECT_TRUE(payoff.alone(t + Payoff::kLongestAlone / 8 - 1));
+  EXPECT_FALSE(payoff.alone(t + Payoff::kLongestAlone / 8));
+}
+
+// A pool that steps aside still runs every item exactly once, whichever way it goes.
+TEST(WorkerPool, PoolThatStepsAsideRunsEveryItemOnce) {
+  WorkerPool pool(3, /*stepAside=*/true);
+  for (int frame = 0; frame < 200; ++frame) {
+    FrameScope scope(&pool, 64);
+    for (std::size_t count : {1, 2, 63, 640}) {
+      Tally tally(count, 10);
+      pool.run(count, 10, &Tally::chunk, &tally);
+      ASSERT_EQ(tally.wrong(count), 0u) << "frame " << frame << ", " << count << " items";
+      ASSERT_EQ(tally.oversized.load(), 0);
+    }
+  }
+}
 
 #if defined(__linux__) || defined(_WIN32)
 TEST(WorkerPool, StartsItsWorkersAndJoinsThemWhenDestroyed) {
