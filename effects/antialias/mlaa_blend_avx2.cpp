@@ -9,6 +9,7 @@
 #include <immintrin.h>
 
 #include "effects/antialias/mlaa_blend_sse2.h"
+#include "effects/antialias/mlaa_search_avx2.h"
 #include "effects/antialias/mlaa_band_passes.h"
 
 namespace qov::aa::detail {
@@ -84,6 +85,13 @@ struct Avx2Blend : Sse2Blend {
                            _mm256_castsi256_ps(_mm256_slli_epi32(_mm256_castps_si256(v), 1))))};
     };
     return {bits(_mm256_unpacklo_pd(t0, t1)), bits(_mm256_unpackhi_pd(t0, t1)), bits(_mm256_unpacklo_pd(t2, t3))};
+  }
+
+  // The searches of short runs with all candidates of a search in lanes.
+  static constexpr bool kEndsInLanes = true;
+  template <class P>
+  static bool findEndsInLanes(const LineGeometry& g, Index start, int len, RunEndPositions& r) {
+    return search::findEndsInLanes<P>(g, start, len, r);
   }
 
   // Shuffles within each 16-byte half: byte c of every 32-bit lane alone in the lane, and the

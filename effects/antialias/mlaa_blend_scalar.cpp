@@ -32,6 +32,7 @@ struct ScalarBlend {
   static constexpr bool kEdgeBits8 = false;
   static EdgeBits8 edgeBits8(const uint8_t*, Index) { return {}; }
   static LineBits8 columnEdgeBits8(const uint8_t*, Index, Index) { return {}; }
+  static constexpr bool kEndsInLanes = false;
 
   static Index mixFours(uint8_t*, Index j, Index, Index, float&, float, bool) { return j; }
   static void onePixelRun(uint8_t* image, Index i, Index lineStride) {

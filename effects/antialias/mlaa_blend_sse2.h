@@ -70,6 +70,8 @@ struct Sse2Blend {
     return {bits(before0, before1), bits(own0, own1), bits(after0, after1)};
   }
 
+  static constexpr bool kEndsInLanes = false;
+
   static __m128 floatLanes(uint32_t word) {
     const __m128i zero = Sse2::zero();
     return _mm_cvtepi32_ps(

@@ -60,6 +60,7 @@ struct OneByOne {
   static constexpr bool kEdgeBits8 = false;
   static EdgeBits8 edgeBits8(const uint8_t*, Index) { return {}; }
   static LineBits8 columnEdgeBits8(const uint8_t*, Index, Index) { return {}; }
+  static constexpr bool kEndsInLanes = false;
 };
 
 // Accepts num / den, in single precision, when it lies strictly between 0 and 1. A zero
@@ -393,6 +394,9 @@ inline RunEndPositions findRunEndPositions(const LineGeometry& g, Index lineFirs
   if (last > limits.lastInside) return findEnds<P, C, true>(g, start, end, len);
   if (len > kMaskedRunMax || first > limits.lastMaskedStart) return findEnds<P, C, false>(g, start, end, len);
   RunEndPositions r;
+  if constexpr (C::kEndsInLanes) {
+    if (C::template findEndsInLanes<P>(g, start, len, r)) return r;
+  }
   findEndsByMasks<P, C>(g, start, len, runMasks<P, C>(g, start), r);
   return r;
 }

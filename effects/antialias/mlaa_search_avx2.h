@@ -1,0 +1,185 @@
+// The four end searches of a short run with AVX2, every candidate of a search tested at once.
+//
+// findEndsByMasks (mlaa_search.h) walks a search's candidates one by one and stops at the
+// first quotient it accepts; which candidate that is depends on the picture, and so do the
+// branches. Here the eight positions around the run are eight lanes: the colour sums of the
+// four lines the quotients read (the previous line, the run's line, the next one and the
+// line after that) are taken once, every position's quotient of a search is tested at once,
+// and the first accepted candidate is a bit scan over the lanes that passed.
+// Searches 2 and 4 weigh by how far searches 1 and 3 went, so they follow them.
+//
+// Every lane computes what the scalar search computes for its candidate: the same integer
+// numerator and denominator, and the same decision (see acceptedLanes); the chosen one is
+// divided in single precision as acceptQuotient divides it. The lanes of positions that are
+// not candidates are computed and ignored.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "effects/antialias/mlaa_search.h"
+
+namespace qov::aa::detail::search {
+namespace {
+
+// The edge words of the eight positions from one pixel before a run (bit and lane b of
+// everything below is the word at position b - 1 of the run), on the four lines.
+struct LineWords8 {
+  __m256i prev, cur, next, far;
+};
+
+// EDGE_BELOW is the sign bit of an edge word, and EDGE_RIGHT becomes it one shift up.
+inline EdgeBits8 edgeBitsOf(__m256i words) {
+  return {static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(words))),
+          static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_slli_epi32(words, 1))))};
+}
+
+// Along a row the lines are rows, eight words each from one load. The line after next must
+// lie inside the frame: for a run on the last two rows the caller takes the other search.
+inline LineWords8 rowWords8(const LineGeometry& g, Index o0) {
+  const auto load = [&g](Index first) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g.edges + first * kBytesPerPixel));
+  };
+  const Index L = g.lineStride;
+  return {load(o0 + g.prevLineOffset), load(o0), load(o0 + L), load(o0 + 2 * L)};
+}
+
+// Down a column the lines are the columns x - 1 ... x + 2: four words on each of eight rows,
+// rows k and k + 4 in the two halves of a register, turned into one register per column.
+inline LineWords8 columnWords8(const LineGeometry& g, Index o0) {
+  const Index stride = g.alongStep;
+  const auto quad = [&](int k) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(g.edges + (o0 - 1 + k * stride) * kBytesPerPixel));
+  };
+  const auto rows = [&](int k) { return _mm256_castsi256_ps(_mm256_set_m128i(quad(k + 4), quad(k))); };
+  const __m256 r0 = rows(0), r1 = rows(1), r2 = rows(2), r3 = rows(3);
+  const __m256d t0 = _mm256_castps_pd(_mm256_unpacklo_ps(r0, r1)), t1 = _mm256_castps_pd(_mm256_unpacklo_ps(r2, r3));
+  const __m256d t2 = _mm256_castps_pd(_mm256_unpackhi_ps(r0, r1)), t3 = _mm256_castps_pd(_mm256_unpackhi_ps(r2, r3));
+  const auto words = [](__m256d column) { return _mm256_castpd_si256(column); };
+  return {words(_mm256_unpacklo_pd(t0, t1)), words(_mm256_unpackhi_pd(t0, t1)), words(_mm256_unpacklo_pd(t2, t3)),
+          words(_mm256_unpackhi_pd(t2, t3))};
+}
+
+// colourSum of eight words: bytes 0 and 1, and byte 2, in 16-bit lanes, then the two added.
+inline __m256i colourSums8(__m256i words) {
+  return _mm256_madd_epi16(_mm256_maddubs_epi16(words, _mm256_set1_epi32(0x00010101)), _mm256_set1_epi16(1));
+}
+
+// Lane b takes lane b + k (the top lanes repeat lane 7; no candidate reads them).
+template <int k>
+inline __m256i laterLanes(__m256i v) {
+  static_assert(k == 1 || k == 2);
+  const __m256i index = k == 1 ? _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7) : _mm256_setr_epi32(2, 3, 4, 5, 6, 7, 7, 7);
+  return _mm256_permutevar8x32_epi32(v, index);
+}
+
+// The numerators and denominators of a search's eight quotients, and the lanes whose
+// quotient acceptQuotient accepts, as bits. Here the integers alone decide: a colour sum is
+// at most 765 and a run at most kMaskedRunMax pixels long, so |num| and |den| stay below
+// 2^15, far below 2^24, where conversion to single precision is exact. A quotient n / d with
+// 0 < n < d then rounds to a value above 0 (it is at least 1 / d) and below 1 (it is at most
+// 1 - 1 / d, and 1 / d > 2^-25 keeps it below the midpoint between 1 - 2^-24 and 1), so the
+// float test accepts exactly what the integer test does. Only the chosen lane is divided.
+struct Quotients8 {
+  alignas(32) int num[8];
+  alignas(32) int den[8];
+  float at(int lane) const { return static_cast<float>(num[lane]) / static_cast<float>(den[lane]); }
+};
+
+inline uint32_t acceptedLanes(__m256i num, __m256i den, Quotients8& q) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(q.num), num);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(q.den), den);
+  // With den's sign taken off both: 0 < n < d (a zero d admits no n).
+  const __m256i sign = _mm256_srai_epi32(den, 31);
+  const __m256i n = _mm256_sub_epi32(_mm256_xor_si256(num, sign), sign);
+  const __m256i d = _mm256_sub_epi32(_mm256_xor_si256(den, sign), sign);
+  const __m256i inside = _mm256_and_si256(_mm256_cmpgt_epi32(n, _mm256_setzero_si256()), _mm256_cmpgt_epi32(d, n));
+  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(inside)));
+}
+
+// previousSideQuotient and farSideQuotient, lane by lane, on colour sums.
+inline uint32_t previousSideLanes(__m256i sPo, __m256i sPi, __m256i sUo, __m256i sNi, __m256i M, Quotients8& q) {
+  const __m256i a = _mm256_sub_epi32(sPi, sNi), b = _mm256_sub_epi32(sUo, sPo);
+  const __m256i x = _mm256_sub_epi32(a, b);
+  const __m256i num = _mm256_add_epi32(_mm256_mullo_epi32(M, _mm256_sub_epi32(sUo, sNi)), x);
+  const __m256i den = _mm256_add_epi32(_mm256_mullo_epi32(M, _mm256_add_epi32(a, b)), x);
+  return acceptedLanes(num, den, q);
+}
+
+inline uint32_t farSideLanes(__m256i sPi, __m256i sNi, __m256i sNo, __m256i sN2o, __m256i M, Quotients8& q) {
+  const __m256i a = _mm256_sub_epi32(sNi, sPi), b = _mm256_sub_epi32(sN2o, sNo);
+  const __m256i x = _mm256_sub_epi32(a, b);
+  const __m256i num = _mm256_add_epi32(_mm256_mullo_epi32(M, _mm256_sub_epi32(sN2o, sPi)), x);
+  const __m256i den = _mm256_add_epi32(_mm256_mullo_epi32(M, _mm256_add_epi32(a, b)), x);
+  return acceptedLanes(num, den, q);
+}
+
+// The ends of a run of len <= kMaskedRunMax pixels whose eight positions on all four lines
+// lie inside the frame, as findEndsByMasks finds them. In lanes j: search 1 and 3 candidates
+// have o at position j (lane j of the words), searches 2 and 4 have i at position j + 1.
+template <class P>
+inline void findEndsInLanes(const LineWords8& w, int len, RunEndPositions& r) {
+  const EdgeBits8 prevBits = edgeBitsOf(w.prev), curBits = edgeBitsOf(w.cur), nextBits = edgeBitsOf(w.next);
+  const uint32_t orthCur = orthBits<P>(curBits), passPrev = passBits<P>(prevBits);
+  const uint32_t orthNext = orthBits<P>(nextBits), passNext = passBits<P>(nextBits);
+  const uint32_t lanes = (1u << len) - 1;  // j = 0 ... len - 1
+
+  const __m256i sP = colourSums8(w.prev), sC = colourSums8(w.cur), sN = colourSums8(w.next), sF = colourSums8(w.far);
+  const __m256i sC1 = laterLanes<1>(sC), sN1 = laterLanes<1>(sN);
+  const __m256i iota = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i fromStart = _mm256_sub_epi32(_mm256_set1_epi32(len), iota);  // len - j
+  Quotients8 q;
+
+  r.k1 = len;
+  if (const uint32_t orth = orthCur & lanes) {
+    r.p1 = __builtin_ctz(orth);
+    if (const uint32_t c = orth & passPrev & previousSideLanes(sC, sC1, sP, sN1, fromStart, q)) {
+      r.p1 = r.k1 = __builtin_ctz(c);
+      r.h1 = q.at(r.k1);
+    }
+  }
+  r.k3 = len;
+  if (const uint32_t orth = orthNext & lanes) {
+    r.p3 = __builtin_ctz(orth);
+    if (const uint32_t c = orth & passNext & farSideLanes(sC1, sN1, sN, sF, fromStart, q)) {
+      r.p3 = r.k3 = __builtin_ctz(c);
+      r.h3 = q.at(r.k3);
+    }
+  }
+  // Searches 2 and 4 weigh by -(k + from - j), k being k1 or k3 and from = len - 1.
+  const auto fromEnd = [&](int k) { return _mm256_sub_epi32(iota, _mm256_set1_epi32(k + len - 1)); };
+  if (const uint32_t orth = (orthCur >> 1) & lanes) {
+    r.p2 = highestSetBit(orth);
+    if (const uint32_t c = orth & (passPrev >> 2) &
+                           previousSideLanes(laterLanes<2>(sC), sC1, laterLanes<2>(sP), sN1, fromEnd(r.k1), q)) {
+      r.p2 = highestSetBit(c);
+      r.h2 = q.at(r.p2);
+    }
+  }
+  if (const uint32_t orth = (orthNext >> 1) & lanes) {
+    r.p4 = highestSetBit(orth);
+    if (const uint32_t c = orth & (orthNext >> 2) & farSideLanes(sC1, sN1, laterLanes<2>(sN), laterLanes<2>(sF), fromEnd(r.k3), q)) {
+      r.p4 = highestSetBit(c);
+      r.h4 = q.at(r.p4);
+    }
+  }
+}
+
+// findRunEndPositions' masked case, for a run starting at `start`: false, with r untouched,
+// when the line after next is not all inside the frame (along the last two rows).
+template <class P>
+inline bool findEndsInLanes(const LineGeometry& g, Index start, int len, RunEndPositions& r) {
+  const Index s = P::along(g), o0 = start - s;
+  if constexpr (P::kPassBit == RowPass::kPassBit) {
+    if (o0 + 2 * g.lineStride + (kMaskPositions - 1) >= g.pixelCount) return false;
+    findEndsInLanes<P>(rowWords8(g, o0), len, r);
+  } else {
+    // lineLimits admits a column run only when the quads of all eight rows lie inside.
+    findEndsInLanes<P>(columnWords8(g, o0), len, r);
+  }
+  return true;
+}
+
+}  // namespace
+}  // namespace qov::aa::detail::search
