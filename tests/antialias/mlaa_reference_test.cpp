@@ -154,5 +154,35 @@ TEST(MlaaAgainstReference, LongLinesAndAFullHdFrame) {
   }
 }
 
+// Black and white rectangles of 1 to 7 pixels a side, a few pixels flipped: short runs in
+// both directions whose quotients take the colour sums' extremes (0 and 765), where the
+// vector searches must decide exactly as the scalar ones.
+TEST(MlaaAgainstReference, ShortRunsBetweenBlackAndWhite) {
+  const int sizes[][2] = {{64, 48}, {37, 23}, {23, 37}, {9, 9}};
+  for (uint32_t seed = 0; seed < 8; ++seed) {
+    std::mt19937 engine(seed);
+    for (const auto& size : sizes) {
+      const int width = size[0], height = size[1];
+      const auto segments = [&](int n) {  // alternating 0/1 segments of 1 to 7
+        std::vector<uint32_t> bits(static_cast<std::size_t>(n));
+        for (int i = 0, bit = 0; i < n; bit ^= 1)
+          for (int len = 1 + static_cast<int>(engine() % 7); len > 0 && i < n; --len) bits[i++] = bit;
+        return bits;
+      };
+      const std::vector<uint32_t> across = segments(width), down = segments(height);
+      std::vector<uint32_t> frame(static_cast<std::size_t>(width) * height);
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+          frame[static_cast<std::size_t>(y) * width + x] = (across[x] ^ down[y] ^ (engine() % 16 == 0)) ? 0x00FFFFFFu : 0u;
+      for (uint32_t flags : {0u, static_cast<uint32_t>(aa::MLAA_USE_HALF)}) {
+        const std::vector<uint32_t> expected = referenceMLAA(frame, width, height, flags);
+        for (const auto& [level, kernels] : kernelsPerLevel())
+          ASSERT_EQ(runProduction(frame, width, height, flags, kernels), expected)
+              << width << "x" << height << " seed " << seed << " flags " << flags << " " << simd::levelName(level);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qov::test
