@@ -17,6 +17,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "effects/antialias/mlaa_search.h"
 
@@ -80,11 +81,15 @@ inline __m256i laterLanes(__m256i v) {
 // 2^15, far below 2^24, where conversion to single precision is exact. A quotient n / d with
 // 0 < n < d then rounds to a value above 0 (it is at least 1 / d) and below 1 (it is at most
 // 1 - 1 / d, and 1 / d > 2^-25 keeps it below the midpoint between 1 - 2^-24 and 1), so the
-// float test accepts exactly what the integer test does. Only the chosen lane is divided.
+// float test accepts exactly what the integer test does. Only one lane is divided.
 struct Quotients8 {
   alignas(32) int num[8];
   alignas(32) int den[8];
-  float at(int lane) const { return static_cast<float>(num[lane]) / static_cast<float>(den[lane]); }
+  // A lane that is divided only to be dropped may have a zero denominator: 1 stands for it.
+  float at(int lane) const {
+    const int d = den[lane];
+    return static_cast<float>(num[lane]) / static_cast<float>(d | (d == 0));
+  }
 };
 
 inline uint32_t acceptedLanes(__m256i num, __m256i den, Quotients8& q) {
@@ -131,39 +136,48 @@ inline void findEndsInLanes(const LineWords8& w, int len, RunEndPositions& r) {
   const __m256i fromStart = _mm256_sub_epi32(_mm256_set1_epi32(len), iota);  // len - j
   Quotients8 q;
 
-  r.k1 = len;
-  if (const uint32_t orth = orthCur & lanes) {
-    r.p1 = __builtin_ctz(orth);
-    if (const uint32_t c = orth & passPrev & previousSideLanes(sC, sC1, sP, sN1, fromStart, q)) {
-      r.p1 = r.k1 = __builtin_ctz(c);
-      r.h1 = q.at(r.k1);
-    }
-  }
-  r.k3 = len;
-  if (const uint32_t orth = orthNext & lanes) {
-    r.p3 = __builtin_ctz(orth);
-    if (const uint32_t c = orth & passNext & farSideLanes(sC1, sN1, sN, sF, fromStart, q)) {
-      r.p3 = r.k3 = __builtin_ctz(c);
-      r.h3 = q.at(r.k3);
-    }
-  }
+  // Each search's end is chosen by selects, not branches, since which one it is depends on
+  // the picture: the accepted candidate nearest to where the search starts, else the first
+  // orthogonal position, else none. Both bit scans and the division are done whether they
+  // are needed or not (a scan of no bits gives lane 8 or 0, which the selects drop). The
+  // selects are written with masks: the compiler turns conditional expressions into branches.
+  const auto lowest = [](uint32_t bits) { return __builtin_ctz(bits | 0x100u); };
+  const auto highest = [](uint32_t bits) { return highestSetBit(bits | 1u); };
+  const auto choose = [&q](uint32_t accepted, uint32_t orth, int jAccepted, int jOrth, int none, int& p, float& h) {
+    const uint32_t isAccepted = 0u - (accepted != 0u), isOrth = 0u - (orth != 0u);
+    const auto pick = [](uint32_t mask, uint32_t a, uint32_t b) { return (a & mask) | (b & ~mask); };
+    const uint32_t position = pick(isAccepted, static_cast<uint32_t>(jAccepted),
+                                   pick(isOrth, static_cast<uint32_t>(jOrth), static_cast<uint32_t>(none)));
+    p = static_cast<int>(position);
+    const float height = q.at(jAccepted & 7), half = kHalf;
+    uint32_t heightBits, halfBits;
+    std::memcpy(&heightBits, &height, sizeof heightBits);
+    std::memcpy(&halfBits, &half, sizeof halfBits);
+    const uint32_t chosen = pick(isAccepted, heightBits, halfBits);
+    std::memcpy(&h, &chosen, sizeof h);
+  };
+
+  const uint32_t orth1 = orthCur & lanes;
+  const uint32_t c1 = orth1 & passPrev & previousSideLanes(sC, sC1, sP, sN1, fromStart, q);
+  choose(c1, orth1, lowest(c1), lowest(orth1), RunEndPositions::kNoLowerEnd, r.p1, r.h1);
+  r.k1 = c1 ? r.p1 : len;
+
+  const uint32_t orth3 = orthNext & lanes;
+  const uint32_t c3 = orth3 & passNext & farSideLanes(sC1, sN1, sN, sF, fromStart, q);
+  choose(c3, orth3, lowest(c3), lowest(orth3), RunEndPositions::kNoLowerEnd, r.p3, r.h3);
+  r.k3 = c3 ? r.p3 : len;
+
   // Searches 2 and 4 weigh by -(k + from - j), k being k1 or k3 and from = len - 1.
   const auto fromEnd = [&](int k) { return _mm256_sub_epi32(iota, _mm256_set1_epi32(k + len - 1)); };
-  if (const uint32_t orth = (orthCur >> 1) & lanes) {
-    r.p2 = highestSetBit(orth);
-    if (const uint32_t c = orth & (passPrev >> 2) &
-                           previousSideLanes(laterLanes<2>(sC), sC1, laterLanes<2>(sP), sN1, fromEnd(r.k1), q)) {
-      r.p2 = highestSetBit(c);
-      r.h2 = q.at(r.p2);
-    }
-  }
-  if (const uint32_t orth = (orthNext >> 1) & lanes) {
-    r.p4 = highestSetBit(orth);
-    if (const uint32_t c = orth & (orthNext >> 2) & farSideLanes(sC1, sN1, laterLanes<2>(sN), laterLanes<2>(sF), fromEnd(r.k3), q)) {
-      r.p4 = highestSetBit(c);
-      r.h4 = q.at(r.p4);
-    }
-  }
+  const uint32_t orth2 = (orthCur >> 1) & lanes;
+  const uint32_t c2 = orth2 & (passPrev >> 2) &
+                      previousSideLanes(laterLanes<2>(sC), sC1, laterLanes<2>(sP), sN1, fromEnd(r.k1), q);
+  choose(c2, orth2, highest(c2), highest(orth2), RunEndPositions::kNoUpperEnd, r.p2, r.h2);
+
+  const uint32_t orth4 = (orthNext >> 1) & lanes;
+  const uint32_t c4 = orth4 & (orthNext >> 2) &
+                      farSideLanes(sC1, sN1, laterLanes<2>(sN), laterLanes<2>(sF), fromEnd(r.k3), q);
+  choose(c4, orth4, highest(c4), highest(orth4), RunEndPositions::kNoUpperEnd, r.p4, r.h4);
 }
 
 // findRunEndPositions' masked case, for a run starting at `start`: false, with r untouched,
