@@ -89,6 +89,7 @@ struct Avx2Blend : Sse2Blend {
 
   // The searches of short runs with all candidates of a search in lanes.
   static constexpr bool kEndsInLanes = true;
+  static constexpr int kLanesRunMax = search::kLanesRunMax;
   template <class P>
   static bool findEndsInLanes(const LineGeometry& g, Index start, int len, RunEndPositions& r) {
     return search::findEndsInLanes<P>(g, start, len, r);

@@ -12,10 +12,10 @@
 //   bool kEdgeBits8, EdgeBits8 edgeBits8(edges, first)
 //                                  whether it has, and the edge bits of eight words from first
 //                                  on (the end searches of short runs along rows)
-//   bool kEndsInLanes, bool findEndsInLanes<P>(g, start, len, r)
-//                                  whether it has, and the ends of a short run found by its
-//                                  own searches (false, r untouched, where they cannot read
-//                                  all they need)
+//   bool kEndsInLanes, int kLanesRunMax, bool findEndsInLanes<P>(g, start, len, r)
+//                                  whether it has, up to which length, and the ends of a run
+//                                  found by its own searches (false, r untouched, where they
+//                                  cannot read all they need)
 //   Index mixFours(image, j, end, across, w, step, onSide)
 //                                  blendSpan's pixels four at a time where it can (adjacent
 //                                  pixels, partners four or more away): returns the first

@@ -392,11 +392,11 @@ inline RunEndPositions findRunEndPositions(const LineGeometry& g, Index lineFirs
   const int len = last - first + 1;
   const Index start = lineFirst + first * s, end = lineFirst + last * s;
   if (last > limits.lastInside) return findEnds<P, C, true>(g, start, end, len);
-  if (len > kMaskedRunMax || first > limits.lastMaskedStart) return findEnds<P, C, false>(g, start, end, len);
   RunEndPositions r;
   if constexpr (C::kEndsInLanes) {
-    if (C::template findEndsInLanes<P>(g, start, len, r)) return r;
+    if (len <= C::kLanesRunMax && C::template findEndsInLanes<P>(g, start, len, r)) return r;
   }
+  if (len > kMaskedRunMax || first > limits.lastMaskedStart) return findEnds<P, C, false>(g, start, end, len);
   findEndsByMasks<P, C>(g, start, len, runMasks<P, C>(g, start), r);
   return r;
 }

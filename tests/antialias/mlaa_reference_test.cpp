@@ -154,7 +154,7 @@ TEST(MlaaAgainstReference, LongLinesAndAFullHdFrame) {
   }
 }
 
-// Black and white rectangles of 1 to 7 pixels a side, a few pixels flipped: short runs in
+// Black and white rectangles of 1 to 15 pixels a side, a few pixels flipped: short runs in
 // both directions whose quotients take the colour sums' extremes (0 and 765), where the
 // vector searches must decide exactly as the scalar ones.
 TEST(MlaaAgainstReference, ShortRunsBetweenBlackAndWhite) {
@@ -163,10 +163,10 @@ TEST(MlaaAgainstReference, ShortRunsBetweenBlackAndWhite) {
     std::mt19937 engine(seed);
     for (const auto& size : sizes) {
       const int width = size[0], height = size[1];
-      const auto segments = [&](int n) {  // alternating 0/1 segments of 1 to 7
+      const auto segments = [&](int n) {  // alternating 0/1 segments of 1 to 15
         std::vector<uint32_t> bits(static_cast<std::size_t>(n));
         for (int i = 0, bit = 0; i < n; bit ^= 1)
-          for (int len = 1 + static_cast<int>(engine() % 7); len > 0 && i < n; --len) bits[i++] = bit;
+          for (int len = 1 + static_cast<int>(engine() % 15); len > 0 && i < n; --len) bits[i++] = bit;
         return bits;
       };
       const std::vector<uint32_t> across = segments(width), down = segments(height);
