@@ -1,8 +1,9 @@
-// The four end searches of a short run with AVX2, every candidate of a search tested at once.
+// The four end searches of a run of up to 14 pixels with AVX2, every candidate of a search
+// tested at once.
 //
-// findEndsByMasks (mlaa_search.h) walks a search's candidates one by one and stops at the
-// first quotient it accepts; which candidate that is depends on the picture, and so do the
-// branches. Here the eight positions around the run are eight lanes: the colour sums of the
+// findEnds and findEndsByMasks (mlaa_search.h) walk a search's candidates one by one and
+// stop at the first quotient accepted; which candidate that is depends on the picture, and
+// so do the branches. Here the positions around the run are lanes: the colour sums of the
 // four lines the quotients read (the previous line, the run's line, the next one and the
 // line after that) are taken once, every position's quotient of a search is tested at once,
 // and the first accepted candidate is a bit scan over the lanes that passed.
