@@ -205,7 +205,7 @@ inline void findEndsInLanes(const LineWords<H>& w, int len, RunEndPositions& r) 
     const uint32_t at = pick(isAccepted, static_cast<uint32_t>(jAccepted),
                              pick(isOrth, static_cast<uint32_t>(jOrth), static_cast<uint32_t>(none)));
     p = static_cast<int>(at);
-    const float height = q.at(jAccepted & (kNoLane - 1)), half = kHalf;
+    const float height = q.at(jAccepted & (kMaskPositions * H - 1)), half = kHalf;
     uint32_t heightBits, halfBits;
     std::memcpy(&heightBits, &height, sizeof heightBits);
     std::memcpy(&halfBits, &half, sizeof halfBits);
