@@ -63,28 +63,14 @@ struct Avx2Blend : Sse2Blend {
   }
 
   static EdgeBits8 edgeBits8(const uint8_t* edges, Index first) {
-    const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(edges + first * kBytesPerPixel));
-    return {static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(words))),
-            static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_slli_epi32(words, 1))))};
+    return search::edgeBitsOf(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(edges + first * kBytesPerPixel)));
   }
 
-  // Down a column: the four words from first - 1 on each of eight rows `stride` apart, rows
-  // k and k + 4 in the two halves of a register, turned into one register per column.
+  // Down a column: the columns before, of and after the run, eight rows each.
   static LineBits8 columnEdgeBits8(const uint8_t* edges, Index first, Index stride) {
-    const auto quad = [&](int k) {
-      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(edges + (first - 1 + k * stride) * kBytesPerPixel));
-    };
-    const auto rows = [&](int k) { return _mm256_castsi256_ps(_mm256_set_m128i(quad(k + 4), quad(k))); };
-    const __m256 r0 = rows(0), r1 = rows(1), r2 = rows(2), r3 = rows(3);
-    const __m256d t0 = _mm256_castps_pd(_mm256_unpacklo_ps(r0, r1)), t1 = _mm256_castps_pd(_mm256_unpacklo_ps(r2, r3));
-    const __m256d t2 = _mm256_castps_pd(_mm256_unpackhi_ps(r0, r1)), t3 = _mm256_castps_pd(_mm256_unpackhi_ps(r2, r3));
-    const auto bits = [](__m256d column) {
-      const __m256 v = _mm256_castpd_ps(column);
-      return EdgeBits8{static_cast<uint32_t>(_mm256_movemask_ps(v)),
-                       static_cast<uint32_t>(_mm256_movemask_ps(
-                           _mm256_castsi256_ps(_mm256_slli_epi32(_mm256_castps_si256(v), 1))))};
-    };
-    return {bits(_mm256_unpacklo_pd(t0, t1)), bits(_mm256_unpackhi_pd(t0, t1)), bits(_mm256_unpacklo_pd(t2, t3))};
+    __m256i columns[4];
+    search::columnsOf8Rows(edges, first, stride, columns);
+    return {search::edgeBitsOf(columns[0]), search::edgeBitsOf(columns[1]), search::edgeBitsOf(columns[2])};
   }
 
   // The searches of short runs with all candidates of a search in lanes.

@@ -74,25 +74,35 @@ inline LineWords<H> rowWords(const LineGeometry& g, Index o0) {
   return w;
 }
 
-// Down a column the lines are the columns x - 1 ... x + 2: four words on each of eight rows,
-// rows k and k + 4 in the two halves of a register, turned into one register per column.
+// Down a column: the four words from first - 1 on each of eight rows `stride` apart, rows
+// k and k + 4 in the two halves of a register, turned into one register per column
+// (first - 1 ... first + 2), rows in lane order.
+inline void columnsOf8Rows(const uint8_t* edges, Index first, Index stride, __m256i (&columns)[4]) {
+  const auto quad = [&](int k) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(edges + (first - 1 + k * stride) * kBytesPerPixel));
+  };
+  const auto rows = [&](int k) { return _mm256_castsi256_ps(_mm256_set_m128i(quad(k + 4), quad(k))); };
+  const __m256 r0 = rows(0), r1 = rows(1), r2 = rows(2), r3 = rows(3);
+  const __m256d t0 = _mm256_castps_pd(_mm256_unpacklo_ps(r0, r1)), t1 = _mm256_castps_pd(_mm256_unpacklo_ps(r2, r3));
+  const __m256d t2 = _mm256_castps_pd(_mm256_unpackhi_ps(r0, r1)), t3 = _mm256_castps_pd(_mm256_unpackhi_ps(r2, r3));
+  columns[0] = _mm256_castpd_si256(_mm256_unpacklo_pd(t0, t1));
+  columns[1] = _mm256_castpd_si256(_mm256_unpackhi_pd(t0, t1));
+  columns[2] = _mm256_castpd_si256(_mm256_unpacklo_pd(t2, t3));
+  columns[3] = _mm256_castpd_si256(_mm256_unpackhi_pd(t2, t3));
+}
+
+// Down a column the lines are the columns x - 1 ... x + 2, eight rows per register.
 template <int H>
 inline LineWords<H> columnWords(const LineGeometry& g, Index o0) {
   const Index stride = g.alongStep;
   LineWords<H> w;
   for (int h = 0; h < H; ++h) {
-    const Index first = o0 - 1 + kMaskPositions * h * stride;
-    const auto quad = [&](int k) {
-      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(g.edges + (first + k * stride) * kBytesPerPixel));
-    };
-    const auto rows = [&](int k) { return _mm256_castsi256_ps(_mm256_set_m128i(quad(k + 4), quad(k))); };
-    const __m256 r0 = rows(0), r1 = rows(1), r2 = rows(2), r3 = rows(3);
-    const __m256d t0 = _mm256_castps_pd(_mm256_unpacklo_ps(r0, r1)), t1 = _mm256_castps_pd(_mm256_unpacklo_ps(r2, r3));
-    const __m256d t2 = _mm256_castps_pd(_mm256_unpackhi_ps(r0, r1)), t3 = _mm256_castps_pd(_mm256_unpackhi_ps(r2, r3));
-    w.prev[h] = _mm256_castpd_si256(_mm256_unpacklo_pd(t0, t1));
-    w.cur[h] = _mm256_castpd_si256(_mm256_unpackhi_pd(t0, t1));
-    w.next[h] = _mm256_castpd_si256(_mm256_unpacklo_pd(t2, t3));
-    w.far[h] = _mm256_castpd_si256(_mm256_unpackhi_pd(t2, t3));
+    __m256i columns[4];
+    columnsOf8Rows(g.edges, o0 + kMaskPositions * h * stride, stride, columns);
+    w.prev[h] = columns[0];
+    w.cur[h] = columns[1];
+    w.next[h] = columns[2];
+    w.far[h] = columns[3];
   }
   return w;
 }
@@ -146,23 +156,24 @@ inline uint32_t acceptedLanes(__m256i num, __m256i den, Quotients<H>& q, int h) 
   return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(inside))) << (kMaskPositions * h);
 }
 
-// previousSideQuotient and farSideQuotient, lane by lane, on colour sums.
+// previousSideQuotient and farSideQuotient, lane by lane, on colour sums. Both have the form
+// num = M c + x, den = M (a + b) + x, with x = a - b.
 template <int H>
-inline uint32_t previousSideLanes(__m256i sPo, __m256i sPi, __m256i sUo, __m256i sNi, __m256i M, Quotients<H>& q, int h) {
-  const __m256i a = _mm256_sub_epi32(sPi, sNi), b = _mm256_sub_epi32(sUo, sPo);
+inline uint32_t quotientLanes(__m256i a, __m256i b, __m256i c, __m256i M, Quotients<H>& q, int h) {
   const __m256i x = _mm256_sub_epi32(a, b);
-  const __m256i num = _mm256_add_epi32(_mm256_mullo_epi32(M, _mm256_sub_epi32(sUo, sNi)), x);
+  const __m256i num = _mm256_add_epi32(_mm256_mullo_epi32(M, c), x);
   const __m256i den = _mm256_add_epi32(_mm256_mullo_epi32(M, _mm256_add_epi32(a, b)), x);
   return acceptedLanes(num, den, q, h);
 }
 
 template <int H>
+inline uint32_t previousSideLanes(__m256i sPo, __m256i sPi, __m256i sUo, __m256i sNi, __m256i M, Quotients<H>& q, int h) {
+  return quotientLanes(_mm256_sub_epi32(sPi, sNi), _mm256_sub_epi32(sUo, sPo), _mm256_sub_epi32(sUo, sNi), M, q, h);
+}
+
+template <int H>
 inline uint32_t farSideLanes(__m256i sPi, __m256i sNi, __m256i sNo, __m256i sN2o, __m256i M, Quotients<H>& q, int h) {
-  const __m256i a = _mm256_sub_epi32(sNi, sPi), b = _mm256_sub_epi32(sN2o, sNo);
-  const __m256i x = _mm256_sub_epi32(a, b);
-  const __m256i num = _mm256_add_epi32(_mm256_mullo_epi32(M, _mm256_sub_epi32(sN2o, sPi)), x);
-  const __m256i den = _mm256_add_epi32(_mm256_mullo_epi32(M, _mm256_add_epi32(a, b)), x);
-  return acceptedLanes(num, den, q, h);
+  return quotientLanes(_mm256_sub_epi32(sNi, sPi), _mm256_sub_epi32(sN2o, sNo), _mm256_sub_epi32(sN2o, sPi), M, q, h);
 }
 
 // The ends of a run of len pixels (len + 2 <= 8H) whose positions on all four lines lie
