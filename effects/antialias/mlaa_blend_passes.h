@@ -225,18 +225,33 @@ inline int lowestSetBit(uint64_t word) { return __builtin_ctzll(word); }
 
 // The runs of a line are read off its bit set a word at a time: the lowest set bit starts a
 // run, and the lowest clear bit above it ends it, in this word or a later one. The runs of a
-// line touch disjoint pixels (each blend stays on its run's pixels and their partners), but
-// they are handled in order along the line all the same. Bits past the line are zero.
+// line touch disjoint pixels (each blend stays on its run's pixels and their partners, Thin
+// Lines on the pixels before and along the run), so their order along the line does not
+// matter: the runs of one pixel, bits with no set neighbour, are handled first, a word at a
+// time, and the walk then finds only the longer ones, without a branch on the length that
+// the picture decides. Bits past the line are zero.
 template <class M, class P>
 void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const uint64_t* bits, uint32_t flags) {
   const int words = (length + kBitsPerWord - 1) / kBitsPerWord;
+  if (words <= 0) return;
+  const auto alone = [&](int w) {
+    const uint64_t word = bits[w];
+    const uint64_t before = (word << 1) | (w > 0 ? bits[w - 1] >> (kBitsPerWord - 1) : 0);
+    const uint64_t after = (word >> 1) | (w + 1 < words ? bits[w + 1] << (kBitsPerWord - 1) : 0);
+    return word & ~before & ~after;
+  };
+  const Index s = P::along(g), L = P::lineStride(g);
+  for (int w = 0; w < words; ++w)
+    for (uint64_t one = alone(w); one != 0; one &= one - 1)
+      blendOnePixelRun<M>(g.image, lineFirst + (w * kBitsPerWord + lowestSetBit(one)) * s - g.imageFirst, L);
+
   const search::LineLimits limits = search::lineLimits<P, M>(g, lineFirst);
   int w = 0;
-  uint64_t word = bits[0];
+  uint64_t word = bits[0] & ~alone(0);
   for (;;) {
     while (word == 0) {
       if (++w == words) return;
-      word = bits[w];
+      word = bits[w] & ~alone(w);
     }
     const int bit = lowestSetBit(word);
     const int first = w * kBitsPerWord + bit;
@@ -259,10 +274,10 @@ void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const u
       } else {
         const int end = lowestSetBit(~bits[w]);
         last = w * kBitsPerWord + end - 1;
-        word = bits[w] & (~0ull << end);
+        word = bits[w] & ~alone(w) & (~0ull << end);
       }
     }
-    handleRunAt<M, P>(g, lineFirst, first, last, flags, limits);
+    handleLongRun<M, P>(g, lineFirst, first, last, flags, limits);
   }
 }
 
