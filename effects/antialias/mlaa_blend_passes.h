@@ -241,17 +241,21 @@ void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const u
     return word & ~before & ~after;
   };
   const Index s = P::along(g), L = P::lineStride(g);
-  for (int w = 0; w < words; ++w)
-    for (uint64_t one = alone(w); one != 0; one &= one - 1)
+  LineBits longer;  // the bits of the runs of two or more pixels
+  for (int w = 0; w < words; ++w) {
+    const uint64_t ones = alone(w);
+    for (uint64_t one = ones; one != 0; one &= one - 1)
       blendOnePixelRun<M>(g.image, lineFirst + (w * kBitsPerWord + lowestSetBit(one)) * s - g.imageFirst, L);
+    longer[w] = bits[w] & ~ones;
+  }
 
   const search::LineLimits limits = search::lineLimits<P, M>(g, lineFirst);
   int w = 0;
-  uint64_t word = bits[0] & ~alone(0);
+  uint64_t word = longer[0];
   for (;;) {
     while (word == 0) {
       if (++w == words) return;
-      word = bits[w] & ~alone(w);
+      word = longer[w];
     }
     const int bit = lowestSetBit(word);
     const int first = w * kBitsPerWord + bit;
@@ -264,7 +268,7 @@ void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const u
       last = w * kBitsPerWord + end - 1;
       word &= ~0ull << end;
     } else {
-      while (++w < words && bits[w] == ~0ull) {
+      while (++w < words && longer[w] == ~0ull) {
       }
       if (w == words) {
         // Only a line whose length is a multiple of 64 can end in a full word.
@@ -272,9 +276,9 @@ void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const u
         w = words - 1;
         word = 0;
       } else {
-        const int end = lowestSetBit(~bits[w]);
+        const int end = lowestSetBit(~longer[w]);
         last = w * kBitsPerWord + end - 1;
-        word = bits[w] & ~alone(w) & (~0ull << end);
+        word = longer[w] & (~0ull << end);
       }
     }
     handleLongRun<M, P>(g, lineFirst, first, last, flags, limits);
