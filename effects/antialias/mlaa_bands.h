@@ -73,14 +73,15 @@ inline constexpr int kWindowWords = 4;
 inline constexpr int kWindowRows = kWindowWords * kBitsPerWord;
 
 // A band's working memory: its working copy of layout.copyRows() rows, then room for the
-// windows of its vertical pass (kWindowWords words per column).
+// windows of its vertical pass (kWindowWords words per column) and, as many again, for the
+// bits of the one-pixel runs taken out of them.
 inline std::size_t bandCopyBytesFor(int width, const BandLayout& layout) {
   constexpr std::size_t kAlignment = 64;
   const std::size_t rows = static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(layout.copyRows());
   return (rows + kAlignment - 1) / kAlignment * kAlignment;
 }
 inline std::size_t bandMemoryBytesFor(int width, const BandLayout& layout) {
-  return bandCopyBytesFor(width, layout) + static_cast<std::size_t>(width) * kWindowWords * sizeof(uint64_t);
+  return bandCopyBytesFor(width, layout) + 2 * static_cast<std::size_t>(width) * kWindowWords * sizeof(uint64_t);
 }
 inline uint64_t* bandWindows(uint8_t* bandMemory, int width, const BandLayout& layout) {
   return reinterpret_cast<uint64_t*>(bandMemory + bandCopyBytesFor(width, layout));
