@@ -47,6 +47,11 @@ struct Avx2 {
   static Vector mulAddPairs16(Vector a, Vector b) { return _mm256_madd_epi16(a, b); }
   static Vector add32(Vector a, Vector b) { return _mm256_add_epi32(a, b); }
   static Vector equal32(Vector a, Vector b) { return _mm256_cmpeq_epi32(a, b); }
+  // Whether every byte of a equals that of b.
+  static bool same(Vector a, Vector b) {
+    const Vector differ = _mm256_xor_si256(a, b);
+    return _mm256_testz_si256(differ, differ) != 0;
+  }
   template <int bits>
   static Vector shiftRight16(Vector v) { return _mm256_srli_epi16(v, bits); }
   template <int bits>

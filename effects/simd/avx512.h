@@ -55,6 +55,8 @@ struct Avx512 {
   static Vector mulAddPairs16(Vector a, Vector b) { return _mm512_madd_epi16(a, b); }
   static Vector add32(Vector a, Vector b) { return _mm512_add_epi32(a, b); }
   static Vector equal32(Vector a, Vector b) { return _mm512_movm_epi32(_mm512_cmpeq_epi32_mask(a, b)); }
+  // Whether every byte of a equals that of b.
+  static bool same(Vector a, Vector b) { return _mm512_cmpneq_epi64_mask(a, b) == 0; }
   static Vector maxSigned32(Vector a, Vector b) { return _mm512_maskz_max_epi32(kAll32, a, b); }
   static Vector minSigned32(Vector a, Vector b) { return _mm512_maskz_min_epi32(kAll32, a, b); }
   template <int bits>

@@ -47,6 +47,8 @@ struct Sse2 {
   static Vector mulAddPairs16(Vector a, Vector b) { return _mm_madd_epi16(a, b); }
   static Vector add32(Vector a, Vector b) { return _mm_add_epi32(a, b); }
   static Vector equal32(Vector a, Vector b) { return _mm_cmpeq_epi32(a, b); }
+  // Whether every byte of a equals that of b.
+  static bool same(Vector a, Vector b) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, b)) == 0xFFFF; }
   template <int bits>
   static Vector shiftRight16(Vector v) { return _mm_srli_epi16(v, bits); }
   template <int bits>
