@@ -1,8 +1,9 @@
 // The worker pool.
 //
 // One loop at a time runs on the pool. Its chunks are numbered 0..chunks-1 and claimed
-// through one atomic word that holds the loop's number (high half) and the next chunk to
-// hand out (low half): a worker claims a chunk only while the word still names the loop it
+// through one atomic word that holds the loop's number (high half) and the count of chunks
+// handed out (low half; the caller takes them from the first on, the workers from the
+// last back, see runChunks): a worker claims a chunk only while the word still names the loop it
 // took up, so a worker that comes late, after its loop has ended and the next one has begun,
 // never runs a chunk of the wrong loop with the old loop's function. A claimed chunk keeps
 // its loop alive (the caller waits for the count of finished chunks), so the old function
@@ -93,34 +94,40 @@ struct WorkerPool::State {
   std::size_t grain = 1;
   std::size_t chunks = 0;
 
-  std::atomic<uint64_t> claim{0};      // loop number << 32 | next chunk
+  std::atomic<uint64_t> claim{0};      // loop number << 32 | chunks claimed
+  std::atomic<std::size_t> fromEnd{0}; // chunks of the current loop the workers have taken
   std::atomic<std::size_t> done{0};    // chunks of the current loop that have run
   std::atomic<bool> busy{false};       // a caller owns the pool
   std::atomic<unsigned> openFrames{0}; // frames between beginFrame and endFrame
   bool stepAside = false;              // set before the workers start
   Payoff payoff;                       // written by the caller that owns the pool (busy)
 
-  // Claims the next chunk of loop `loopNumber`, or returns false when that loop has none
-  // left (or is over).
-  bool claimChunk(uint32_t loopNumber, std::size_t loopChunks, std::size_t& chunk) {
+  // Claims one chunk of loop `loopNumber`, or returns false when that loop has none left
+  // (or is over). Which chunk it is, runChunks decides.
+  bool claimChunk(uint32_t loopNumber, std::size_t loopChunks) {
     uint64_t word = claim.load(std::memory_order_relaxed);
     for (;;) {
       if (loopOf(word) != loopNumber) return false;
-      const uint64_t next = word & kChunkMask;
-      if (next >= loopChunks) return false;
-      if (claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_relaxed)) {
-        chunk = static_cast<std::size_t>(next);
+      if ((word & kChunkMask) >= loopChunks) return false;
+      if (claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_relaxed))
         return true;
-      }
     }
   }
 
-  // Runs chunks of the given loop until none is left; returns how many it ran.
+  // Runs chunks of the given loop until none is left; returns how many it ran. The caller
+  // runs the loop's chunks from its first on, the workers from its last back, so that each
+  // thread works on about the same part of a frame from one frame to the next: the part
+  // whose memory its own core's caches hold. (Chunks handed out in claim order land on
+  // either core by chance, and a line the other core wrote last has to move over first;
+  // that made a frame of two threads slower than one.) The claims keep the count: the
+  // caller's c chunks from the start and the workers' w from the end never meet while
+  // c + w is at most the loop's chunks.
   static std::size_t runChunks(State& s, uint32_t loopNumber, ChunkFn fn, void* context, std::size_t count,
-                               std::size_t grain, std::size_t loopChunks) {
+                               std::size_t grain, std::size_t loopChunks, bool caller) {
     std::size_t ran = 0;
-    std::size_t chunk = 0;
-    while (s.claimChunk(loopNumber, loopChunks, chunk)) {
+    while (s.claimChunk(loopNumber, loopChunks)) {
+      const std::size_t chunk =
+          caller ? ran : loopChunks - 1 - s.fromEnd.fetch_add(1, std::memory_order_relaxed);
       const std::size_t begin = chunk * grain;
       const std::size_t end = count - begin > grain ? begin + grain : count;
       fn(context, begin, end);
@@ -139,7 +146,8 @@ struct WorkerPool::State {
     const std::size_t loopGrain = grain;
     const std::size_t loopChunks = chunks;
     lock.unlock();
-    const std::size_t ran = runChunks(*this, loopNumber, loopFn, loopContext, loopCount, loopGrain, loopChunks);
+    const std::size_t ran =
+        runChunks(*this, loopNumber, loopFn, loopContext, loopCount, loopGrain, loopChunks, /*caller=*/false);
     lock.lock();
     // Under the mutex, so that a caller about to sleep cannot miss the last report. The
     // loop cannot end (and the next begin) before these chunks are counted.
@@ -285,6 +293,7 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
     s->grain = grain;
     s->chunks = chunks;
     s->done.store(0, std::memory_order_relaxed);
+    s->fromEnd.store(0, std::memory_order_relaxed);
     s->claim.store(uint64_t{loopNumber} << kLoopShift, std::memory_order_release);
     sleeping = s->sleepers;
   }
@@ -293,7 +302,7 @@ void WorkerPool::run(std::size_t count, std::size_t grain, ChunkFn fn, void* con
   wakeWorkers(s->wake, chunks - 1, sleeping, s->workers.size());
 
   const int64_t ownStart = s->stepAside ? nowNs() : 0;
-  const std::size_t ran = State::runChunks(*s, loopNumber, fn, context, count, grain, chunks);
+  const std::size_t ran = State::runChunks(*s, loopNumber, fn, context, count, grain, chunks, /*caller=*/true);
   const int64_t ownEnd = s->stepAside ? nowNs() : 0;
   if (s->done.fetch_add(ran, std::memory_order_acq_rel) + ran != chunks) {
     const auto watchEnd = Clock::now() + kWatch;

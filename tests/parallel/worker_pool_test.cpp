@@ -143,6 +143,39 @@ TEST(WorkerPool, WorkersTakePart) {
   EXPECT_TRUE(workerRan.load());
 }
 
+// Each thread keeps to its own end of a loop, the caller to the first chunks and the workers
+// to the last, so that from one frame to the next a core works on about the same memory.
+TEST(WorkerPool, TheCallerTakesTheFirstChunksAndTheWorkersTheLast) {
+  WorkerPool pool(3);
+  ASSERT_EQ(pool.threads(), 3u);
+  const std::thread::id caller = std::this_thread::get_id();
+  constexpr std::size_t kChunks = 64;
+  constexpr int kUnset = -1, kWorker = 0, kCaller = 1;
+  std::vector<std::atomic<int>> ranBy(kChunks);
+  for (auto& who : ranBy) who.store(kUnset);
+  std::atomic<bool> workerRan{false};
+  std::atomic<bool> gaveUp{false};
+  forEachChunk(&pool, kChunks, 1, [&](std::size_t begin, std::size_t) {
+    const bool mine = std::this_thread::get_id() == caller;
+    ranBy[begin].store(mine ? kCaller : kWorker);
+    if (!mine) {
+      workerRan = true;
+      return;
+    }
+    // The caller's first chunk waits for a worker, so that both ends are taken.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!workerRan && !gaveUp) {
+      if (std::chrono::steady_clock::now() > deadline) gaveUp = true;
+      std::this_thread::yield();
+    }
+  });
+  ASSERT_TRUE(workerRan.load());
+  std::size_t callers = 0;
+  while (callers < kChunks && ranBy[callers].load() == kCaller) ++callers;
+  EXPECT_GT(callers, 0u);
+  for (std::size_t i = callers; i < kChunks; ++i) EXPECT_EQ(ranBy[i].load(), kWorker) << "chunk " << i;
+}
+
 #if defined(__linux__)
 // CPU time of the whole process, all threads together.
 double processCpuSeconds() {
