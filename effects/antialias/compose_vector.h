@@ -102,18 +102,21 @@ void composeRow(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::siz
 // `plus` on every byte, then byte 3 of each pixel put back from src1. When the alphas add up
 // to 255, a byte mixed with an equal one stays as it is ((255 A) / 255 = A, exactly), so a
 // group in which src2 equals src1 is src1: most of a Strength mix, where the antialiasing
-// left most pixels alone.
+// left most pixels alone. In place (dst is src1) such a group is not even written.
 template <class L>
 void crossFadeRow4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes, int alpha1,
                    int alpha2) {
   constexpr uint32_t kFourthByte = 0xFF000000u;  // byte 3 of a little-endian pixel word
   const PlusRule<L> rule(alpha1, alpha2);
   const typename L::Vector fourth = L::set32(kFourthByte);
-  const bool equalsStay = alpha1 + alpha2 == kFull;
+  const bool equalsStay = alpha1 + alpha2 == kFull, inPlace = dst == src1;
   std::size_t i = 0;
   for (; i + L::kBytes <= rowBytes; i += L::kBytes) {
     const typename L::Vector a = L::load(src1 + i), b = L::load(src2 + i);
-    L::store(dst + i, equalsStay && L::same(a, b) ? a : L::select(fourth, a, composeGroup<L>(rule, a, b)));
+    if (!(equalsStay && L::same(a, b)))
+      L::store(dst + i, L::select(fourth, a, composeGroup<L>(rule, a, b)));
+    else if (!inPlace)
+      L::store(dst + i, a);
   }
   integer::kComposeKernels.crossFade4(src1 + i, src2 + i, dst + i, rowBytes - i, alpha1, alpha2);
 }
