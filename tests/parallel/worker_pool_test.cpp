@@ -121,26 +121,36 @@ TEST(WorkerPool, CallersOnSeveralThreadsAndLoopsInsideLoops) {
   EXPECT_EQ(inner.wrong(kOuter * kInner), 0u);
 }
 
-// The caller's first chunk waits until a chunk has run on another thread, so the loop
-// finishes only if a worker takes part.
-TEST(WorkerPool, WorkersTakePart) {
-  WorkerPool pool(2);
-  ASSERT_EQ(pool.threads(), 2u);
+constexpr int kWorker = 0, kCaller = 1;
+
+// Which thread ran each chunk of a loop of `chunks` one-item chunks on `pool`, kCaller or
+// kWorker. Every chunk waits until both the caller and a worker have run one (30 seconds at
+// most), so the loop finishes early only if a worker takes part, and both do.
+std::vector<int> whoRanEachChunk(WorkerPool& pool, std::size_t chunks) {
   const std::thread::id caller = std::this_thread::get_id();
-  std::atomic<bool> workerRan{false};
+  std::vector<std::atomic<int>> ranBy(chunks);
+  std::atomic<bool> ran[2] = {false, false};
   std::atomic<bool> gaveUp{false};
-  forEachChunk(&pool, 2, 1, [&](std::size_t, std::size_t) {
-    if (std::this_thread::get_id() != caller) {
-      workerRan = true;
-      return;
-    }
+  forEachChunk(&pool, chunks, 1, [&](std::size_t begin, std::size_t) {
+    const int who = std::this_thread::get_id() == caller ? kCaller : kWorker;
+    ranBy[begin].store(who);
+    ran[who] = true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!workerRan && !gaveUp) {
+    while (!(ran[kCaller] && ran[kWorker]) && !gaveUp) {
       if (std::chrono::steady_clock::now() > deadline) gaveUp = true;
       std::this_thread::yield();
     }
   });
-  EXPECT_TRUE(workerRan.load());
+  std::vector<int> who(chunks);
+  for (std::size_t i = 0; i < chunks; ++i) who[i] = ranBy[i].load();
+  return who;
+}
+
+TEST(WorkerPool, WorkersTakePart) {
+  WorkerPool pool(2);
+  ASSERT_EQ(pool.threads(), 2u);
+  const std::vector<int> ranBy = whoRanEachChunk(pool, 2);
+  EXPECT_EQ(std::count(ranBy.begin(), ranBy.end(), kWorker), 1);
 }
 
 // Each thread keeps to its own end of a loop, the caller to the first chunks and the workers
@@ -148,32 +158,12 @@ TEST(WorkerPool, WorkersTakePart) {
 TEST(WorkerPool, TheCallerTakesTheFirstChunksAndTheWorkersTheLast) {
   WorkerPool pool(3);
   ASSERT_EQ(pool.threads(), 3u);
-  const std::thread::id caller = std::this_thread::get_id();
   constexpr std::size_t kChunks = 64;
-  constexpr int kUnset = -1, kWorker = 0, kCaller = 1;
-  std::vector<std::atomic<int>> ranBy(kChunks);
-  for (auto& who : ranBy) who.store(kUnset);
-  std::atomic<bool> workerRan{false};
-  std::atomic<bool> gaveUp{false};
-  forEachChunk(&pool, kChunks, 1, [&](std::size_t begin, std::size_t) {
-    const bool mine = std::this_thread::get_id() == caller;
-    ranBy[begin].store(mine ? kCaller : kWorker);
-    if (!mine) {
-      workerRan = true;
-      return;
-    }
-    // The caller's first chunk waits for a worker, so that both ends are taken.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!workerRan && !gaveUp) {
-      if (std::chrono::steady_clock::now() > deadline) gaveUp = true;
-      std::this_thread::yield();
-    }
-  });
-  ASSERT_TRUE(workerRan.load());
-  std::size_t callers = 0;
-  while (callers < kChunks && ranBy[callers].load() == kCaller) ++callers;
-  EXPECT_GT(callers, 0u);
-  for (std::size_t i = callers; i < kChunks; ++i) EXPECT_EQ(ranBy[i].load(), kWorker) << "chunk " << i;
+  const std::vector<int> ranBy = whoRanEachChunk(pool, kChunks);
+  const auto firstOfWorkers = std::find(ranBy.begin(), ranBy.end(), kWorker);
+  EXPECT_NE(firstOfWorkers, ranBy.begin());
+  EXPECT_NE(firstOfWorkers, ranBy.end());
+  EXPECT_TRUE(std::all_of(firstOfWorkers, ranBy.end(), [](int who) { return who == kWorker; }));
 }
 
 #if defined(__linux__)
