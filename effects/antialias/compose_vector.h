@@ -99,31 +99,53 @@ void composeRow(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::siz
   tail(src1 + i, src2 + i, dst + i, rowBytes - i, alpha1, alpha2);
 }
 
-// `plus` on every byte, then byte 3 of each pixel put back from src1. When the alphas add up
-// to 255, a byte mixed with an equal one stays as it is ((255 A) / 255 = A, exactly), so a
-// group in which src2 equals src1 is src1: most of a Strength mix, where the antialiasing
-// left most pixels alone. In place (dst is src1) such a group is not even written.
-template <class L>
-void crossFadeRow4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes, int alpha1,
-                   int alpha2) {
-  constexpr uint32_t kFourthByte = 0xFF000000u;  // byte 3 of a little-endian pixel word
+// `plus` over the groups of a row, each group stored as keep(a, mixed): a the group of src1,
+// mixed its `plus` with src2's; returns the first byte left for a tail kernel. When the
+// alphas add up to 255, a byte mixed with an equal one stays as it is ((255 A) / 255 = A,
+// exactly), so a group in which src2 equals src1 is src1, kept as keep keeps src1: most of
+// a Strength mix, where the antialiasing left most pixels alone. In place (dst is src1)
+// such a group is not even written.
+template <class L, class Keep>
+std::size_t plusGroupsPassingEqual(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes,
+                                   int alpha1, int alpha2, Keep keep) {
   const PlusRule<L> rule(alpha1, alpha2);
-  const typename L::Vector fourth = L::set32(kFourthByte);
   const bool equalsStay = alpha1 + alpha2 == kFull, inPlace = dst == src1;
   std::size_t i = 0;
   for (; i + L::kBytes <= rowBytes; i += L::kBytes) {
     const typename L::Vector a = L::load(src1 + i), b = L::load(src2 + i);
     if (!(equalsStay && L::same(a, b)))
-      L::store(dst + i, L::select(fourth, a, composeGroup<L>(rule, a, b)));
+      L::store(dst + i, keep(a, composeGroup<L>(rule, a, b)));
     else if (!inPlace)
       L::store(dst + i, a);
   }
+  return i;
+}
+
+// `plus` on every byte of 3-byte pixels: the 24-bit Strength mix.
+template <class L>
+void plusRow3(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes, int alpha1,
+              int alpha2) {
+  using V = typename L::Vector;
+  const std::size_t i =
+      plusGroupsPassingEqual<L>(src1, src2, dst, rowBytes, alpha1, alpha2, [](V, V mixed) { return mixed; });
+  integer::kComposeKernels.plus3(src1 + i, src2 + i, dst + i, rowBytes - i, alpha1, alpha2);
+}
+
+// `plus` on every byte, then byte 3 of each pixel put back from src1: the 32-bit Strength mix.
+template <class L>
+void crossFadeRow4(const uint8_t* src1, const uint8_t* src2, uint8_t* dst, std::size_t rowBytes, int alpha1,
+                   int alpha2) {
+  using V = typename L::Vector;
+  constexpr uint32_t kFourthByte = 0xFF000000u;  // byte 3 of a little-endian pixel word
+  const V fourth = L::set32(kFourthByte);
+  const std::size_t i = plusGroupsPassingEqual<L>(src1, src2, dst, rowBytes, alpha1, alpha2,
+                                                  [&](V a, V mixed) { return L::select(fourth, a, mixed); });
   integer::kComposeKernels.crossFade4(src1 + i, src2 + i, dst + i, rowBytes - i, alpha1, alpha2);
 }
 
 template <class L>
 constexpr ComposeKernels vectorComposeKernels() {
-  return {composeRow<L, false, kPixelBytes3>, composeRow<L, true, kPixelBytes3>,
+  return {composeRow<L, false, kPixelBytes3>, plusRow3<L>,
           composeRow<L, false, kPixelBytes4>, composeRow<L, true, kPixelBytes4>, crossFadeRow4<L>};
 }
 

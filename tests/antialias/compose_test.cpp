@@ -232,35 +232,42 @@ TEST_P(ComposeLevelTest, InPlaceOverEitherSource) {
       }
 }
 
-// The Strength mix's one-pass kernel: `plus` on the colour bytes and src1's byte 3, exactly as
-// the reference's plus4 gives over a copy of src1, apart and in place; with alphas that add up
-// to 255 and alphas that do not, on unrelated sources and on sources equal but for a few bytes
-// (groups the kernel may pass through as they are, next to groups it may not).
-TEST_P(ComposeLevelTest, CrossFade4IsPlusOverACopyOfTheFirstSource) {
+// The Strength mix's kernels: crossFade4, `plus` on the colour bytes and src1's byte 3, and
+// plus3, `plus` on every byte, exactly as the reference's plus4 and plus3 give over a copy of
+// src1, apart and in place; with alphas that add up to 255 and alphas that do not, on
+// unrelated sources and on sources equal but for a few bytes (groups the kernels may pass
+// through as they are, next to groups they may not).
+TEST_P(ComposeLevelTest, StrengthMixKernelsArePlusOverACopyOfTheFirstSource) {
   std::mt19937 rng(16);
   const ComposeKernels& kernels = *implementation().kernels;
-  for (int width = 1; width <= 70; ++width)
-    for (uint8_t a1 : kEdgeAlphas)
-      for (const uint8_t a2 : {static_cast<uint8_t>(255 - a1), a1})
-        for (const bool nearlyEqual : {false, true}) {
-          const Image src1(width, 1, 4, 0, rng);
-          Image src2(width, 1, 4, 0, rng);
-          if (nearlyEqual) {
-            src2 = src1;
-            for (std::size_t i = rng() % 97; i < src2.bytes.size(); i += 97) src2.bytes[i] ^= 0x10;
+  const struct {
+    const char* name;
+    ComposeRow kernel, reference;
+  } mixes[] = {{"crossFade4", kernels.crossFade4, scalar::kComposeKernels.plus4},
+               {"plus3", kernels.plus3, scalar::kComposeKernels.plus3}};
+  for (const auto& mix : mixes)
+    for (int width = 1; width <= 70; ++width)
+      for (uint8_t a1 : kEdgeAlphas)
+        for (const uint8_t a2 : {static_cast<uint8_t>(255 - a1), a1})
+          for (const bool nearlyEqual : {false, true}) {
+            const Image src1(width, 1, 4, 0, rng);
+            Image src2(width, 1, 4, 0, rng);
+            if (nearlyEqual) {
+              src2 = src1;
+              for (std::size_t i = rng() % 97; i < src2.bytes.size(); i += 97) src2.bytes[i] ^= 0x10;
+            }
+            Image expected = src1;
+            mix.reference(src1.data(), src2.data(), expected.data(), expected.bytes.size(), a1, a2);
+            Image apart(width, 1, 4, 0, rng), inPlace = src1;
+            mix.kernel(src1.data(), src2.data(), apart.data(), apart.bytes.size(), a1, a2);
+            mix.kernel(inPlace.data(), src2.data(), inPlace.data(), inPlace.bytes.size(), a1, a2);
+            const auto where = [&] {
+              return ::testing::Message() << mix.name << ", width " << width << ", alphas " << int(a1) << " and "
+                                          << int(a2) << (nearlyEqual ? ", nearly equal sources" : "");
+            };
+            ASSERT_EQ(apart.bytes, expected.bytes) << where();
+            ASSERT_EQ(inPlace.bytes, expected.bytes) << "in place, " << where();
           }
-          Image expected = src1;
-          scalar::kComposeKernels.plus4(src1.data(), src2.data(), expected.data(), expected.bytes.size(), a1, a2);
-          Image apart(width, 1, 4, 0, rng), inPlace = src1;
-          kernels.crossFade4(src1.data(), src2.data(), apart.data(), apart.bytes.size(), a1, a2);
-          kernels.crossFade4(inPlace.data(), src2.data(), inPlace.data(), inPlace.bytes.size(), a1, a2);
-          const auto where = [&] {
-            return ::testing::Message() << "width " << width << ", alphas " << int(a1) << " and " << int(a2)
-                                        << (nearlyEqual ? ", nearly equal sources" : "");
-          };
-          ASSERT_EQ(apart.bytes, expected.bytes) << where();
-          ASSERT_EQ(inPlace.bytes, expected.bytes) << "in place, " << where();
-        }
 }
 
 TEST_P(ComposeLevelTest, FailuresReportTheirStatusAndWriteNothing) {
