@@ -181,27 +181,21 @@ inline uint64_t bitsBetween(int from, int to) {
   return (to == kBitsPerWord ? ~0ull : (1ull << to) - 1) & (~0ull << from);
 }
 
-// Moves the bits of the runs of one pixel whose row lies in the band's rows (window bits
-// [lo, hi)) from the windows into `ones`, laid out as the windows: the walk of
-// blendColumnRuns then finds only the longer runs and those that cross the band's boundaries.
-// A lone bit has no set neighbour, so taking it off changes no other run. One loop over
+// The bits of the runs of one pixel whose row lies in the band's rows (window bits [lo, hi))
+// into `ones`, laid out as the windows: taken off the windows, they leave the walk of
+// blendColumnRuns only the longer runs and those that cross the band's boundaries (a lone
+// bit has no set neighbour, so taking it off changes no other run). One loop over
 // contiguous words per window word, as in gatherWindows.
-inline void takeOnePixelRuns(uint64_t* windows, uint64_t* ones, int words, int lines, int lo, int hi) {
+inline void findOnePixelRuns(const uint64_t* windows, uint64_t* ones, int words, int lines, int lo, int hi) {
   for (int j = 0; j < words; ++j) {
     const uint64_t* const above = j > 0 ? windows + static_cast<std::size_t>(j - 1) * lines : nullptr;
     const uint64_t* const below = j + 1 < words ? windows + static_cast<std::size_t>(j + 1) * lines : nullptr;
-    uint64_t* const window = windows + static_cast<std::size_t>(j) * lines;
+    const uint64_t* const window = windows + static_cast<std::size_t>(j) * lines;
     uint64_t* const out = ones + static_cast<std::size_t>(j) * lines;
     const uint64_t inBand = bitsBetween(lo - j * kBitsPerWord, hi - j * kBitsPerWord);
-    for (int x = 0; x < lines; ++x) {
-      const uint64_t word = window[x];
-      const uint64_t before = (word << 1) | (above ? above[x] >> (kBitsPerWord - 1) : 0);
-      const uint64_t after = (word >> 1) | (below ? below[x] << (kBitsPerWord - 1) : 0);
-      out[x] = word & ~before & ~after & inBand;
-    }
+    for (int x = 0; x < lines; ++x)
+      out[x] = loneBits(above ? above[x] : 0, window[x], below ? below[x] : 0) & inBand;
   }
-  // Taken off in a second loop, so that every word's neighbours are read as gathered.
-  for (std::size_t i = 0; i < static_cast<std::size_t>(words) * lines; ++i) windows[i] &= ~ones[i];
 }
 
 // The runs of one pixel of column line x at the set bits of its window words `ones`, row
@@ -241,7 +235,7 @@ void blendBand(const BandFrame& f, int band, uint8_t* copy) {
   uint64_t* const ones = windows + static_cast<std::size_t>(f.width) * kWindowWords;
   if (windowed && lines > 0) {
     gatherWindows(f.columnBits, first, length, lines, windows);
-    takeOnePixelRuns(windows, ones, words, lines, layout.rowBegin(band) - first, layout.rowEnd(band) - first);
+    findOnePixelRuns(windows, ones, words, lines, layout.rowBegin(band) - first, layout.rowEnd(band) - first);
   }
 
   // The column lines in the serial order: those of even blocks, then those of odd ones.
@@ -256,8 +250,8 @@ void blendBand(const BandFrame& f, int band, uint8_t* copy) {
       uint64_t window[kWindowWords + 1], oneWords[kWindowWords];
       uint64_t any = 0, anyOne = 0;
       for (int j = 0; j < words; ++j) {
-        any |= window[j] = windows[static_cast<std::size_t>(j) * lines + x];
         anyOne |= oneWords[j] = ones[static_cast<std::size_t>(j) * lines + x];
+        any |= window[j] = windows[static_cast<std::size_t>(j) * lines + x] & ~oneWords[j];
       }
       if (anyOne != 0) blendColumnOnePixelRuns<M>(copy, imageFirst, f.width, x, first, words, oneWords);
       if (any == 0) continue;

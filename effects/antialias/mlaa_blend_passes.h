@@ -223,6 +223,14 @@ void handleRun(const LineGeometry& g, Index lineFirst, Index start, Index end, u
 
 inline int lowestSetBit(uint64_t word) { return __builtin_ctzll(word); }
 
+// The bits of `word` with no set neighbour: bit 0's neighbour below is the top bit of
+// `previous`, bit 63's above is bit 0 of `next` (the words before and after on the line).
+inline uint64_t loneBits(uint64_t previous, uint64_t word, uint64_t next) {
+  const uint64_t below = (word << 1) | (previous >> (kBitsPerWord - 1));
+  const uint64_t above = (word >> 1) | (next << (kBitsPerWord - 1));
+  return word & ~below & ~above;
+}
+
 // The runs of a line are read off its bit set a word at a time: the lowest set bit starts a
 // run, and the lowest clear bit above it ends it, in this word or a later one. The runs of a
 // line touch disjoint pixels (each blend stays on its run's pixels and their partners, Thin
@@ -234,12 +242,7 @@ template <class M, class P>
 void blendLineRunsOf(const LineGeometry& g, Index lineFirst, int length, const uint64_t* bits, uint32_t flags) {
   const int words = (length + kBitsPerWord - 1) / kBitsPerWord;
   if (words <= 0) return;
-  const auto alone = [&](int w) {
-    const uint64_t word = bits[w];
-    const uint64_t before = (word << 1) | (w > 0 ? bits[w - 1] >> (kBitsPerWord - 1) : 0);
-    const uint64_t after = (word >> 1) | (w + 1 < words ? bits[w + 1] << (kBitsPerWord - 1) : 0);
-    return word & ~before & ~after;
-  };
+  const auto alone = [&](int w) { return loneBits(w > 0 ? bits[w - 1] : 0, bits[w], w + 1 < words ? bits[w + 1] : 0); };
   const Index s = P::along(g), L = P::lineStride(g);
   LineBits longer;  // the bits of the runs of two or more pixels
   for (int w = 0; w < words; ++w) {
