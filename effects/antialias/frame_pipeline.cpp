@@ -64,7 +64,8 @@ using detail::WorkspaceAccess;
 
 constexpr float kStrengthScale = 255.0f;
 constexpr int kDetectRows = detail::kBitsPerWord;  // rows detected at a time: one word of column bits
-constexpr int kDetectGroupRows = 16;               // of which converted at a time (and the row below)
+constexpr int kDetectGroupRows = 16;               // of which detected and gathered at a time
+static_assert(kDetectGroupRows % detail::kRowsPerGather == 0, "column bits gathered in whole groups");
 // Column lines whose crossing runs a thread plans at a time.
 constexpr std::size_t kCrossingLines = 256;
 
@@ -87,7 +88,7 @@ struct FrameWork {
 };
 
 // Detection of rows [64 w, 64 w + 64): edge words of the examined rows, no bits and no colour
-// in the edge words of the others (their colours go to the tail rows), then the column bits.
+// in the edge words of the others (their colours go to the tail rows), and the column bits.
 // Frames in the effect's own 4-byte layout are read as they are, the fourth byte masked unless
 // it counts; others are converted a few rows at a time first.
 void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
@@ -95,13 +96,12 @@ void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
   const int begin = wordRow * kDetectRows, end = std::min(f.height, begin + kDetectRows);
   const bool direct = f.layout == kNativeLayout4;
   const uint32_t pixelMask = fw.keepFourth ? detail::kEveryByte : detail::kColourOnly;
-  const int detectEnd = std::min(end, fw.examinedRows);
-  if (direct && begin < detectEnd)
-    fw.kernels.detect(f.input, f.inputStride, pixelMask, WorkspaceAccess::edges(fw.workspace), f.width, f.height,
-                      begin, detectEnd);
   for (int y0 = begin; y0 < end; y0 += kDetectGroupRows) {
     const int y1 = std::min(end, y0 + kDetectGroupRows);
     const int groupEnd = std::min(y1, fw.examinedRows);
+    if (direct && y0 < groupEnd)
+      fw.kernels.detect(f.input, f.inputStride, pixelMask, WorkspaceAccess::edges(fw.workspace), f.width, f.height,
+                        y0, groupEnd);
     if (!direct && y0 < groupEnd) {
       // The last examined row is compared with the row below it, when there is one.
       const int copyEnd = std::min(groupEnd + 1, f.height);
@@ -114,10 +114,11 @@ void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
       std::memset(fw.edgeRow(tailBegin), 0, static_cast<std::size_t>(y1 - tailBegin) * fw.workRowBytes());
       detail::rowsToWork(f, tailBegin, y1, fw.keepFourth, fw.tailRow(tailBegin));
     }
+    // While the group's edge words are still in the core's first caches.
+    if (!(fw.flags & MLAA_VISUALIZE))
+      fw.kernels.blend->gatherFrameColumnBits(WorkspaceAccess::edges(fw.workspace), f.width, f.height, y0, y1,
+                                              WorkspaceAccess::columnBits(fw.workspace));
   }
-  if (!(fw.flags & MLAA_VISUALIZE))
-    fw.kernels.blend->gatherFrameColumnBits(WorkspaceAccess::edges(fw.workspace), f.width, f.height, wordRow,
-                                            wordRow + 1, WorkspaceAccess::columnBits(fw.workspace));
 }
 
 // Rows [begin, end) of the unblended working image: the edge words' colours (their fourth

@@ -156,8 +156,9 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
       const std::size_t wordRows = words / static_cast<std::size_t>(width);
       parallel::forEachChunk(pool, wordRows, kGatherGrain,
                              [&](std::size_t begin, std::size_t end) {
-                               blend.gatherFrameColumnBits(edgeBuffer, width, height, static_cast<int>(begin),
-                                                           static_cast<int>(end), columnBits.get());
+                               blend.gatherFrameColumnBits(edgeBuffer, width, height,
+                                                           static_cast<int>(begin) * kBitsPerWord,
+                                                           static_cast<int>(end) * kBitsPerWord, columnBits.get());
                              });
     }
     runPassSteps(pool, static_cast<int>(step - horizontalEnd), columnBlocks, [&](int block) {

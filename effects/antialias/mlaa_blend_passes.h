@@ -368,10 +368,10 @@ void gatherColumnBits(const uint8_t* edges, int width, int height, int x0, int c
 }
 
 template <class M>
-void gatherFrameColumnBits(const uint8_t* edges, int width, int height, int wordBegin, int wordEnd,
+void gatherFrameColumnBits(const uint8_t* edges, int width, int height, int rowBegin, int rowEnd,
                            uint64_t* bits) {
-  const int rowEnd = std::min(height, wordEnd * kBitsPerWord);
-  for (int y0 = wordBegin * kBitsPerWord; y0 < rowEnd; y0 += kRowsPerGather) {
+  rowEnd = std::min(height, rowEnd);
+  for (int y0 = rowBegin; y0 < rowEnd; y0 += kRowsPerGather) {
     uint64_t* const word = bits + static_cast<Index>(y0 / kBitsPerWord) * width;
     // The last column is no line of the vertical pass.
     for (int x0 = 0; x0 < width - 1; x0 += kBlockLines)

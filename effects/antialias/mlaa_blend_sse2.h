@@ -175,13 +175,24 @@ struct Sse2Blend {
       const Index index = static_cast<Index>(y0 + row) * width + x0 + 4 * k;
       return _mm_slli_epi32(Sse2::load(edges + index * kBytesPerPixel), 1);
     };
-    int r = 0;
-    for (; r + 1 < rows; r += 2) {
+    const auto pair = [&](int r) {
       const __m128i signs = _mm_packs_epi16(Sse2::narrowSigned32(rightAsSign(r, 0), rightAsSign(r, 1)),
                                             Sse2::narrowSigned32(rightAsSign(r + 1, 0), rightAsSign(r + 1, 1)));
-      const auto pair = static_cast<uint32_t>(_mm_movemask_epi8(signs));
-      rowMasks[r] = static_cast<uint8_t>(pair);
-      rowMasks[r + 1] = static_cast<uint8_t>(pair >> 8);
+      return static_cast<uint32_t>(_mm_movemask_epi8(signs));
+    };
+    // A full group's masks go out in one store: spreadColumns loads them back at once, which
+    // the processor forwards from one store of the same 16 bytes but not from 16 byte stores.
+    static_assert(kRowsPerGather == 16, "four quads of two pairs of rows");
+    if (rows == kRowsPerGather) {
+      const auto quad = [&](int r) { return static_cast<int>(pair(r) | pair(r + 2) << 16); };
+      Sse2::store(rowMasks, _mm_set_epi32(quad(12), quad(8), quad(4), quad(0)));
+      return rows;
+    }
+    int r = 0;
+    for (; r + 1 < rows; r += 2) {
+      const uint32_t masks = pair(r);
+      rowMasks[r] = static_cast<uint8_t>(masks);
+      rowMasks[r + 1] = static_cast<uint8_t>(masks >> 8);
     }
     return r;
   }

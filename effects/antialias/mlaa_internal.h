@@ -198,10 +198,11 @@ struct BlendKernels {
                         uint32_t flags, const uint64_t* frameColumnBits);
   // The EDGE_RIGHT bits of the columns of the whole frame, gathered in walks along the rows
   // rather than once per column block down the whole frame: the bits of rows 64w .. 64w + 63
-  // of column x are word w * width + x. This fills the words w of [wordBegin, wordEnd) of
-  // columnBitWords(width, height).
-  void (*gatherFrameColumnBits)(const uint8_t* edges, int width, int height, int wordBegin,
-                                int wordEnd, uint64_t* bits);
+  // of column x are word w * width + x. This fills the bits of rows [rowBegin, rowEnd) of
+  // columnBitWords(width, height), rowBegin a multiple of kRowsPerGather; the rows of a word
+  // go in order from its first, whose gather clears the word.
+  void (*gatherFrameColumnBits)(const uint8_t* edges, int width, int height, int rowBegin,
+                                int rowEnd, uint64_t* bits);
   // Both passes over band `band` of the frame pipeline (band_layout.h), on `copy`, the
   // band's working memory (mlaa_bands.h), which begins with its working copy: the frame's
   // rows copyBegin(band) ... copyEnd(band) - 1, unblended. Its own rows end as the serial
