@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "effects/antialias/band_layout.h"
+#include "effects/antialias/edge_chunks.h"
 #include "effects/antialias/mlaa_bands.h"
 #include "effects/memory/aligned_memory.h"
 
@@ -30,11 +31,13 @@ AntialiasWorkspace::~AntialiasWorkspace() { release(); }
 void AntialiasWorkspace::release() {
   alignedFree(edgeBuffer_);
   alignedFree(columnBits_);
+  alignedFree(edgeChunks_);
   alignedFree(crossings_);
   alignedFree(tailRows_);
   alignedFree(bandCopies_);
   edgeBuffer_ = nullptr;
   columnBits_ = nullptr;
+  edgeChunks_ = nullptr;
   crossings_ = nullptr;
   crossingCapacity_ = 0;
   tailRows_ = nullptr;
@@ -72,6 +75,9 @@ bool AntialiasWorkspace::allocate(int width, int height, int bandRows) {
   const std::size_t copiesBytes = product(bandCopyBytes_, bandCopyCount_);
   const std::size_t crossingBytes = product(crossingCapacity_, sizeof(detail::VerticalCrossing));
   const std::size_t columnBytes = product(detail::columnBitWordsFor(width, height), sizeof(uint64_t));
+  const std::size_t chunkBytes =
+      product(product(static_cast<std::size_t>(detail::chunkWordsFor(width)), static_cast<std::size_t>(height)),
+              sizeof(uint64_t));
   if ((bandCopyBytes_ != 0 && copiesBytes == 0) || (crossingCapacity_ != 0 && crossingBytes == 0)) {
     release();
     return false;
@@ -79,11 +85,12 @@ bool AntialiasWorkspace::allocate(int width, int height, int bandRows) {
 
   edgeBuffer_ = alignedAlloc(bytes);
   columnBits_ = reinterpret_cast<uint64_t*>(alignedAlloc(columnBytes));
+  edgeChunks_ = reinterpret_cast<uint64_t*>(alignedAlloc(chunkBytes));
   crossings_ = reinterpret_cast<detail::VerticalCrossing*>(alignedAlloc(crossingBytes));
   tailRows_ = alignedAlloc(rowBytes * kTailRows);
   bandCopies_ = alignedAlloc(copiesBytes);
   bandCopyTaken_.reset(new (std::nothrow) std::atomic<bool>[bandCopyCount_]);
-  if (edgeBuffer_ == nullptr || columnBits_ == nullptr || crossings_ == nullptr || tailRows_ == nullptr ||
+  if (edgeBuffer_ == nullptr || columnBits_ == nullptr || edgeChunks_ == nullptr || crossings_ == nullptr || tailRows_ == nullptr ||
       bandCopies_ == nullptr || bandCopyTaken_ == nullptr) {
     release();
     return false;

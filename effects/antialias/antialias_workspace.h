@@ -47,6 +47,8 @@ class AntialiasWorkspace {
   // vertical pass, and the vertical runs that cross a boundary between bands.
   uint8_t* edgeBuffer_ = nullptr;
   uint64_t* columnBits_ = nullptr;
+  // Which chunks of each row of edge words have edge bits (edge_chunks.h).
+  uint64_t* edgeChunks_ = nullptr;
   detail::VerticalCrossing* crossings_ = nullptr;
   std::size_t crossingCapacity_ = 0;
   // The frame's rows below its last full block of 8, which detection never examines and

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "effects/antialias/band_layout.h"
+#include "effects/antialias/edge_chunks.h"
 #include "effects/antialias/frame_rows.h"
 #include "effects/antialias/mlaa_bands.h"
 #include "effects/antialias/mlaa_internal.h"
@@ -27,6 +28,7 @@ namespace detail {
 struct WorkspaceAccess {
   static uint8_t* edges(AntialiasWorkspace& w) { return w.edgeBuffer_; }
   static uint64_t* columnBits(AntialiasWorkspace& w) { return w.columnBits_; }
+  static uint64_t* edgeChunks(AntialiasWorkspace& w) { return w.edgeChunks_; }
   static VerticalCrossing* crossings(AntialiasWorkspace& w) { return w.crossings_; }
   static uint8_t* tailRows(AntialiasWorkspace& w) { return w.tailRows_; }
   static int bandRows(AntialiasWorkspace& w) { return w.bandRows_; }
@@ -66,6 +68,8 @@ constexpr float kStrengthScale = 255.0f;
 constexpr int kDetectRows = detail::kBitsPerWord;  // rows detected at a time: one word of column bits
 constexpr int kDetectGroupRows = 16;               // of which detected and gathered at a time
 static_assert(kDetectGroupRows % detail::kRowsPerGather == 0, "column bits gathered in whole groups");
+// Shortest stretch of chunks along a row that the Strength mix skips.
+constexpr int kSkippedChunks = 4;
 // Column lines whose crossing runs a thread plans at a time.
 constexpr std::size_t kCrossingLines = 256;
 
@@ -88,7 +92,8 @@ struct FrameWork {
 };
 
 // Detection of rows [64 w, 64 w + 64): edge words of the examined rows, no bits and no colour
-// in the edge words of the others (their colours go to the tail rows), and the column bits.
+// in the edge words of the others (their colours go to the tail rows), and the column bits
+// and chunk marks (edge_chunks.h) of all.
 // Frames in the effect's own 4-byte layout are read as they are, the fourth byte masked unless
 // it counts; others are converted a few rows at a time first.
 void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
@@ -96,26 +101,33 @@ void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
   const int begin = wordRow * kDetectRows, end = std::min(f.height, begin + kDetectRows);
   const bool direct = f.layout == kNativeLayout4;
   const uint32_t pixelMask = fw.keepFourth ? detail::kEveryByte : detail::kColourOnly;
+  const bool blends = !(fw.flags & MLAA_VISUALIZE);
+  const std::size_t chunkWords = static_cast<std::size_t>(detail::chunkWordsFor(f.width));
+  const auto chunkRow = [&](int y) {
+    return blends ? WorkspaceAccess::edgeChunks(fw.workspace) + static_cast<std::size_t>(y) * chunkWords : nullptr;
+  };
   for (int y0 = begin; y0 < end; y0 += kDetectGroupRows) {
     const int y1 = std::min(end, y0 + kDetectGroupRows);
     const int groupEnd = std::min(y1, fw.examinedRows);
     if (direct && y0 < groupEnd)
       fw.kernels.detect(f.input, f.inputStride, pixelMask, WorkspaceAccess::edges(fw.workspace), f.width, f.height,
-                        y0, groupEnd);
+                        y0, groupEnd, chunkRow(0));
     if (!direct && y0 < groupEnd) {
       // The last examined row is compared with the row below it, when there is one.
       const int copyEnd = std::min(groupEnd + 1, f.height);
       detail::rowsToWork(f, y0, copyEnd, fw.keepFourth, scratch);
       fw.kernels.detect(scratch, static_cast<std::ptrdiff_t>(fw.workRowBytes()), detail::kEveryByte, fw.edgeRow(y0),
-                        f.width, copyEnd - y0, 0, groupEnd - y0);
+                        f.width, copyEnd - y0, 0, groupEnd - y0, chunkRow(y0));
     }
     const int tailBegin = std::max(y0, fw.examinedRows);
     if (tailBegin < y1) {
       std::memset(fw.edgeRow(tailBegin), 0, static_cast<std::size_t>(y1 - tailBegin) * fw.workRowBytes());
+      if (blends)
+        std::memset(chunkRow(tailBegin), 0, static_cast<std::size_t>(y1 - tailBegin) * chunkWords * sizeof(uint64_t));
       detail::rowsToWork(f, tailBegin, y1, fw.keepFourth, fw.tailRow(tailBegin));
     }
     // While the group's edge words are still in the core's first caches.
-    if (!(fw.flags & MLAA_VISUALIZE))
+    if (blends)
       fw.kernels.blend->gatherFrameColumnBits(WorkspaceAccess::edges(fw.workspace), f.width, f.height, y0, y1,
                                               WorkspaceAccess::columnBits(fw.workspace));
   }
@@ -132,6 +144,55 @@ void unblendedRows(const FrameWork& fw, int begin, int end, uint8_t* copy) {
                 static_cast<std::size_t>(end - split) * rowBytes);
 }
 
+// The Strength mix of rows [begin, end), whose working rows begin at `work`, over the chunks
+// the blends may have written (edge_chunks.h); elsewhere the output is the input's. Only
+// stretches of kSkippedChunks or more chunks left alone are skipped: shorter ones are mixed
+// with the touched ones around them, as another call would cost more than they save.
+void mixTouchedRows(const FrameWork& fw, int begin, int end, const uint8_t* work) {
+  const FrameRows& f = fw.f;
+  const int words = detail::chunkWordsFor(f.width);
+  constexpr int kWordBits = detail::kBitsPerWord;
+  const auto pixelOf = [&](int chunk) { return std::min(f.width, chunk * detail::kChunkPixels); };
+  for (int y = begin; y < end; ++y) {
+    const uint8_t* const row = work + static_cast<std::size_t>(y - begin) * fw.workRowBytes();
+    const uint64_t* const own = WorkspaceAccess::edgeChunks(fw.workspace) + static_cast<std::size_t>(y) * words;
+    int done = 0;        // pixels before it are mixed or copied
+    int spanBegin = -1;  // the first chunk of the touched chunks being gathered, or -1
+    const uint64_t* const above = y > 0 ? own - words : nullptr;
+    for (int w = 0; w < words; ++w) {
+      // The chunks that begin a stretch of kSkippedChunks left alone (those past the word's
+      // end count as left alone), then the stretches; only chunks left alone are skipped.
+      const uint64_t left = ~detail::touchedChunkWord(own, above, w);
+      uint64_t alone = left;
+      for (int i = 1; i < kSkippedChunks; ++i) alone &= left >> i | ~(~0ull >> i);
+      uint64_t skipped = alone;
+      for (int i = 1; i < kSkippedChunks; ++i) skipped |= alone << i;
+      const uint64_t touched = ~skipped;
+      for (int bit = 0; bit < kWordBits;) {
+        // The next change between touched and left alone in this word, from `bit` on.
+        const uint64_t changes = (spanBegin < 0 ? touched : ~touched) >> bit << bit;
+        if (changes == 0) break;
+        bit = __builtin_ctzll(changes);
+        const int chunk = w * kWordBits + bit;
+        if (spanBegin < 0) {
+          spanBegin = chunk;
+        } else {
+          detail::copyRowSpan(f, y, done, pixelOf(spanBegin));
+          detail::mixRowSpanIntoOutput(f, y, pixelOf(spanBegin), pixelOf(chunk), row, fw.strength8);
+          done = pixelOf(chunk);
+          spanBegin = -1;
+        }
+      }
+    }
+    if (spanBegin >= 0) {
+      detail::copyRowSpan(f, y, done, pixelOf(spanBegin));
+      detail::mixRowSpanIntoOutput(f, y, pixelOf(spanBegin), f.width, row, fw.strength8);
+      done = f.width;
+    }
+    detail::copyRowSpan(f, y, done, f.width);
+  }
+}
+
 void antialiasBand(const FrameWork& fw, int band, uint8_t* copy) {
   const detail::BandLayout& layout = fw.bands.layout;
   const int rowBegin = layout.rowBegin(band), rowEnd = layout.rowEnd(band);
@@ -144,8 +205,7 @@ void antialiasBand(const FrameWork& fw, int band, uint8_t* copy) {
   const int copyBegin = layout.copyBegin(band);
   unblendedRows(fw, copyBegin, layout.copyEnd(band), copy);
   fw.kernels.blend->blendBand(fw.bands, band, copy);
-  detail::mixRowsIntoOutput(fw.f, rowBegin, rowEnd,
-                            copy + static_cast<std::size_t>(rowBegin - copyBegin) * fw.workRowBytes(), fw.strength8);
+  mixTouchedRows(fw, rowBegin, rowEnd, copy + static_cast<std::size_t>(rowBegin - copyBegin) * fw.workRowBytes());
 }
 
 // body(item, copy) for items [0, count) on the pool, each with a band copy of its own. Chunks

@@ -138,6 +138,20 @@ void mixRowsIntoOutput(const FrameRows& f, int begin, int end, const uint8_t* wo
               static_cast<std::size_t>(f.width), strength8);
 }
 
+void mixRowSpanIntoOutput(const FrameRows& f, int y, int begin, int end, const uint8_t* work, uint8_t strength8) {
+  if (begin >= end) return;
+  const std::size_t channels = static_cast<std::size_t>(f.layout.channels), x = static_cast<std::size_t>(begin);
+  mixPixels(f, f.inputRow(y) + x * channels, f.outputRow(y) + x * channels, work + x * kWorkBytes,
+            static_cast<std::size_t>(end - begin), strength8);
+}
+
+void copyRowSpan(const FrameRows& f, int y, int begin, int end) {
+  if (begin >= end || f.output == f.input) return;
+  const std::size_t channels = static_cast<std::size_t>(f.layout.channels), x = static_cast<std::size_t>(begin);
+  std::memcpy(f.outputRow(y) + x * channels, f.inputRow(y) + x * channels,
+              static_cast<std::size_t>(end - begin) * channels);
+}
+
 void copyRows(const FrameRows& f, int begin, int end) {
   if (begin >= end || f.output == f.input) return;
   if (f.inputPacked() && f.outputPacked()) {

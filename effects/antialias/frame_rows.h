@@ -40,6 +40,13 @@ void rowsToWork(const FrameRows& f, int begin, int end, bool keepFourth, uint8_t
 // output the input itself (in place), each row is read before it is written.
 void mixRowsIntoOutput(const FrameRows& f, int begin, int end, const uint8_t* work, uint8_t strength8);
 
+// Pixels [begin, end) of row y of the output, as mixRowsIntoOutput gives them; `work` is
+// the row's first working pixel.
+void mixRowSpanIntoOutput(const FrameRows& f, int y, int begin, int end, const uint8_t* work, uint8_t strength8);
+
+// Pixels [begin, end) of row y of the input copied to the output (nothing in place).
+void copyRowSpan(const FrameRows& f, int y, int begin, int end);
+
 // The input's rows [begin, end) copied to the output (nothing in place).
 void copyRows(const FrameRows& f, int begin, int end);
 

@@ -126,7 +126,7 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
                              kernels.detect(image, static_cast<std::ptrdiff_t>(rowBytes), kEveryByte, edgeBuffer,
                                             width, height,
                                             kBlockLines * (first + static_cast<int>(begin)),
-                                            kBlockLines * (first + static_cast<int>(end)));
+                                            kBlockLines * (first + static_cast<int>(end)), nullptr);
                            });
     step = detectSteps;
   }

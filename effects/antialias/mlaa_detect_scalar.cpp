@@ -1,5 +1,8 @@
 // Edge detection, one pixel at a time: the reference every vector kernel is tested against,
 // and the path for processors without vector units.
+#include <algorithm>
+
+#include "effects/antialias/edge_chunks.h"
 #include "effects/antialias/mlaa_internal.h"
 
 namespace qov::aa {
@@ -21,8 +24,27 @@ bool pixelsDiffer(uint32_t a, uint32_t b) {
 namespace detail::scalar {
 
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd) {
-  for (int y = rowBegin; y < rowEnd; ++y) detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, 0, width);
+                int height, int rowBegin, int rowEnd, uint64_t* chunks) {
+  const int chunkWords = chunkWordsFor(width);
+  for (int y = rowBegin; y < rowEnd; ++y) {
+    detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, 0, width);
+    if (chunks != nullptr) markRowChunks(edges, width, y, 0, chunks + static_cast<Index>(y) * chunkWords);
+  }
+}
+
+void markRowChunks(const uint8_t* edges, int width, int y, int first, uint64_t* rowChunks) {
+  const Index row = static_cast<Index>(y) * width;
+  for (int k = first; k * kChunkPixels < width; ++k) {
+    const int x0 = k * kChunkPixels, x1 = std::min(width, x0 + kChunkPixels);
+    uint32_t any = 0;
+    for (int x = x0; x < x1; ++x) any |= loadWord(edges, row + x);
+    const uint64_t bit = 1ull << (k % kBitsPerWord);
+    uint64_t& word = rowChunks[k / kBitsPerWord];
+    word = (any & kEdgeBits) != 0 ? word | bit : word & ~bit;
+  }
+  // No marks past the row's last chunk.
+  const int chunks = (width + kChunkPixels - 1) / kChunkPixels;
+  if (chunks % kBitsPerWord != 0) rowChunks[chunks / kBitsPerWord] &= (1ull << (chunks % kBitsPerWord)) - 1;
 }
 
 void detectRowSpan(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,

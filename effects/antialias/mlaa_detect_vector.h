@@ -6,6 +6,7 @@
 // nothing: detection is bound by memory traffic.
 #pragma once
 
+#include "effects/antialias/edge_chunks.h"
 #include "effects/antialias/mlaa_internal.h"
 
 namespace qov::aa::detail {
@@ -24,7 +25,7 @@ typename L::Vector differ(typename L::Vector a, typename L::Vector b, typename L
 
 template <class L>
 void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                    int height, int rowBegin, int rowEnd) {
+                    int height, int rowBegin, int rowEnd, uint64_t* chunks) {
   using V = typename L::Vector;
   constexpr int kLanes = static_cast<int>(L::kBytes) / kBytesPerPixel;
   const V diffMask = L::set8(kDiffBits);
@@ -33,22 +34,38 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
   const V keep = L::set32(~kEdgeBits);
   const V mask = L::set32(pixelMask);
   const auto at = [](auto* row, int x) { return row + static_cast<Index>(x) * kBytesPerPixel; };
+  static_assert(kChunkPixels % kLanes == 0, "whole vectors to a chunk");
   // Vector groups need the pixel after the group for the right-hand comparison.
   const int vectorEnd = ((width - 1) / kLanes) * kLanes;
+  // The chunks whose vectors mark them; the rest are marked from their edge words.
+  const int vectorChunks = chunks != nullptr ? vectorEnd / kChunkPixels : 0;
+  const int chunkWords = chunkWordsFor(width);
   for (int y = rowBegin; y < rowEnd; ++y) {
     const uint8_t* row = image + y * imageStride;
     const bool hasBelow = y + 1 < height;
     const uint8_t* next = hasBelow ? row + imageStride : row;
     uint8_t* const out = edges + static_cast<Index>(y) * width * kBytesPerPixel;
-    int x = 0;
-    for (; x < vectorEnd; x += kLanes) {
+    // The edge bits of the group at x, with its edge words stored.
+    const auto detectGroup = [&](int x) {
       const V pixels = L::bitAnd(L::load(at(row, x)), mask);
       V flags = L::bitAnd(differ<L>(pixels, L::bitAnd(L::load(at(row, x + 1)), mask), diffMask), right);
       if (hasBelow)
         flags = L::bitOr(flags, L::bitAnd(differ<L>(pixels, L::bitAnd(L::load(at(next, x)), mask), diffMask), below));
       L::store(at(out, x), L::bitOr(L::bitAnd(pixels, keep), flags));
+      return flags;
+    };
+    uint64_t* const rowChunks = chunks != nullptr ? chunks + static_cast<Index>(y) * chunkWords : nullptr;
+    int x = 0;
+    for (int k = 0; k < vectorChunks; ++k) {
+      if (k % kBitsPerWord == 0) rowChunks[k / kBitsPerWord] = 0;
+      V any = L::zero();
+      for (const int chunkEnd = x + kChunkPixels; x < chunkEnd; x += kLanes) any = L::bitOr(any, detectGroup(x));
+      // Without a branch, which frames with fine texture would mispredict.
+      rowChunks[k / kBitsPerWord] |= static_cast<uint64_t>(!L::same(any, L::zero())) << (k % kBitsPerWord);
     }
+    for (; x < vectorEnd; x += kLanes) detectGroup(x);
     scalar::detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, x, width);
+    if (chunks != nullptr) scalar::markRowChunks(edges, width, y, vectorChunks, rowChunks);
   }
 }
 

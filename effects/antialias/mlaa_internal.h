@@ -85,26 +85,31 @@ inline uint32_t edgeWordOf(const uint8_t* row, const uint8_t* below, int width, 
 // exists and its pixel differs, and EDGE_RIGHT when the pixel to the right exists and
 // differs. The image's rows are imageStride bytes apart, and every pixel is read through
 // pixelMask: all bits, or the colour bytes alone for a frame whose fourth byte does not count.
+// With `chunks` not null, the rows' chunk marks too (edge_chunks.h), row y's at
+// chunks + y * chunkWordsFor(width).
 using DetectRowsFn = void (*)(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges,
-                              int width, int height, int rowBegin, int rowEnd);
+                              int width, int height, int rowBegin, int rowEnd, uint64_t* chunks);
 
 namespace scalar {
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd);
+                int height, int rowBegin, int rowEnd, uint64_t* chunks);
 // Pixels [xBegin, xEnd) of row y: the row tails of the vector kernels. The vector files call
 // this instead of the inline helpers above, so that no copy of those compiled for a wider
 // instruction set can stand in for the scalar one at link time.
 void detectRowSpan(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
                    int height, int y, int xBegin, int xEnd);
+// The marks of row y's chunks from chunk `first` on, from its edge words; those before it
+// are kept.
+void markRowChunks(const uint8_t* edges, int width, int y, int first, uint64_t* rowChunks);
 }
 #if QOV_SIMD_X86
 namespace sse2 {
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd);
+                int height, int rowBegin, int rowEnd, uint64_t* chunks);
 }
 namespace avx2 {
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd);
+                int height, int rowBegin, int rowEnd, uint64_t* chunks);
 }
 #endif
 

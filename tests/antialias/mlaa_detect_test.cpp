@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "effects/antialias/edge_chunks.h"
 #include "effects/antialias/mlaa.h"
 #include "effects/antialias/mlaa_internal.h"
 #include "tests/antialias/mlaa_test_frames.h"
@@ -142,6 +143,19 @@ void fillAdversarial(Frame& f, std::mt19937& rng) {
   }
 }
 
+// The chunk marks the edge words call for: bit k of a row's words when a word of pixels
+// [16k, 16k + 16) has an edge bit.
+std::vector<uint64_t> chunkMarksOf(const Frame& edges, int width, int height) {
+  const int words = detail::chunkWordsFor(width);
+  std::vector<uint64_t> marks(static_cast<std::size_t>(words) * height, 0);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (edges.at(y * width + x) & detail::kEdgeBits)
+        marks[static_cast<std::size_t>(y) * words + x / detail::kChunkPixels / 64] |=
+            1ull << (x / detail::kChunkPixels % 64);
+  return marks;
+}
+
 TEST(DetectionKernels, VectorKernelsWriteTheSameWordsAsTheScalarReference) {
   using simd::Level;
   std::vector<std::pair<Level, detail::DetectRowsFn>> kernels;
@@ -153,7 +167,7 @@ TEST(DetectionKernels, VectorKernelsWriteTheSameWordsAsTheScalarReference) {
   std::mt19937 rng(42);
   std::vector<int> widths;
   for (int w = 1; w <= 37; ++w) widths.push_back(w);
-  widths.push_back(853);
+  for (int w : {853, 1024, 1041, 1057}) widths.push_back(w);  // chunk marks in more than one word
   for (int width : widths) {
     for (int height = 1; height <= 20; ++height) {
       for (int content = 0; content < 3; ++content) {
@@ -166,12 +180,18 @@ TEST(DetectionKernels, VectorKernelsWriteTheSameWordsAsTheScalarReference) {
         if (content == 2) fillAdversarial(f, rng);
         const std::ptrdiff_t stride = std::ptrdiff_t{width + padding} * 4;
         Frame reference(width, height, 0, kGarbage);
-        detail::scalar::detectRows(f.data(), stride, mask, reference.data(), width, height, 0, height);
+        const std::size_t markWords = static_cast<std::size_t>(detail::chunkWordsFor(width)) * height;
+        std::vector<uint64_t> referenceMarks(markWords, ~0ull);
+        detail::scalar::detectRows(f.data(), stride, mask, reference.data(), width, height, 0, height,
+                                   referenceMarks.data());
+        ASSERT_EQ(referenceMarks, chunkMarksOf(reference, width, height)) << width << "x" << height;
         for (auto& [level, kernel] : kernels) {
           Frame edges(width, height, 3 - misalign, kGarbage);
-          kernel(f.data(), stride, mask, edges.data(), width, height, 0, height);
+          std::vector<uint64_t> marks(markWords, ~0ull);
+          kernel(f.data(), stride, mask, edges.data(), width, height, 0, height, marks.data());
           ASSERT_EQ(edges, reference) << simd::levelName(level) << " " << width << "x" << height
                                       << " content " << content;
+          ASSERT_EQ(marks, referenceMarks) << simd::levelName(level) << " " << width << "x" << height;
         }
       }
     }
