@@ -6,6 +6,9 @@
 // nothing: detection is bound by memory traffic.
 #pragma once
 
+#include <algorithm>
+#include <type_traits>
+
 #include "effects/antialias/edge_chunks.h"
 #include "effects/antialias/mlaa_internal.h"
 
@@ -45,25 +48,36 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
     const bool hasBelow = y + 1 < height;
     const uint8_t* next = hasBelow ? row + imageStride : row;
     uint8_t* const out = edges + static_cast<Index>(y) * width * kBytesPerPixel;
-    // The edge bits of the group at x, with its edge words stored.
-    const auto detectGroup = [&](int x) {
-      const V pixels = L::bitAnd(L::load(at(row, x)), mask);
-      V flags = L::bitAnd(differ<L>(pixels, L::bitAnd(L::load(at(row, x + 1)), mask), diffMask), right);
-      if (hasBelow)
-        flags = L::bitOr(flags, L::bitAnd(differ<L>(pixels, L::bitAnd(L::load(at(next, x)), mask), diffMask), below));
-      L::store(at(out, x), L::bitOr(L::bitAnd(pixels, keep), flags));
-      return flags;
-    };
     uint64_t* const rowChunks = chunks != nullptr ? chunks + static_cast<Index>(y) * chunkWords : nullptr;
-    int x = 0;
-    for (int k = 0; k < vectorChunks; ++k) {
-      if (k % kBitsPerWord == 0) rowChunks[k / kBitsPerWord] = 0;
-      V any = L::zero();
-      for (const int chunkEnd = x + kChunkPixels; x < chunkEnd; x += kLanes) any = L::bitOr(any, detectGroup(x));
-      // Without a branch, which frames with fine texture would mispredict.
-      rowChunks[k / kBitsPerWord] |= static_cast<uint64_t>(!L::same(any, L::zero())) << (k % kBitsPerWord);
-    }
-    for (; x < vectorEnd; x += kLanes) detectGroup(x);
+    // The row's vector groups, compiled apart for rows with and without a row below; returns
+    // the first pixel left.
+    const auto vectorGroups = [&](auto hasRowBelow) {
+      // The edge bits of the group at x, with its edge words stored.
+      const auto detectGroup = [&](int x) {
+        const V pixels = L::bitAnd(L::load(at(row, x)), mask);
+        V flags = L::bitAnd(differ<L>(pixels, L::bitAnd(L::load(at(row, x + 1)), mask), diffMask), right);
+        if constexpr (decltype(hasRowBelow)::value)
+          flags = L::bitOr(flags, L::bitAnd(differ<L>(pixels, L::bitAnd(L::load(at(next, x)), mask), diffMask), below));
+        L::store(at(out, x), L::bitOr(L::bitAnd(pixels, keep), flags));
+        return flags;
+      };
+      int x = 0;
+      for (int k0 = 0; k0 < vectorChunks; k0 += kBitsPerWord) {
+        uint64_t marks = 0;
+        const int count = std::min(kBitsPerWord, vectorChunks - k0);
+        for (int bit = 0; bit < count; ++bit) {
+          V any = detectGroup(x);
+          x += kLanes;
+          for (int i = 1; i < kChunkPixels / kLanes; ++i, x += kLanes) any = L::bitOr(any, detectGroup(x));
+          // Without a branch, which frames with fine texture would mispredict.
+          marks |= static_cast<uint64_t>(!L::same(any, L::zero())) << bit;
+        }
+        rowChunks[k0 / kBitsPerWord] = marks;
+      }
+      for (; x < vectorEnd; x += kLanes) detectGroup(x);
+      return x;
+    };
+    const int x = hasBelow ? vectorGroups(std::true_type{}) : vectorGroups(std::false_type{});
     scalar::detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, x, width);
     if (chunks != nullptr) scalar::markRowChunks(edges, width, y, vectorChunks, rowChunks);
   }
