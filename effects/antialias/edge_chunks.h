@@ -35,4 +35,14 @@ inline uint64_t touchedChunkWord(const uint64_t* own, const uint64_t* above, int
   return own[w] | (own[w] << 1) | lastBefore | (above != nullptr ? above[w] : 0);
 }
 
+// The marks of the chunks of pixels [64w, 64w + 64) of a row, from its marks `rowChunks`:
+// 0 when none of them has an edge bit.
+inline uint64_t marksOfPixelWord(const uint64_t* rowChunks, int w) {
+  constexpr int kBits = 64;
+  constexpr int kChunksPerPixelWord = kBits / kChunkPixels;
+  constexpr int kPixelWordsPerMarkWord = kBits / kChunksPerPixelWord;
+  return (rowChunks[w / kPixelWordsPerMarkWord] >> (w % kPixelWordsPerMarkWord * kChunksPerPixelWord)) &
+         ((1u << kChunksPerPixelWord) - 1);
+}
+
 }  // namespace qov::aa::detail

@@ -281,7 +281,7 @@ bool antialiasFrame(const uint8_t* input, std::ptrdiff_t inputStride, uint8_t* o
                      height / detail::kBlockLines * detail::kBlockLines,
                      detail::chosenKernels(),
                      {WorkspaceAccess::edges(workspace), columnBits, WorkspaceAccess::crossings(workspace), width,
-                      height, bands, flags}};
+                      height, bands, flags, WorkspaceAccess::edgeChunks(workspace)}};
 
   forEachWithCopy(workspace, pool, (height + kDetectRows - 1) / kDetectRows,
                   [&](int wordRow, uint8_t* scratch) { detectWordRow(fw, wordRow, scratch); });

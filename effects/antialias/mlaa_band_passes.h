@@ -220,7 +220,7 @@ void blendBand(const BandFrame& f, int band, uint8_t* copy) {
   for (int parity = 0; parity < 2; ++parity)
     for (int y = firstLine; y <= lastLine; ++y)
       if ((y / kBlockLines) % 2 == parity)
-        blendHorizontalLine<M>(copy, imageFirst, f.edges, f.width, f.height, y, f.flags);
+        blendHorizontalLine<M>(copy, imageFirst, f.edges, f.width, f.height, y, f.flags, f.rowChunks(y));
 
   // The column lines' bits from the row before the band to the second after it: the runs
   // that cross either boundary, and whether one that begins just below the band is longer

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "effects/antialias/band_layout.h"
+#include "effects/antialias/edge_chunks.h"
 #include "effects/antialias/mlaa_internal.h"
 
 namespace qov::aa::detail {
@@ -152,6 +153,13 @@ struct BandFrame {
   int height;
   BandLayout layout;
   uint32_t flags;
+  // The chunk marks of every row (edge_chunks.h), or null.
+  const uint64_t* chunks;
+
+  const uint64_t* rowChunks(int y) const {
+    return chunks == nullptr ? nullptr
+                             : chunks + static_cast<std::size_t>(y) * static_cast<std::size_t>(chunkWordsFor(width));
+  }
 
   VerticalCrossing& crossing(int boundary, int x) const {
     return crossings[static_cast<std::size_t>(boundary - 1) * static_cast<std::size_t>(width) +

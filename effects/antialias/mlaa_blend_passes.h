@@ -36,6 +36,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "effects/antialias/edge_chunks.h"
 #include "effects/antialias/mlaa_internal.h"
 #include "effects/antialias/mlaa_search.h"
 
@@ -324,11 +325,17 @@ void blendLineByWords(const LineGeometry& g, Index first, int length, uint32_t f
 
 // --- bit sets of the pass bits ----------------------------------------------------------------
 
-// EDGE_BELOW of the pixels of one row, into bits[0 .. ceil(width / 64)).
+// EDGE_BELOW of the pixels of one row, into bits[0 .. ceil(width / 64)). With the row's chunk
+// marks (edge_chunks.h), words whose pixels have no edge bits are not read.
 template <class M>
-void gatherRowBits(const uint8_t* edges, Index first, int width, uint64_t* bits) {
+void gatherRowBits(const uint8_t* edges, Index first, int width, uint64_t* bits, const uint64_t* rowChunks) {
   int x = 0;
   for (int w = 0; w * kBitsPerWord < width; ++w) {
+    if (rowChunks != nullptr && marksOfPixelWord(rowChunks, w) == 0) {
+      bits[w] = 0;
+      x = std::min(width, x + kBitsPerWord);
+      continue;
+    }
     uint64_t word = 0;
     int bit = 0;
     M::gatherSigns(edges, first, width, x, bit, word);
@@ -387,17 +394,17 @@ inline int lineEnd(int block, int lineCount) {
 }
 
 // Horizontal line y, on an image that holds the frame's rows from the one whose first pixel
-// is the frame's pixel imageFirst.
+// is the frame's pixel imageFirst; rowChunks, when not null, are the line's chunk marks.
 template <class M>
 void blendHorizontalLine(uint8_t* image, Index imageFirst, const uint8_t* edges, int width, int height, int y,
-                         uint32_t flags) {
+                         uint32_t flags, const uint64_t* rowChunks = nullptr) {
   const Index pixelCount = static_cast<Index>(width) * height;
   // Row 0 has no previous row; the row itself takes its place.
   const LineGeometry g{image, edges, pixelCount, width, 1, y == 0 ? 0 : -width, EDGE_BELOW, EDGE_RIGHT, imageFirst};
   const Index first = static_cast<Index>(y) * width;
   if (width <= kMaxBitsetPixels) {
     LineBits bits;
-    gatherRowBits<M>(edges, first, width, bits);
+    gatherRowBits<M>(edges, first, width, bits, rowChunks);
     blendLineRuns<M>(g, first, width, bits, flags);
   } else {
     blendLineByWords<M>(g, first, width, flags);
