@@ -9,7 +9,7 @@
 //
 // The frames are 1920x1080 unless a size is given (photographs at any size, the others at
 // most 1920x1080, cut from the top left corner). Only antialiasFrame (runMLAA without
-// "pipeline") is worth counting: run callgrind with --toggle-collect=*antialiasFrame* or
+// "pipeline") is worth counting: run callgrind with --toggle-collect='qov::aa::antialiasFrame(*' or
 // --toggle-collect=*runMLAA*, since drawing the frames costs more than antialiasing them.
 #include <cstdint>
 #include <cstdio>
