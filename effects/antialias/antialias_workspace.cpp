@@ -107,6 +107,11 @@ bool detail::allocateWithBandRows(AntialiasWorkspace& workspace, int width, int 
   return workspace.allocate(width, height, bandRows);
 }
 
+void detail::fillBandMemory(AntialiasWorkspace& workspace, uint8_t byte) {
+  if (workspace.bandCopies_ != nullptr)
+    std::memset(workspace.bandCopies_, byte, workspace.bandCopyBytes_ * workspace.bandCopyCount_);
+}
+
 bool AntialiasWorkspace::fits(int width, int height) const {
   return width >= 1 && height >= 1 && width <= width_ && height <= height_;
 }

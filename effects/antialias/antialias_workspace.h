@@ -19,6 +19,10 @@ struct VerticalCrossing;
 // Working memory whose frames go in bands of `bandRows` rows (a multiple of 16, band_layout.h)
 // whatever their size, so that the tests can cut small frames into many bands.
 bool allocateWithBandRows(AntialiasWorkspace& workspace, int width, int height, int bandRows);
+
+// Fills the bands' working memory with `byte`, so that the tests see whatever a band reads
+// of its working copy without having copied it.
+void fillBandMemory(AntialiasWorkspace& workspace, uint8_t byte);
 }  // namespace detail
 
 class AntialiasWorkspace {
@@ -40,6 +44,7 @@ class AntialiasWorkspace {
  private:
   friend struct detail::WorkspaceAccess;
   friend bool detail::allocateWithBandRows(AntialiasWorkspace&, int, int, int);
+  friend void detail::fillBandMemory(AntialiasWorkspace&, uint8_t);
   bool allocate(int width, int height, int bandRows);
   void release();
 

@@ -1,11 +1,12 @@
 // The antialiasing frame pipeline, in bands of rows (band_layout.h says how they are cut and
 // why that is exact):
-//   1. detection: the input is read once, 64 rows at a time, into edge words and the column
-//      bits of the vertical pass (the one thing of the frame that every band may need);
+//   1. detection: the input is read once, 64 rows at a time, into edge words, the column
+//      bits of the vertical pass (the one thing of the frame that every band may need) and
+//      the marks of the chunks of 16 pixels that have edge bits (edge_chunks.h);
 //   2. the vertical runs that cross a boundary between bands are searched, once each;
 //   3. each band, while it is in the core's cache: its working copy (from the edge words,
-//      which hold the unblended colours), both blending passes, and the Strength mix into
-//      the output, which is written once.
+//      which hold the unblended colours) where the band will read it, both blending passes,
+//      and the Strength mix into the output where the blends may have changed it.
 // Each step is one loop on the pool; nothing of a band waits for anything but the steps
 // before. In place, the input is read for detection before any band writes, and each band
 // then reads and writes its own rows only.
@@ -144,51 +145,107 @@ void unblendedRows(const FrameWork& fw, int begin, int end, uint8_t* copy) {
                 static_cast<std::size_t>(end - split) * rowBytes);
 }
 
+// body(first, end) for each run [first, end) of set bits in the bits whose word w is
+// wordAt(w), w < words; a run may go on from one word into the next.
+template <class WordAt, class Body>
+void forEachRunOfBits(int words, const WordAt& wordAt, const Body& body) {
+  constexpr int kWordBits = detail::kBitsPerWord;
+  int runBegin = -1;
+  for (int w = 0; w < words; ++w) {
+    const uint64_t bits = wordAt(w);
+    for (int bit = 0; bit < kWordBits;) {
+      // The next change between set and clear in this word, from `bit` on.
+      const uint64_t changes = (runBegin < 0 ? bits : ~bits) >> bit << bit;
+      if (changes == 0) break;
+      bit = __builtin_ctzll(changes);
+      if (runBegin < 0) {
+        runBegin = w * kWordBits + bit;
+      } else {
+        body(runBegin, w * kWordBits + bit);
+        runBegin = -1;
+      }
+    }
+  }
+  if (runBegin >= 0) body(runBegin, words * kWordBits);
+}
+
+// Where the band steps read and write the chunks of the rows (edge_chunks.h).
+class ChunkMap {
+ public:
+  explicit ChunkMap(const FrameWork& fw)
+      : chunks_(WorkspaceAccess::edgeChunks(fw.workspace)),
+        words_(detail::chunkWordsFor(fw.f.width)),
+        width_(fw.f.width),
+        height_(fw.f.height) {}
+
+  int words() const { return words_; }
+  int pixelOf(int chunk) const { return std::min(width_, chunk * detail::kChunkPixels); }
+
+  // Word w of the chunks of row y that the blends may write; none outside the frame.
+  uint64_t touched(int y, int w) const {
+    if (y < 0 || y >= height_ || w < 0 || w >= words_) return 0;
+    const uint64_t* const own = chunks_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(words_);
+    return detail::touchedChunkWord(own, y > 0 ? own - words_ : nullptr, w);
+  }
+
+  // Word w of the chunks of row y that the Strength mix reads: all but stretches of
+  // kSkippedChunks or more that no blend touches (chunks past the word's end count as
+  // untouched, so that a stretch at its end may be shorter).
+  uint64_t mixed(int y, int w) const {
+    const uint64_t left = ~touched(y, w);
+    uint64_t alone = left;  // the chunks that begin such a stretch
+    for (int i = 1; i < kSkippedChunks; ++i) alone &= left >> i | ~(~0ull >> i);
+    uint64_t skipped = alone;
+    for (int i = 1; i < kSkippedChunks; ++i) skipped |= alone << i;
+    return ~skipped;
+  }
+
+  // Word w of the chunks of row y that a band reads: those the Strength mix reads, which
+  // include those the blends touch, and those below touched ones. A blend reads the pixels
+  // it writes and their partners, which it may write too; Thin Lines also reads the pixels
+  // on both sides of the one it writes, across its line. Down a column those are the pixels
+  // left and right of one with EDGE_RIGHT on its left, in touched chunks; along a row, the
+  // pixel above one with EDGE_BELOW above it is marked, and the one below may be marked by
+  // nothing but lies below the touched one.
+  uint64_t read(int y, int w) const { return touched(y - 1, w) | mixed(y, w); }
+
+ private:
+  const uint64_t* chunks_;
+  int words_;
+  int width_;
+  int height_;
+};
+
+// The chunks of rows [begin, end) of the unblended working image that the band reads (the
+// rest of `copy` is left as it was), as unblendedRows gives them.
+void unblendedChunksRead(const FrameWork& fw, int begin, int end, uint8_t* copy) {
+  const ChunkMap map(fw);
+  for (int y = begin; y < end; ++y) {
+    const uint8_t* const source = y < fw.examinedRows ? fw.edgeRow(y) : fw.tailRow(y);
+    uint8_t* const target = copy + static_cast<std::size_t>(y - begin) * fw.workRowBytes();
+    forEachRunOfBits(map.words(), [&](int w) { return map.read(y, w); }, [&](int first, int last) {
+      const std::size_t from = static_cast<std::size_t>(map.pixelOf(first)) * detail::kWorkBytes;
+      const std::size_t to = static_cast<std::size_t>(map.pixelOf(last)) * detail::kWorkBytes;
+      std::memcpy(target + from, source + from, to - from);
+    });
+  }
+}
+
 // The Strength mix of rows [begin, end), whose working rows begin at `work`, over the chunks
 // the blends may have written (edge_chunks.h); elsewhere the output is the input's. Only
 // stretches of kSkippedChunks or more chunks left alone are skipped: shorter ones are mixed
 // with the touched ones around them, as another call would cost more than they save.
 void mixTouchedRows(const FrameWork& fw, int begin, int end, const uint8_t* work) {
   const FrameRows& f = fw.f;
-  const int words = detail::chunkWordsFor(f.width);
-  constexpr int kWordBits = detail::kBitsPerWord;
-  const auto pixelOf = [&](int chunk) { return std::min(f.width, chunk * detail::kChunkPixels); };
+  const ChunkMap map(fw);
   for (int y = begin; y < end; ++y) {
     const uint8_t* const row = work + static_cast<std::size_t>(y - begin) * fw.workRowBytes();
-    const uint64_t* const own = WorkspaceAccess::edgeChunks(fw.workspace) + static_cast<std::size_t>(y) * words;
-    int done = 0;        // pixels before it are mixed or copied
-    int spanBegin = -1;  // the first chunk of the touched chunks being gathered, or -1
-    const uint64_t* const above = y > 0 ? own - words : nullptr;
-    for (int w = 0; w < words; ++w) {
-      // The chunks that begin a stretch of kSkippedChunks left alone (those past the word's
-      // end count as left alone), then the stretches; only chunks left alone are skipped.
-      const uint64_t left = ~detail::touchedChunkWord(own, above, w);
-      uint64_t alone = left;
-      for (int i = 1; i < kSkippedChunks; ++i) alone &= left >> i | ~(~0ull >> i);
-      uint64_t skipped = alone;
-      for (int i = 1; i < kSkippedChunks; ++i) skipped |= alone << i;
-      const uint64_t touched = ~skipped;
-      for (int bit = 0; bit < kWordBits;) {
-        // The next change between touched and left alone in this word, from `bit` on.
-        const uint64_t changes = (spanBegin < 0 ? touched : ~touched) >> bit << bit;
-        if (changes == 0) break;
-        bit = __builtin_ctzll(changes);
-        const int chunk = w * kWordBits + bit;
-        if (spanBegin < 0) {
-          spanBegin = chunk;
-        } else {
-          detail::copyRowSpan(f, y, done, pixelOf(spanBegin));
-          detail::mixRowSpanIntoOutput(f, y, pixelOf(spanBegin), pixelOf(chunk), row, fw.strength8);
-          done = pixelOf(chunk);
-          spanBegin = -1;
-        }
-      }
-    }
-    if (spanBegin >= 0) {
-      detail::copyRowSpan(f, y, done, pixelOf(spanBegin));
-      detail::mixRowSpanIntoOutput(f, y, pixelOf(spanBegin), f.width, row, fw.strength8);
-      done = f.width;
-    }
+    int done = 0;  // pixels before it are mixed or copied
+    forEachRunOfBits(map.words(), [&](int w) { return map.mixed(y, w); }, [&](int first, int last) {
+      detail::copyRowSpan(f, y, done, map.pixelOf(first));
+      detail::mixRowSpanIntoOutput(f, y, map.pixelOf(first), map.pixelOf(last), row, fw.strength8);
+      done = map.pixelOf(last);
+    });
     detail::copyRowSpan(f, y, done, f.width);
   }
 }
@@ -203,7 +260,7 @@ void antialiasBand(const FrameWork& fw, int band, uint8_t* copy) {
     return;
   }
   const int copyBegin = layout.copyBegin(band);
-  unblendedRows(fw, copyBegin, layout.copyEnd(band), copy);
+  unblendedChunksRead(fw, copyBegin, layout.copyEnd(band), copy);
   fw.kernels.blend->blendBand(fw.bands, band, copy);
   mixTouchedRows(fw, rowBegin, rowEnd, copy + static_cast<std::size_t>(rowBegin - copyBegin) * fw.workRowBytes());
 }

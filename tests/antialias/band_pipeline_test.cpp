@@ -26,7 +26,7 @@ using testing::Frame;
 
 constexpr int kSmallBands = 16;  // the narrowest bands: a boundary every 16 rows
 
-enum class Content { noise, blocks, boundaryLines, verticalSegments, stairs, alphaEdges, count };
+enum class Content { noise, blocks, boundaryLines, verticalSegments, stairs, alphaEdges, sparseLines, count };
 
 // Band boundaries lie at rows 16k + 1 (band_layout.h); lines on the rows around them, and
 // vertical segments that begin and end near them and cross many.
@@ -71,6 +71,22 @@ void fill(Frame& f, Content content, std::mt19937& rng) {
       for (int i = 0; i < w * h; ++i)
         if (pick(4) == 0) f.set(i, testing::grey(128) | (static_cast<uint32_t>(pick(256)) << 24));
       break;
+    case Content::sparseLines:
+      // Short lines far apart on a flat ground, most of them beginning or ending next to a
+      // boundary between chunks of 16 pixels, where the mix and the working copy stop. Their
+      // shades step by 12, less than an edge, so that where lines cross or touch, one pixel
+      // may differ from a second and that from a third while the first and third do not.
+      f.fillRect(0, 0, w, h, testing::rgb(90, 120, 150));
+      for (int i = w * h / 200; i >= 0; --i) {
+        const int x = std::max(0, 16 * pick(w / 16 + 1) + pick(5) - 2), y = pick(h);
+        const uint32_t step = 12 * static_cast<uint32_t>(1 + pick(3));
+        const uint32_t colour = testing::rgb(90 + step, 120 + step, 150 + step);
+        if (pick(2) == 0)
+          f.fillRect(x, y, std::min(w, x + 1 + pick(18)), std::min(h, y + 1 + pick(2)), colour);
+        else
+          f.fillRect(x, y, std::min(w, x + 1 + pick(2)), std::min(h, y + 1 + pick(18)), colour);
+      }
+      break;
     case Content::count:
       break;
   }
@@ -111,11 +127,10 @@ struct Case {
 };
 
 // The banded pipeline on the pool, in place and into a separate output, against the serial
-// order.
-void expectSameAsSerial(const Case& c, int channels, const AntialiasSettings& settings, unsigned threads,
-                        std::mt19937& rng) {
-  Frame source(c.width, c.height);
-  fill(source, c.content, rng);
+// order; the bands' working memory holds other bytes before each frame.
+void expectSameAsSerialOn(const Frame& source, int bandRows, int channels, const AntialiasSettings& settings,
+                          unsigned threads) {
+  const Case c{source.width(), source.height(), Content::count, bandRows};
   const std::vector<uint8_t> input = nativeBytes(source, channels);
   const std::vector<uint8_t> expected = serialOutput(input, c.width, c.height, channels, settings);
   AntialiasWorkspace workspace;
@@ -124,12 +139,21 @@ void expectSameAsSerial(const Case& c, int channels, const AntialiasSettings& se
   parallel::WorkerPool pool(threads);
   const std::ptrdiff_t stride = std::ptrdiff_t{c.width} * channels;
   std::vector<uint8_t> apart(input.size(), 0x5A), inPlace = input;
+  detail::fillBandMemory(workspace, 0xA5);
   ASSERT_TRUE(antialiasFrame(input.data(), stride, apart.data(), stride, c.width, c.height, nativeLayout(channels),
                              settings, workspace, &pool));
+  detail::fillBandMemory(workspace, 0x3C);
   ASSERT_TRUE(antialiasFrame(inPlace.data(), stride, inPlace.data(), stride, c.width, c.height,
                              nativeLayout(channels), settings, workspace, &pool));
   ASSERT_EQ(apart, expected) << "into a separate output";
   ASSERT_EQ(inPlace, expected) << "in place";
+}
+
+void expectSameAsSerial(const Case& c, int channels, const AntialiasSettings& settings, unsigned threads,
+                        std::mt19937& rng) {
+  Frame source(c.width, c.height);
+  fill(source, c.content, rng);
+  expectSameAsSerialOn(source, c.bandRows, channels, settings, threads);
 }
 
 // Settings number n of the 16 combinations of the four switches, at full or partial strength.
@@ -169,7 +193,8 @@ TEST(BandPipeline, LargeAndOddFrames) {
       {641, 383, Content::boundaryLines, 0},  {641, 383, Content::verticalSegments, kSmallBands},
       {37, 900, Content::verticalSegments, kSmallBands}, {8193, 35, Content::noise, kSmallBands},
       {17, 8200, Content::noise, 0},          {8200, 33, Content::stairs, kSmallBands},
-      {300, 500, Content::alphaEdges, 48},
+      {300, 500, Content::alphaEdges, 48},     {1111, 97, Content::sparseLines, 0},
+      {250, 301, Content::sparseLines, kSmallBands},
   };
   const std::size_t workerChunksBefore = parallel::testing::chunksRunByWorkers();
   std::mt19937 rng(23);
@@ -183,6 +208,24 @@ TEST(BandPipeline, LargeAndOddFrames) {
     }
   // The comparison means something only if other threads did bands.
   EXPECT_GT(parallel::testing::chunksRunByWorkers(), workerChunksBefore);
+}
+
+// Thin Lines on the pixel just before a run that begins a chunk reads the pixel below it,
+// which no blend writes and whose chunk may be one that nothing else reads: row 6 begins a
+// run at the chunk boundary x, the pixel before it differs from the one above it, and the
+// shades below step by less than an edge, so that no edge bit marks the chunk below.
+TEST(BandPipeline, ThinLinesReadTheRowBelowAChunkThatNoBlendTouches) {
+  for (int x : {16, 80, 96}) {
+    Frame f(160, 16);
+    f.fillRect(0, 0, 160, 16, testing::grey(100));
+    f.set(x - 1, 5, testing::grey(130));
+    f.set(x - 1, 7, testing::grey(108));
+    f.fillRect(x, 7, x + 6, 8, testing::grey(116));
+    for (const bool partial : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << "run at " << x << (partial ? ", partial strength" : ""));
+      expectSameAsSerialOn(f, 0, 4, settingsFor(2, partial), 2);
+    }
+  }
 }
 
 }  // namespace
