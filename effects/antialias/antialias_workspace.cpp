@@ -32,12 +32,14 @@ void AntialiasWorkspace::release() {
   alignedFree(edgeBuffer_);
   alignedFree(columnBits_);
   alignedFree(edgeChunks_);
+  alignedFree(rightMasks_);
   alignedFree(crossings_);
   alignedFree(tailRows_);
   alignedFree(bandCopies_);
   edgeBuffer_ = nullptr;
   columnBits_ = nullptr;
   edgeChunks_ = nullptr;
+  rightMasks_ = nullptr;
   crossings_ = nullptr;
   crossingCapacity_ = 0;
   tailRows_ = nullptr;
@@ -86,11 +88,12 @@ bool AntialiasWorkspace::allocate(int width, int height, int bandRows) {
   edgeBuffer_ = alignedAlloc(bytes);
   columnBits_ = reinterpret_cast<uint64_t*>(alignedAlloc(columnBytes));
   edgeChunks_ = reinterpret_cast<uint64_t*>(alignedAlloc(chunkBytes));
+  rightMasks_ = alignedAlloc(detail::rightMaskBytesFor(width, height));
   crossings_ = reinterpret_cast<detail::VerticalCrossing*>(alignedAlloc(crossingBytes));
   tailRows_ = alignedAlloc(rowBytes * kTailRows);
   bandCopies_ = alignedAlloc(copiesBytes);
   bandCopyTaken_.reset(new (std::nothrow) std::atomic<bool>[bandCopyCount_]);
-  if (edgeBuffer_ == nullptr || columnBits_ == nullptr || edgeChunks_ == nullptr || crossings_ == nullptr || tailRows_ == nullptr ||
+  if (edgeBuffer_ == nullptr || columnBits_ == nullptr || edgeChunks_ == nullptr || rightMasks_ == nullptr || crossings_ == nullptr || tailRows_ == nullptr ||
       bandCopies_ == nullptr || bandCopyTaken_ == nullptr) {
     release();
     return false;
@@ -110,6 +113,8 @@ bool detail::allocateWithBandRows(AntialiasWorkspace& workspace, int width, int 
 void detail::fillBandMemory(AntialiasWorkspace& workspace, uint8_t byte) {
   if (workspace.bandCopies_ != nullptr)
     std::memset(workspace.bandCopies_, byte, workspace.bandCopyBytes_ * workspace.bandCopyCount_);
+  if (workspace.rightMasks_ != nullptr)
+    std::memset(workspace.rightMasks_, byte, detail::rightMaskBytesFor(workspace.width_, workspace.height_));
 }
 
 bool AntialiasWorkspace::fits(int width, int height) const {

@@ -20,8 +20,8 @@ struct VerticalCrossing;
 // whatever their size, so that the tests can cut small frames into many bands.
 bool allocateWithBandRows(AntialiasWorkspace& workspace, int width, int height, int bandRows);
 
-// Fills the bands' working memory with `byte`, so that the tests see whatever a band reads
-// of its working copy without having copied it.
+// Fills the bands' working memory and the right masks with `byte`, so that the tests see
+// whatever a frame reads of them without having written it.
 void fillBandMemory(AntialiasWorkspace& workspace, uint8_t byte);
 }  // namespace detail
 
@@ -54,6 +54,9 @@ class AntialiasWorkspace {
   uint64_t* columnBits_ = nullptr;
   // Which chunks of each row of edge words have edge bits (edge_chunks.h).
   uint64_t* edgeChunks_ = nullptr;
+  // The EDGE_RIGHT bits as detection finds them, from which the column bits are gathered
+  // (mlaa_internal.h's right masks).
+  uint8_t* rightMasks_ = nullptr;
   detail::VerticalCrossing* crossings_ = nullptr;
   std::size_t crossingCapacity_ = 0;
   // The frame's rows below its last full block of 8, which detection never examines and

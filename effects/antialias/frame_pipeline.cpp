@@ -30,6 +30,7 @@ struct WorkspaceAccess {
   static uint8_t* edges(AntialiasWorkspace& w) { return w.edgeBuffer_; }
   static uint64_t* columnBits(AntialiasWorkspace& w) { return w.columnBits_; }
   static uint64_t* edgeChunks(AntialiasWorkspace& w) { return w.edgeChunks_; }
+  static uint8_t* rightMasks(AntialiasWorkspace& w) { return w.rightMasks_; }
   static VerticalCrossing* crossings(AntialiasWorkspace& w) { return w.crossings_; }
   static uint8_t* tailRows(AntialiasWorkspace& w) { return w.tailRows_; }
   static int bandRows(AntialiasWorkspace& w) { return w.bandRows_; }
@@ -68,7 +69,6 @@ using detail::WorkspaceAccess;
 constexpr float kStrengthScale = 255.0f;
 constexpr int kDetectRows = detail::kBitsPerWord;  // rows detected at a time: one word of column bits
 constexpr int kDetectGroupRows = 16;               // of which detected and gathered at a time
-static_assert(kDetectGroupRows % detail::kRowsPerGather == 0, "column bits gathered in whole groups");
 // Shortest stretch of chunks along a row that the Strength mix skips.
 constexpr int kSkippedChunks = 4;
 // Column lines whose crossing runs a thread plans at a time.
@@ -94,7 +94,7 @@ struct FrameWork {
 
 // Detection of rows [64 w, 64 w + 64): edge words of the examined rows, no bits and no colour
 // in the edge words of the others (their colours go to the tail rows), and the column bits
-// and chunk marks (edge_chunks.h) of all.
+// (from the right masks that detection leaves) and chunk marks (edge_chunks.h) of all.
 // Frames in the effect's own 4-byte layout are read as they are, the fourth byte masked unless
 // it counts; others are converted a few rows at a time first.
 void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
@@ -107,18 +107,30 @@ void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
   const auto chunkRow = [&](int y) {
     return blends ? WorkspaceAccess::edgeChunks(fw.workspace) + static_cast<std::size_t>(y) * chunkWords : nullptr;
   };
+  // The right masks of a group's rows, which begin at a multiple of kRowsPerGather.
+  static_assert(kDetectGroupRows == detail::kRowsPerGather, "a group's right masks lie together");
+  const auto rightMasks = [&](int y0) {
+    return blends ? WorkspaceAccess::rightMasks(fw.workspace) + detail::rightMaskIndex(f.width, y0, 0) : nullptr;
+  };
   for (int y0 = begin; y0 < end; y0 += kDetectGroupRows) {
     const int y1 = std::min(end, y0 + kDetectGroupRows);
     const int groupEnd = std::min(y1, fw.examinedRows);
     if (direct && y0 < groupEnd)
       fw.kernels.detect(f.input, f.inputStride, pixelMask, WorkspaceAccess::edges(fw.workspace), f.width, f.height,
-                        y0, groupEnd, chunkRow(0));
+                        y0, groupEnd, chunkRow(0), rightMasks(0));
     if (!direct && y0 < groupEnd) {
       // The last examined row is compared with the row below it, when there is one.
       const int copyEnd = std::min(groupEnd + 1, f.height);
       detail::rowsToWork(f, y0, copyEnd, fw.keepFourth, scratch);
       fw.kernels.detect(scratch, static_cast<std::ptrdiff_t>(fw.workRowBytes()), detail::kEveryByte, fw.edgeRow(y0),
-                        f.width, copyEnd - y0, 0, groupEnd - y0, chunkRow(y0));
+                        f.width, copyEnd - y0, 0, groupEnd - y0, chunkRow(y0), rightMasks(y0));
+    }
+    // Rows that detection does not examine, and those past the frame, have no right edges.
+    const int maskedEnd = std::max(y0, groupEnd);
+    if (blends && maskedEnd < y0 + kDetectGroupRows) {
+      for (int block = 0; block < detail::rightMaskBlocksFor(f.width); ++block)
+        std::memset(rightMasks(y0) + detail::rightMaskIndex(f.width, maskedEnd - y0, block), 0,
+                    static_cast<std::size_t>(y0 + kDetectGroupRows - maskedEnd));
     }
     const int tailBegin = std::max(y0, fw.examinedRows);
     if (tailBegin < y1) {
@@ -129,7 +141,8 @@ void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
     }
     // While the group's edge words are still in the core's first caches.
     if (blends)
-      fw.kernels.blend->gatherFrameColumnBits(WorkspaceAccess::edges(fw.workspace), f.width, f.height, y0, y1,
+      fw.kernels.blend->gatherFrameColumnBits(WorkspaceAccess::edges(fw.workspace),
+                                              WorkspaceAccess::rightMasks(fw.workspace), f.width, f.height, y0, y1,
                                               WorkspaceAccess::columnBits(fw.workspace));
   }
 }

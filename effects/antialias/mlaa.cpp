@@ -126,7 +126,7 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
                              kernels.detect(image, static_cast<std::ptrdiff_t>(rowBytes), kEveryByte, edgeBuffer,
                                             width, height,
                                             kBlockLines * (first + static_cast<int>(begin)),
-                                            kBlockLines * (first + static_cast<int>(end)), nullptr);
+                                            kBlockLines * (first + static_cast<int>(end)), nullptr, nullptr);
                            });
     step = detectSteps;
   }
@@ -156,7 +156,7 @@ void runSteps(uint8_t* image, uint8_t* edgeBuffer, int width, int height, int* s
       const std::size_t wordRows = words / static_cast<std::size_t>(width);
       parallel::forEachChunk(pool, wordRows, kGatherGrain,
                              [&](std::size_t begin, std::size_t end) {
-                               blend.gatherFrameColumnBits(edgeBuffer, width, height,
+                               blend.gatherFrameColumnBits(edgeBuffer, nullptr, width, height,
                                                            static_cast<int>(begin) * kBitsPerWord,
                                                            static_cast<int>(end) * kBitsPerWord, columnBits.get());
                              });

@@ -375,15 +375,20 @@ void gatherColumnBits(const uint8_t* edges, int width, int height, int x0, int c
 }
 
 template <class M>
-void gatherFrameColumnBits(const uint8_t* edges, int width, int height, int rowBegin, int rowEnd,
-                           uint64_t* bits) {
+void gatherFrameColumnBits(const uint8_t* edges, const uint8_t* rightMasks, int width, int height, int rowBegin,
+                           int rowEnd, uint64_t* bits) {
   rowEnd = std::min(height, rowEnd);
   for (int y0 = rowBegin; y0 < rowEnd; y0 += kRowsPerGather) {
     uint64_t* const word = bits + static_cast<Index>(y0 / kBitsPerWord) * width;
     // The last column is no line of the vertical pass.
-    for (int x0 = 0; x0 < width - 1; x0 += kBlockLines)
-      gatherColumnGroup<M>(edges, width, height, x0, std::min(kBlockLines, width - 1 - x0), y0,
-                           word + x0, 1);
+    for (int x0 = 0; x0 < width - 1; x0 += kBlockLines) {
+      const int count = std::min(kBlockLines, width - 1 - x0);
+      if (rightMasks != nullptr)
+        M::spreadColumns(rightMasks + rightMaskIndex(width, y0, x0 / kBlockLines), count, y0 % kBitsPerWord,
+                         word + x0, 1);
+      else
+        gatherColumnGroup<M>(edges, width, height, x0, count, y0, word + x0, 1);
+    }
   }
 }
 

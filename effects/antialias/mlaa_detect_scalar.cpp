@@ -24,11 +24,12 @@ bool pixelsDiffer(uint32_t a, uint32_t b) {
 namespace detail::scalar {
 
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd, uint64_t* chunks) {
+                int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks) {
   const int chunkWords = chunkWordsFor(width);
   for (int y = rowBegin; y < rowEnd; ++y) {
     detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, 0, width);
     if (chunks != nullptr) markRowChunks(edges, width, y, 0, chunks + static_cast<Index>(y) * chunkWords);
+    if (rightMasks != nullptr) markRowRightMasks(edges, width, y, 0, rightMasks);
   }
 }
 
@@ -45,6 +46,17 @@ void markRowChunks(const uint8_t* edges, int width, int y, int first, uint64_t* 
   // No marks past the row's last chunk.
   const int chunks = (width + kChunkPixels - 1) / kChunkPixels;
   if (chunks % kBitsPerWord != 0) rowChunks[chunks / kBitsPerWord] &= (1ull << (chunks % kBitsPerWord)) - 1;
+}
+
+void markRowRightMasks(const uint8_t* edges, int width, int y, int first, uint8_t* rightMasks) {
+  constexpr int kRightShift = 30;  // EDGE_RIGHT
+  const Index row = static_cast<Index>(y) * width;
+  for (int block = first; block * kBlockLines < width; ++block) {
+    const int x0 = block * kBlockLines, x1 = std::min(width, x0 + kBlockLines);
+    uint32_t mask = 0;
+    for (int x = x0; x < x1; ++x) mask |= ((loadWord(edges, row + x) >> kRightShift) & 1u) << (x - x0);
+    rightMasks[rightMaskIndex(width, y, block)] = static_cast<uint8_t>(mask);
+  }
 }
 
 void detectRowSpan(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,

@@ -9,8 +9,9 @@
 namespace qov::aa::detail::sse2 {
 
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd, uint64_t* chunks) {
-  detectRowsWith<simd::Sse2>(image, imageStride, pixelMask, edges, width, height, rowBegin, rowEnd, chunks);
+                int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks) {
+  detectRowsWith<simd::Sse2>(image, imageStride, pixelMask, edges, width, height, rowBegin, rowEnd, chunks,
+                            rightMasks);
 }
 
 }  // namespace qov::aa::detail::sse2

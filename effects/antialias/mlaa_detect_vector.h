@@ -28,7 +28,7 @@ typename L::Vector differ(typename L::Vector a, typename L::Vector b, typename L
 
 template <class L>
 void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                    int height, int rowBegin, int rowEnd, uint64_t* chunks) {
+                    int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks) {
   using V = typename L::Vector;
   constexpr int kLanes = static_cast<int>(L::kBytes) / kBytesPerPixel;
   const V diffMask = L::set8(kDiffBits);
@@ -37,7 +37,7 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
   const V keep = L::set32(~kEdgeBits);
   const V mask = L::set32(pixelMask);
   const auto at = [](auto* row, int x) { return row + static_cast<Index>(x) * kBytesPerPixel; };
-  static_assert(kChunkPixels % kLanes == 0, "whole vectors to a chunk");
+  static_assert(kChunkPixels % kBlockLines == 0 && kBlockLines % kLanes == 0, "whole vectors to a chunk");
   // Vector groups need the pixel after the group for the right-hand comparison.
   const int vectorEnd = ((width - 1) / kLanes) * kLanes;
   // The chunks whose vectors mark them; the rest are marked from their edge words.
@@ -50,7 +50,7 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
     uint8_t* const out = edges + static_cast<Index>(y) * width * kBytesPerPixel;
     uint64_t* const rowChunks = chunks != nullptr ? chunks + static_cast<Index>(y) * chunkWords : nullptr;
     // The row's vector groups, compiled apart for rows with and without a row below; returns
-    // the first pixel left.
+    // the first pixel whose right mask is left to do.
     const auto vectorGroups = [&](auto hasRowBelow) {
       // The edge bits of the group at x, with its edge words stored.
       const auto detectGroup = [&](int x) {
@@ -61,25 +61,41 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
         L::store(at(out, x), L::bitOr(L::bitAnd(pixels, keep), flags));
         return flags;
       };
+      // The groups of the column block at x (a multiple of 8), with its right mask stored;
+      // returns their edge bits.
+      const auto detectBlock = [&](int x) {
+        V any = L::zero();
+        uint32_t mask = 0;
+        for (int i = 0; i < kBlockLines / kLanes; ++i) {
+          const V flags = detectGroup(x + i * kLanes);
+          any = L::bitOr(any, flags);
+          mask |= L::signs32(L::template shiftLeft32<1>(flags)) << (i * kLanes);  // EDGE_RIGHT to the top bit
+        }
+        if (rightMasks != nullptr) rightMasks[rightMaskIndex(width, y, x / kBlockLines)] = static_cast<uint8_t>(mask);
+        return any;
+      };
       int x = 0;
       for (int k0 = 0; k0 < vectorChunks; k0 += kBitsPerWord) {
         uint64_t marks = 0;
         const int count = std::min(kBitsPerWord, vectorChunks - k0);
         for (int bit = 0; bit < count; ++bit) {
-          V any = detectGroup(x);
-          x += kLanes;
-          for (int i = 1; i < kChunkPixels / kLanes; ++i, x += kLanes) any = L::bitOr(any, detectGroup(x));
+          V any = detectBlock(x);
+          x += kBlockLines;
+          for (int i = 1; i < kChunkPixels / kBlockLines; ++i, x += kBlockLines) any = L::bitOr(any, detectBlock(x));
           // Without a branch, which frames with fine texture would mispredict.
           marks |= static_cast<uint64_t>(!L::same(any, L::zero())) << bit;
         }
         rowChunks[k0 / kBitsPerWord] = marks;
       }
+      for (; x + kBlockLines <= vectorEnd; x += kBlockLines) detectBlock(x);
+      const int masked = x;
       for (; x < vectorEnd; x += kLanes) detectGroup(x);
-      return x;
+      return masked;
     };
-    const int x = hasBelow ? vectorGroups(std::true_type{}) : vectorGroups(std::false_type{});
-    scalar::detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, x, width);
+    const int masked = hasBelow ? vectorGroups(std::true_type{}) : vectorGroups(std::false_type{});
+    scalar::detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, vectorEnd, width);
     if (chunks != nullptr) scalar::markRowChunks(edges, width, y, vectorChunks, rowChunks);
+    if (rightMasks != nullptr) scalar::markRowRightMasks(edges, width, y, masked / kBlockLines, rightMasks);
   }
 }
 

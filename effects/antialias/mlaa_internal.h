@@ -80,19 +80,37 @@ inline uint32_t edgeWordOf(const uint8_t* row, const uint8_t* below, int width, 
   return word;
 }
 
+inline constexpr int kRowsPerGather = 16;  // rows whose masks of a column block are transposed at once
+
+// Right masks: the EDGE_RIGHT bits of a frame a byte per row of a column block, bit c of row
+// y's byte of block g (columns [8g, 8g + 8)) for pixel 8g + c, which detection gives without
+// reading its edge words again. The bytes of the 16 rows of a gather group lie together, in
+// row order, so that the column bits' gather loads them at once.
+inline int rightMaskBlocksFor(int width) { return (width + kBlockLines - 1) / kBlockLines; }
+inline Index rightMaskIndex(int width, int y, int block) {
+  return (static_cast<Index>(y / kRowsPerGather) * rightMaskBlocksFor(width) + block) * kRowsPerGather +
+         y % kRowsPerGather;
+}
+// Bytes for the right masks of every row, the last group's rows past the frame included.
+inline std::size_t rightMaskBytesFor(int width, int height) {
+  const int groups = (height + kRowsPerGather - 1) / kRowsPerGather;
+  return static_cast<std::size_t>(rightMaskIndex(width, groups * kRowsPerGather, 0));
+}
+
 // Writes the edge words of rows [rowBegin, rowEnd) (all inside the frame) into `edges`, rows
 // packed: the pixel with bits 31 and 30 cleared, OR-ed with EDGE_BELOW when the row below
 // exists and its pixel differs, and EDGE_RIGHT when the pixel to the right exists and
 // differs. The image's rows are imageStride bytes apart, and every pixel is read through
 // pixelMask: all bits, or the colour bytes alone for a frame whose fourth byte does not count.
 // With `chunks` not null, the rows' chunk marks too (edge_chunks.h), row y's at
-// chunks + y * chunkWordsFor(width).
+// chunks + y * chunkWordsFor(width); with `rightMasks` not null, the rows' right masks.
 using DetectRowsFn = void (*)(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges,
-                              int width, int height, int rowBegin, int rowEnd, uint64_t* chunks);
+                              int width, int height, int rowBegin, int rowEnd, uint64_t* chunks,
+                              uint8_t* rightMasks);
 
 namespace scalar {
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd, uint64_t* chunks);
+                int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks);
 // Pixels [xBegin, xEnd) of row y: the row tails of the vector kernels. The vector files call
 // this instead of the inline helpers above, so that no copy of those compiled for a wider
 // instruction set can stand in for the scalar one at link time.
@@ -101,15 +119,17 @@ void detectRowSpan(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pi
 // The marks of row y's chunks from chunk `first` on, from its edge words; those before it
 // are kept.
 void markRowChunks(const uint8_t* edges, int width, int y, int first, uint64_t* rowChunks);
+// Row y's right masks of column blocks `first` on, from its edge words.
+void markRowRightMasks(const uint8_t* edges, int width, int y, int first, uint8_t* rightMasks);
 }
 #if QOV_SIMD_X86
 namespace sse2 {
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd, uint64_t* chunks);
+                int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks);
 }
 namespace avx2 {
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
-                int height, int rowBegin, int rowEnd, uint64_t* chunks);
+                int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks);
 }
 #endif
 
@@ -188,7 +208,6 @@ void softenThinLine(const LineGeometry& g, Index first, Index last);
 // them (rows of 4K and 8K video, columns of 4K); longer lines are walked word by word.
 inline constexpr int kBitsPerWord = 64;
 inline constexpr int kMaxBitsetPixels = 8192;
-inline constexpr int kRowsPerGather = 16;  // rows whose masks of a column block are transposed at once
 
 struct BandFrame;  // mlaa_bands.h
 
@@ -205,9 +224,11 @@ struct BlendKernels {
   // rather than once per column block down the whole frame: the bits of rows 64w .. 64w + 63
   // of column x are word w * width + x. This fills the bits of rows [rowBegin, rowEnd) of
   // columnBitWords(width, height), rowBegin a multiple of kRowsPerGather; the rows of a word
-  // go in order from its first, whose gather clears the word.
-  void (*gatherFrameColumnBits)(const uint8_t* edges, int width, int height, int rowBegin,
-                                int rowEnd, uint64_t* bits);
+  // go in order from its first, whose gather clears the word. With `rightMasks` not null it
+  // takes the bits from those (every byte of the groups' rows, those past the frame zero)
+  // rather than from the edge words.
+  void (*gatherFrameColumnBits)(const uint8_t* edges, const uint8_t* rightMasks, int width, int height,
+                                int rowBegin, int rowEnd, uint64_t* bits);
   // Both passes over band `band` of the frame pipeline (band_layout.h), on `copy`, the
   // band's working memory (mlaa_bands.h), which begins with its working copy: the frame's
   // rows copyBegin(band) ... copyEnd(band) - 1, unblended. Its own rows end as the serial

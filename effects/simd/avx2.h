@@ -52,6 +52,8 @@ struct Avx2 {
     const Vector differ = _mm256_xor_si256(a, b);
     return _mm256_testz_si256(differ, differ) != 0;
   }
+  // The top bit of each 32-bit lane, lane k's as bit k.
+  static uint32_t signs32(Vector v) { return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(v))); }
   template <int bits>
   static Vector shiftRight16(Vector v) { return _mm256_srli_epi16(v, bits); }
   template <int bits>

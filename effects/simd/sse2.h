@@ -49,6 +49,8 @@ struct Sse2 {
   static Vector equal32(Vector a, Vector b) { return _mm_cmpeq_epi32(a, b); }
   // Whether every byte of a equals that of b.
   static bool same(Vector a, Vector b) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, b)) == 0xFFFF; }
+  // The top bit of each 32-bit lane, lane k's as bit k.
+  static uint32_t signs32(Vector v) { return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(v))); }
   template <int bits>
   static Vector shiftRight16(Vector v) { return _mm_srli_epi16(v, bits); }
   template <int bits>

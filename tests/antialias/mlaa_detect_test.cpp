@@ -156,6 +156,20 @@ std::vector<uint64_t> chunkMarksOf(const Frame& edges, int width, int height) {
   return marks;
 }
 
+// The right masks the edge words call for, in bytes that start as `untouched`: those of rows
+// past the frame keep it.
+std::vector<uint8_t> rightMasksOf(const Frame& edges, int width, int height, uint8_t untouched) {
+  std::vector<uint8_t> masks(detail::rightMaskBytesFor(width, height), untouched);
+  for (int y = 0; y < height; ++y)
+    for (int block = 0; block < detail::rightMaskBlocksFor(width); ++block) {
+      uint8_t& mask = masks[static_cast<std::size_t>(detail::rightMaskIndex(width, y, block))];
+      mask = 0;
+      for (int c = 0; c < detail::kBlockLines && block * detail::kBlockLines + c < width; ++c)
+        if (edges.at(y * width + block * detail::kBlockLines + c) & EDGE_RIGHT) mask |= 1u << c;
+    }
+  return masks;
+}
+
 TEST(DetectionKernels, VectorKernelsWriteTheSameWordsAsTheScalarReference) {
   using simd::Level;
   std::vector<std::pair<Level, detail::DetectRowsFn>> kernels;
@@ -182,16 +196,22 @@ TEST(DetectionKernels, VectorKernelsWriteTheSameWordsAsTheScalarReference) {
         Frame reference(width, height, 0, kGarbage);
         const std::size_t markWords = static_cast<std::size_t>(detail::chunkWordsFor(width)) * height;
         std::vector<uint64_t> referenceMarks(markWords, ~0ull);
+        constexpr uint8_t kUntouched = 0xA5;
+        const std::size_t maskBytes = detail::rightMaskBytesFor(width, height);
+        std::vector<uint8_t> referenceMasks(maskBytes, kUntouched);
         detail::scalar::detectRows(f.data(), stride, mask, reference.data(), width, height, 0, height,
-                                   referenceMarks.data());
+                                   referenceMarks.data(), referenceMasks.data());
         ASSERT_EQ(referenceMarks, chunkMarksOf(reference, width, height)) << width << "x" << height;
+        ASSERT_EQ(referenceMasks, rightMasksOf(reference, width, height, kUntouched)) << width << "x" << height;
         for (auto& [level, kernel] : kernels) {
           Frame edges(width, height, 3 - misalign, kGarbage);
           std::vector<uint64_t> marks(markWords, ~0ull);
-          kernel(f.data(), stride, mask, edges.data(), width, height, 0, height, marks.data());
+          std::vector<uint8_t> masks(maskBytes, kUntouched);
+          kernel(f.data(), stride, mask, edges.data(), width, height, 0, height, marks.data(), masks.data());
           ASSERT_EQ(edges, reference) << simd::levelName(level) << " " << width << "x" << height
                                       << " content " << content;
           ASSERT_EQ(marks, referenceMarks) << simd::levelName(level) << " " << width << "x" << height;
+          ASSERT_EQ(masks, referenceMasks) << simd::levelName(level) << " " << width << "x" << height;
         }
       }
     }

@@ -150,9 +150,9 @@ TEST(MlaaParallel, ResumingAtEveryStep) {
     fill(other, Content::stairs, rng);
     Frame ownEdges(width, height), otherEdges(width, height);
     detail::scalar::detectRows(source.data(), width * 4, detail::kEveryByte, ownEdges.data(), width, height, 0, height,
-                               nullptr);
+                               nullptr, nullptr);
     detail::scalar::detectRows(other.data(), width * 4, detail::kEveryByte, otherEdges.data(), width, height, 0, height,
-                               nullptr);
+                               nullptr, nullptr);
     for (int start = -2; start <= total + 1; ++start)
       for (const Frame* edges : {&ownEdges, &otherEdges})
         for (uint32_t flags : {0u, MLAA_THIN_LINES | MLAA_USE_HALF, MLAA_VISUALIZE}) {
