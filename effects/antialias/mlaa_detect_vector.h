@@ -40,6 +40,9 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
   static_assert(kChunkPixels % kBlockLines == 0 && kBlockLines % kLanes == 0, "whole vectors to a chunk");
   // Vector groups need the pixel after the group for the right-hand comparison.
   const int vectorEnd = ((width - 1) / kLanes) * kLanes;
+  // The last group whose pixel after it lies in the row, when pixels but the last are left.
+  const int lastGroup = width - 1 - kLanes;
+  const bool overlapping = lastGroup >= 0 && vectorEnd < width - 1;
   // The chunks whose vectors mark them; the rest are marked from their edge words.
   const int vectorChunks = chunks != nullptr ? vectorEnd / kChunkPixels : 0;
   const int chunkWords = chunkWordsFor(width);
@@ -90,10 +93,14 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
       for (; x + kBlockLines <= vectorEnd; x += kBlockLines) detectBlock(x);
       const int masked = x;
       for (; x < vectorEnd; x += kLanes) detectGroup(x);
+      // The pixels left but the last, in one group that overlaps those done, which it writes
+      // again as they were.
+      if (overlapping) detectGroup(lastGroup);
       return masked;
     };
     const int masked = hasBelow ? vectorGroups(std::true_type{}) : vectorGroups(std::false_type{});
-    scalar::detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, vectorEnd, width);
+    scalar::detectRowSpan(image, imageStride, pixelMask, edges, width, height, y,
+                          overlapping ? width - 1 : vectorEnd, width);
     if (chunks != nullptr) scalar::markRowChunks(edges, width, y, vectorChunks, rowChunks);
     if (rightMasks != nullptr) scalar::markRowRightMasks(edges, width, y, masked / kBlockLines, rightMasks);
   }
