@@ -109,7 +109,9 @@ void blendOnePixelRun(uint8_t* image, Index i, Index lineStride) {
 // a column (index step width, at least 2) it falls between two pixels when n is even.
 template <class P>
 inline int firstHalfPixels(int n) {
-  if constexpr (P::kPassBit == RowPass::kPassBit) return n == 2 ? 1 : (n - 1) / 2;
+  // (n == 2) as a number: as a condition, the compiler branches on it, and the lengths of
+  // runs follow the picture.
+  if constexpr (P::kPassBit == RowPass::kPassBit) return (n - 1) / 2 + static_cast<int>(n == 2);
   return n / 2;
 }
 
