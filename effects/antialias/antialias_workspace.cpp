@@ -93,8 +93,8 @@ bool AntialiasWorkspace::allocate(int width, int height, int bandRows) {
   tailRows_ = alignedAlloc(rowBytes * kTailRows);
   bandCopies_ = alignedAlloc(copiesBytes);
   bandCopyTaken_.reset(new (std::nothrow) std::atomic<bool>[bandCopyCount_]);
-  if (edgeBuffer_ == nullptr || columnBits_ == nullptr || edgeChunks_ == nullptr || rightMasks_ == nullptr || crossings_ == nullptr || tailRows_ == nullptr ||
-      bandCopies_ == nullptr || bandCopyTaken_ == nullptr) {
+  if (edgeBuffer_ == nullptr || columnBits_ == nullptr || edgeChunks_ == nullptr || rightMasks_ == nullptr ||
+      crossings_ == nullptr || tailRows_ == nullptr || bandCopies_ == nullptr || bandCopyTaken_ == nullptr) {
     release();
     return false;
   }

@@ -17,30 +17,34 @@
 namespace qov::aa::detail {
 
 inline constexpr int kChunkPixels = 16;
+inline constexpr int kMarkBits = 64;  // marks of a word of chunk marks, pixels of a word of row bits
 
 // Words of chunk marks a row of `width` pixels takes: bit k of word k / 64 for chunk k,
 // pixels [16k, 16k + 16), which detection sets when some edge word of the chunk has an edge
 // bit.
 inline int chunkWordsFor(int width) {
-  constexpr int kChunksPerWord = 64;  // bits of a word
   const int chunks = (width + kChunkPixels - 1) / kChunkPixels;
-  return (chunks + kChunksPerWord - 1) / kChunksPerWord;
+  return (chunks + kMarkBits - 1) / kMarkBits;
+}
+
+// Row y's marks among those of a frame `width` pixels wide.
+template <class Word>  // uint64_t, const or not
+inline Word* chunkRowOf(Word* chunks, int width, int y) {
+  return chunks + static_cast<std::ptrdiff_t>(y) * chunkWordsFor(width);
 }
 
 // Word w of the chunks of a row that the blends may write, from the marks of the row (own)
 // and of the row above it (above; null on the first row).
 inline uint64_t touchedChunkWord(const uint64_t* own, const uint64_t* above, int w) {
-  constexpr int kLastBit = 63;
-  const uint64_t lastBefore = w > 0 ? own[w - 1] >> kLastBit : 0;
+  const uint64_t lastBefore = w > 0 ? own[w - 1] >> (kMarkBits - 1) : 0;
   return own[w] | (own[w] << 1) | lastBefore | (above != nullptr ? above[w] : 0);
 }
 
 // The marks of the chunks of pixels [64w, 64w + 64) of a row, from its marks `rowChunks`:
 // 0 when none of them has an edge bit.
 inline uint64_t marksOfPixelWord(const uint64_t* rowChunks, int w) {
-  constexpr int kBits = 64;
-  constexpr int kChunksPerPixelWord = kBits / kChunkPixels;
-  constexpr int kPixelWordsPerMarkWord = kBits / kChunksPerPixelWord;
+  constexpr int kChunksPerPixelWord = kMarkBits / kChunkPixels;
+  constexpr int kPixelWordsPerMarkWord = kMarkBits / kChunksPerPixelWord;
   return (rowChunks[w / kPixelWordsPerMarkWord] >> (w % kPixelWordsPerMarkWord * kChunksPerPixelWord)) &
          ((1u << kChunksPerPixelWord) - 1);
 }

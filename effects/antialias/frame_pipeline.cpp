@@ -105,7 +105,7 @@ void detectWordRow(const FrameWork& fw, int wordRow, uint8_t* scratch) {
   const bool blends = !(fw.flags & MLAA_VISUALIZE);
   const std::size_t chunkWords = static_cast<std::size_t>(detail::chunkWordsFor(f.width));
   const auto chunkRow = [&](int y) {
-    return blends ? WorkspaceAccess::edgeChunks(fw.workspace) + static_cast<std::size_t>(y) * chunkWords : nullptr;
+    return blends ? detail::chunkRowOf(WorkspaceAccess::edgeChunks(fw.workspace), f.width, y) : nullptr;
   };
   // The right masks of a group's rows, which begin at a multiple of kRowsPerGather.
   static_assert(kDetectGroupRows == detail::kRowsPerGather, "a group's right masks lie together");

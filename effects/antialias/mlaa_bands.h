@@ -156,10 +156,7 @@ struct BandFrame {
   // The chunk marks of every row (edge_chunks.h), or null.
   const uint64_t* chunks;
 
-  const uint64_t* rowChunks(int y) const {
-    return chunks == nullptr ? nullptr
-                             : chunks + static_cast<std::size_t>(y) * static_cast<std::size_t>(chunkWordsFor(width));
-  }
+  const uint64_t* rowChunks(int y) const { return chunks == nullptr ? nullptr : chunkRowOf(chunks, width, y); }
 
   VerticalCrossing& crossing(int boundary, int x) const {
     return crossings[static_cast<std::size_t>(boundary - 1) * static_cast<std::size_t>(width) +

@@ -25,10 +25,9 @@ namespace detail::scalar {
 
 void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
                 int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks) {
-  const int chunkWords = chunkWordsFor(width);
   for (int y = rowBegin; y < rowEnd; ++y) {
     detectRowSpan(image, imageStride, pixelMask, edges, width, height, y, 0, width);
-    if (chunks != nullptr) markRowChunks(edges, width, y, 0, chunks + static_cast<Index>(y) * chunkWords);
+    if (chunks != nullptr) markRowChunks(edges, width, y, 0, chunkRowOf(chunks, width, y));
     if (rightMasks != nullptr) markRowRightMasks(edges, width, y, 0, rightMasks);
   }
 }

@@ -45,13 +45,12 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
   const bool overlapping = lastGroup >= 0 && vectorEnd < width - 1;
   // The chunks whose vectors mark them; the rest are marked from their edge words.
   const int vectorChunks = chunks != nullptr ? vectorEnd / kChunkPixels : 0;
-  const int chunkWords = chunkWordsFor(width);
   for (int y = rowBegin; y < rowEnd; ++y) {
     const uint8_t* row = image + y * imageStride;
     const bool hasBelow = y + 1 < height;
     const uint8_t* next = hasBelow ? row + imageStride : row;
     uint8_t* const out = edges + static_cast<Index>(y) * width * kBytesPerPixel;
-    uint64_t* const rowChunks = chunks != nullptr ? chunks + static_cast<Index>(y) * chunkWords : nullptr;
+    uint64_t* const rowChunks = chunks != nullptr ? chunkRowOf(chunks, width, y) : nullptr;
     // The row's vector groups, compiled apart for rows with and without a row below; returns
     // the first pixel whose right mask is left to do.
     const auto vectorGroups = [&](auto hasRowBelow) {
