@@ -3,9 +3,10 @@
 // result, so that two builds can be compared for identical output as well as for cost.
 // With "pipeline" it runs the whole frame pipeline instead (working copy, MLAA, Strength mix
 // at 0.75), so that the passes around MLAA show in the profile too; "pipeline24" does the
-// same on the frame's 24-bit form.
+// same on the frame's 24-bit form, and "inplace" runs it on a copy of the frame that it writes
+// back to (the copy, made before each frame, shows in the profile as a memmove from main).
 //
-//   mlaa_profile scene|photo|noise|photographs [flags] [frames] [mlaa|pipeline|pipeline24] [WIDTHxHEIGHT]
+//   mlaa_profile scene|photo|noise|photographs [flags] [frames] [mlaa|pipeline|pipeline24|inplace] [WIDTHxHEIGHT]
 //
 // The frames are 1920x1080 unless a size is given (photographs at any size, the others at
 // most 1920x1080, cut from the top left corner). Only antialiasFrame (runMLAA without
@@ -50,9 +51,12 @@ int main(int argc, char** argv) {
   int width = qov::bench::kWidth, height = qov::bench::kHeight;
   if (argc > 5 && std::sscanf(argv[5], "%dx%d", &width, &height) != 2) width = 0;
   const bool synthetic = which == "scene" || which == "photo" || which == "noise";
-  if ((!synthetic && which != "photographs") || (mode != "mlaa" && mode != "pipeline" && mode != "pipeline24") ||
+  const bool inPlace = mode == "inplace";
+  if ((!synthetic && which != "photographs") ||
+      (mode != "mlaa" && mode != "pipeline" && mode != "pipeline24" && !inPlace) ||
       width < 1 || height < 1 || (synthetic && (width > qov::bench::kWidth || height > qov::bench::kHeight))) {
-    std::fprintf(stderr, "usage: %s scene|photo|noise|photographs [flags] [frames] [mlaa|pipeline|pipeline24] [WxH]\n",
+    std::fprintf(stderr,
+                 "usage: %s scene|photo|noise|photographs [flags] [frames] [mlaa|pipeline|pipeline24|inplace] [WxH]\n",
                  argv[0]);
     return 2;
   }
@@ -84,7 +88,12 @@ int main(int argc, char** argv) {
   settings.visualize = (flags & qov::aa::MLAA_VISUALIZE) != 0;
   std::vector<uint8_t> edges(mode == "mlaa" ? source.size() : 0);
   for (int f = 0; f < frames; ++f) {
-    if (mode != "mlaa") {
+    if (inPlace) {
+      const std::ptrdiff_t stride = std::ptrdiff_t{width} * channels;
+      std::memcpy(output.data(), source.data(), source.size());
+      qov::aa::antialiasFrame(output.data(), stride, output.data(), stride, width, height,
+                              qov::aa::nativeLayout(channels), settings, workspace);
+    } else if (mode != "mlaa") {
       const std::ptrdiff_t stride = std::ptrdiff_t{width} * channels;
       qov::aa::antialiasFrame(source.data(), stride, output.data(), stride, width, height,
                               qov::aa::nativeLayout(channels), settings, workspace);
