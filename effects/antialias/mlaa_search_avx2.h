@@ -204,19 +204,21 @@ inline void findEndsInLanes(const LineWords<H>& w, int len, RunEndPositions& r) 
 
   // Each search's end is chosen by selects, not branches, since which one it is depends on
   // the picture: the accepted candidate nearest to where the search starts, else the first
-  // orthogonal position, else none. Both bit scans and the division are done whether they
-  // are needed or not (a scan of no bits gives lane 8H or 0, which the selects drop). The
-  // selects are written with masks: the compiler turns conditional expressions into branches.
+  // orthogonal position, else none. The accepted candidates are orthogonal positions too, so
+  // one bit scan finds either: of the accepted ones when there are any, else of the
+  // orthogonal ones. The division is done whether it is needed or not (a scan of no bits
+  // gives lane 8H or 0, which the selects drop). The selects are written with masks: the
+  // compiler turns conditional expressions into branches.
   constexpr uint32_t kNoLane = 1u << (kMaskPositions * H);
   const auto lowest = [](uint32_t bits) { return __builtin_ctz(bits | kNoLane); };
   const auto highest = [](uint32_t bits) { return highestSetBit(bits | 1u); };
-  const auto choose = [&q](uint32_t accepted, uint32_t orth, int jAccepted, int jOrth, int none, int& p, float& h) {
+  const auto pick = [](uint32_t mask, uint32_t a, uint32_t b) { return (a & mask) | (b & ~mask); };
+  // The candidates a search's end is scanned for: accepted ones, else orthogonal ones.
+  const auto scanned = [&pick](uint32_t accepted, uint32_t orth) { return pick(0u - (accepted != 0u), accepted, orth); };
+  const auto choose = [&q, &pick](uint32_t accepted, uint32_t orth, int j, int none, int& p, float& h) {
     const uint32_t isAccepted = 0u - (accepted != 0u), isOrth = 0u - (orth != 0u);
-    const auto pick = [](uint32_t mask, uint32_t a, uint32_t b) { return (a & mask) | (b & ~mask); };
-    const uint32_t at = pick(isAccepted, static_cast<uint32_t>(jAccepted),
-                             pick(isOrth, static_cast<uint32_t>(jOrth), static_cast<uint32_t>(none)));
-    p = static_cast<int>(at);
-    const float height = q.at(jAccepted & (kMaskPositions * H - 1)), half = kHalf;
+    p = static_cast<int>(pick(isOrth, static_cast<uint32_t>(j), static_cast<uint32_t>(none)));
+    const float height = q.at(j & (kMaskPositions * H - 1)), half = kHalf;
     uint32_t heightBits, halfBits;
     std::memcpy(&heightBits, &height, sizeof heightBits);
     std::memcpy(&halfBits, &half, sizeof halfBits);
@@ -232,13 +234,13 @@ inline void findEndsInLanes(const LineWords<H>& w, int len, RunEndPositions& r) 
   for (int h = 0; h < H; ++h) c1 |= previousSideLanes(sC[h], sC1[h], sP[h], sN1[h], fromStart(h), q, h);
   const uint32_t orth1 = orthCur & lanes;
   c1 &= orth1 & passPrev;
-  choose(c1, orth1, lowest(c1), lowest(orth1), RunEndPositions::kNoLowerEnd, r.p1, r.h1);
+  choose(c1, orth1, lowest(scanned(c1, orth1)), RunEndPositions::kNoLowerEnd, r.p1, r.h1);
   r.k1 = c1 ? r.p1 : len;
 
   for (int h = 0; h < H; ++h) c3 |= farSideLanes(sC1[h], sN1[h], sN[h], sF[h], fromStart(h), q, h);
   const uint32_t orth3 = orthNext & lanes;
   c3 &= orth3 & passNext;
-  choose(c3, orth3, lowest(c3), lowest(orth3), RunEndPositions::kNoLowerEnd, r.p3, r.h3);
+  choose(c3, orth3, lowest(scanned(c3, orth3)), RunEndPositions::kNoLowerEnd, r.p3, r.h3);
   r.k3 = c3 ? r.p3 : len;
 
   uint32_t c2 = 0, c4 = 0;
@@ -246,13 +248,13 @@ inline void findEndsInLanes(const LineWords<H>& w, int len, RunEndPositions& r) 
     c2 |= previousSideLanes(laterLanes<2>(sC, h), sC1[h], laterLanes<2>(sP, h), sN1[h], fromEnd(h, r.k1), q, h);
   const uint32_t orth2 = (orthCur >> 1) & lanes;
   c2 &= orth2 & (passPrev >> 2);
-  choose(c2, orth2, highest(c2), highest(orth2), RunEndPositions::kNoUpperEnd, r.p2, r.h2);
+  choose(c2, orth2, highest(scanned(c2, orth2)), RunEndPositions::kNoUpperEnd, r.p2, r.h2);
 
   for (int h = 0; h < H; ++h)
     c4 |= farSideLanes(sC1[h], sN1[h], laterLanes<2>(sN, h), laterLanes<2>(sF, h), fromEnd(h, r.k3), q, h);
   const uint32_t orth4 = (orthNext >> 1) & lanes;
   c4 &= orth4 & (orthNext >> 2);
-  choose(c4, orth4, highest(c4), highest(orth4), RunEndPositions::kNoUpperEnd, r.p4, r.h4);
+  choose(c4, orth4, highest(scanned(c4, orth4)), RunEndPositions::kNoUpperEnd, r.p4, r.h4);
 }
 
 // The ends of a run of at most kLanesRunMax pixels starting at `start`, whose reads need no
