@@ -131,17 +131,12 @@ inline __m256i laterLanes(const __m256i (&v)[H], int h) {
 // and |den| below 2^16, far below 2^24, where conversion to single precision is exact. A
 // quotient n / d with 0 < n < d then rounds to a value above 0 (it is at least 1 / d) and
 // below 1 (it is at most 1 - 1 / d, and 1 / d > 2^-25 keeps it below the midpoint between
-// 1 - 2^-24 and 1), so the float test accepts exactly what the integer test does. Only one
-// lane is divided.
+// 1 - 2^-24 and 1), so the float test accepts exactly what the integer test does. Only the
+// chosen lane of each search is divided, the four searches' in one division.
 template <int H>
 struct Quotients {
   alignas(32) int num[8 * H];
   alignas(32) int den[8 * H];
-  // A lane that is divided only to be dropped may have a zero denominator: 1 stands for it.
-  float at(int lane) const {
-    const int d = den[lane];
-    return static_cast<float>(num[lane]) / static_cast<float>(d | (d == 0));
-  }
 };
 
 template <int H>
@@ -206,24 +201,24 @@ inline void findEndsInLanes(const LineWords<H>& w, int len, RunEndPositions& r) 
   // the picture: the accepted candidate nearest to where the search starts, else the first
   // orthogonal position, else none. The accepted candidates are orthogonal positions too, so
   // one bit scan finds either: of the accepted ones when there are any, else of the
-  // orthogonal ones. The division is done whether it is needed or not (a scan of no bits
-  // gives lane 8H or 0, which the selects drop). The selects are written with masks: the
-  // compiler turns conditional expressions into branches.
+  // orthogonal ones. The quotient at that lane is taken whether it is needed or not (a scan
+  // of no bits gives lane 8H or 0, which the selects drop), and the four heights are divided
+  // at once at the end. The selects are written with masks: the compiler turns conditional
+  // expressions into branches.
   constexpr uint32_t kNoLane = 1u << (kMaskPositions * H);
   const auto lowest = [](uint32_t bits) { return __builtin_ctz(bits | kNoLane); };
   const auto highest = [](uint32_t bits) { return highestSetBit(bits | 1u); };
   const auto pick = [](uint32_t mask, uint32_t a, uint32_t b) { return (a & mask) | (b & ~mask); };
   // The candidates a search's end is scanned for: accepted ones, else orthogonal ones.
   const auto scanned = [&pick](uint32_t accepted, uint32_t orth) { return pick(0u - (accepted != 0u), accepted, orth); };
-  const auto choose = [&q, &pick](uint32_t accepted, uint32_t orth, int j, int none, int& p, float& h) {
-    const uint32_t isAccepted = 0u - (accepted != 0u), isOrth = 0u - (orth != 0u);
-    p = static_cast<int>(pick(isOrth, static_cast<uint32_t>(j), static_cast<uint32_t>(none)));
-    const float height = q.at(j & (kMaskPositions * H - 1)), half = kHalf;
-    uint32_t heightBits, halfBits;
-    std::memcpy(&heightBits, &height, sizeof heightBits);
-    std::memcpy(&halfBits, &half, sizeof halfBits);
-    const uint32_t chosen = pick(isAccepted, heightBits, halfBits);
-    std::memcpy(&h, &chosen, sizeof h);
+  // A search's end, and the quotient at it with whether it was accepted (all bits set).
+  struct Chosen {
+    int num, den, accepted;
+  };
+  const auto choose = [&q, &pick](uint32_t accepted, uint32_t orth, int j, int none, int& p) {
+    p = static_cast<int>(pick(0u - (orth != 0u), static_cast<uint32_t>(j), static_cast<uint32_t>(none)));
+    const int lane = j & (kMaskPositions * H - 1);
+    return Chosen{q.num[lane], q.den[lane], -static_cast<int>(accepted != 0u)};
   };
   // Searches 1 and 3 weigh by len - j, searches 2 and 4 by -(k + from - j), k being k1 or k3
   // and from = len - 1.
@@ -234,13 +229,13 @@ inline void findEndsInLanes(const LineWords<H>& w, int len, RunEndPositions& r) 
   for (int h = 0; h < H; ++h) c1 |= previousSideLanes(sC[h], sC1[h], sP[h], sN1[h], fromStart(h), q, h);
   const uint32_t orth1 = orthCur & lanes;
   c1 &= orth1 & passPrev;
-  choose(c1, orth1, lowest(scanned(c1, orth1)), RunEndPositions::kNoLowerEnd, r.p1, r.h1);
+  const Chosen e1 = choose(c1, orth1, lowest(scanned(c1, orth1)), RunEndPositions::kNoLowerEnd, r.p1);
   r.k1 = c1 ? r.p1 : len;
 
   for (int h = 0; h < H; ++h) c3 |= farSideLanes(sC1[h], sN1[h], sN[h], sF[h], fromStart(h), q, h);
   const uint32_t orth3 = orthNext & lanes;
   c3 &= orth3 & passNext;
-  choose(c3, orth3, lowest(scanned(c3, orth3)), RunEndPositions::kNoLowerEnd, r.p3, r.h3);
+  const Chosen e3 = choose(c3, orth3, lowest(scanned(c3, orth3)), RunEndPositions::kNoLowerEnd, r.p3);
   r.k3 = c3 ? r.p3 : len;
 
   uint32_t c2 = 0, c4 = 0;
@@ -248,13 +243,26 @@ inline void findEndsInLanes(const LineWords<H>& w, int len, RunEndPositions& r) 
     c2 |= previousSideLanes(laterLanes<2>(sC, h), sC1[h], laterLanes<2>(sP, h), sN1[h], fromEnd(h, r.k1), q, h);
   const uint32_t orth2 = (orthCur >> 1) & lanes;
   c2 &= orth2 & (passPrev >> 2);
-  choose(c2, orth2, highest(scanned(c2, orth2)), RunEndPositions::kNoUpperEnd, r.p2, r.h2);
+  const Chosen e2 = choose(c2, orth2, highest(scanned(c2, orth2)), RunEndPositions::kNoUpperEnd, r.p2);
 
   for (int h = 0; h < H; ++h)
     c4 |= farSideLanes(sC1[h], sN1[h], laterLanes<2>(sN, h), laterLanes<2>(sF, h), fromEnd(h, r.k3), q, h);
   const uint32_t orth4 = (orthNext >> 1) & lanes;
   c4 &= orth4 & (orthNext >> 2);
-  choose(c4, orth4, highest(scanned(c4, orth4)), RunEndPositions::kNoUpperEnd, r.p4, r.h4);
+  const Chosen e4 = choose(c4, orth4, highest(scanned(c4, orth4)), RunEndPositions::kNoUpperEnd, r.p4);
+
+  // The heights: an accepted quotient divided as acceptQuotient divides it (its denominator
+  // is never 0), else 1 / 2, the half height, exactly.
+  static_assert(kHalf == 0.5f, "1 / 2 stands for the half height");
+  const __m128i isAccepted = _mm_setr_epi32(e1.accepted, e2.accepted, e3.accepted, e4.accepted);
+  const __m128i num = _mm_blendv_epi8(_mm_set1_epi32(1), _mm_setr_epi32(e1.num, e2.num, e3.num, e4.num), isAccepted);
+  const __m128i den = _mm_blendv_epi8(_mm_set1_epi32(2), _mm_setr_epi32(e1.den, e2.den, e3.den, e4.den), isAccepted);
+  alignas(16) float heights[4];
+  _mm_store_ps(heights, _mm_div_ps(_mm_cvtepi32_ps(num), _mm_cvtepi32_ps(den)));
+  r.h1 = heights[0];
+  r.h2 = heights[1];
+  r.h3 = heights[2];
+  r.h4 = heights[3];
 }
 
 // The ends of a run of at most kLanesRunMax pixels starting at `start`, whose reads need no
