@@ -102,7 +102,8 @@ void BM_detect(benchmark::State& state) {
   }
   Buffers& b = noise();
   for (auto _ : state) {
-    detect(b.source.data(), std::ptrdiff_t{kWidth} * 4, kAllBits, b.edges.data(), kWidth, kHeight, 0, kHeight, nullptr, nullptr);
+    detect(b.source.data(), std::ptrdiff_t{kWidth} * 4, kAllBits, b.edges.data(), kWidth, kHeight, 0, kHeight, nullptr,
+           nullptr);
     benchmark::ClobberMemory();
   }
   state.SetLabel(qov::simd::levelName(level));

@@ -67,13 +67,14 @@ void detectRowsWith(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t p
       // returns their edge bits.
       const auto detectBlock = [&](int x) {
         V any = L::zero();
-        uint32_t mask = 0;
+        uint32_t rightBits = 0;
         for (int i = 0; i < kBlockLines / kLanes; ++i) {
           const V flags = detectGroup(x + i * kLanes);
           any = L::bitOr(any, flags);
-          mask |= L::signs32(L::template shiftLeft32<1>(flags)) << (i * kLanes);  // EDGE_RIGHT to the top bit
+          rightBits |= L::signs32(L::template shiftLeft32<1>(flags)) << (i * kLanes);  // EDGE_RIGHT to the top bit
         }
-        if (rightMasks != nullptr) rightMasks[rightMaskIndex(width, y, x / kBlockLines)] = static_cast<uint8_t>(mask);
+        if (rightMasks != nullptr)
+          rightMasks[rightMaskIndex(width, y, x / kBlockLines)] = static_cast<uint8_t>(rightBits);
         return any;
       };
       int x = 0;

@@ -210,7 +210,9 @@ inline void findEndsInLanes(const LineWords<H>& w, int len, RunEndPositions& r) 
   const auto highest = [](uint32_t bits) { return highestSetBit(bits | 1u); };
   const auto pick = [](uint32_t mask, uint32_t a, uint32_t b) { return (a & mask) | (b & ~mask); };
   // The candidates a search's end is scanned for: accepted ones, else orthogonal ones.
-  const auto scanned = [&pick](uint32_t accepted, uint32_t orth) { return pick(0u - (accepted != 0u), accepted, orth); };
+  const auto scanned = [&pick](uint32_t accepted, uint32_t orth) {
+    return pick(0u - (accepted != 0u), accepted, orth);
+  };
   // A search's end, and the quotient at it with whether it was accepted (all bits set).
   struct Chosen {
     int num, den, accepted;
