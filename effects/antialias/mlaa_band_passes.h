@@ -217,9 +217,18 @@ void blendBand(const BandFrame& f, int band, uint8_t* copy) {
   const Index imageFirst = static_cast<Index>(layout.copyBegin(band)) * f.width;
   const int firstLine = layout.firstLine(band), lastLine = layout.lastLine(band);
   // The horizontal lines in the serial order: those of even blocks, then those of odd ones.
+  // A row without chunk marks has no EDGE_BELOW, so its line has no runs.
+  const int chunkWords = chunkWordsFor(f.width);
+  const auto hasMarks = [&](int y) {
+    const uint64_t* const marks = f.rowChunks(y);
+    if (marks == nullptr) return true;
+    uint64_t any = 0;
+    for (int w = 0; w < chunkWords; ++w) any |= marks[w];
+    return any != 0;
+  };
   for (int parity = 0; parity < 2; ++parity)
     for (int y = firstLine; y <= lastLine; ++y)
-      if ((y / kBlockLines) % 2 == parity)
+      if ((y / kBlockLines) % 2 == parity && hasMarks(y))
         blendHorizontalLine<M>(copy, imageFirst, f.edges, f.width, f.height, y, f.flags, f.rowChunks(y));
 
   // The column lines' bits from the row before the band to the second after it: the runs
