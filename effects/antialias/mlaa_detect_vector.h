@@ -1,7 +1,8 @@
 // Edge detection with vectors, written once over a level's primitives L (Sse2 or Avx2 of
 // effects/simd/): kBytes / 4 pixels at a time, compared with as many below and with as many
-// starting one pixel to the right (an unaligned load, so no transpose is needed). The pixels
-// whose right neighbour would lie past the row go to the scalar path. Included by
+// starting one pixel to the right (an unaligned load, so no transpose is needed). A row's
+// last group overlaps the one before it, so that only its last pixel, which has no right
+// neighbour, goes to the scalar path. Included by
 // mlaa_detect_<level>.cpp only, after the level's header. Wider vectors than AVX2 would gain
 // nothing: detection is bound by memory traffic.
 #pragma once
