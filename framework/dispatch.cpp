@@ -9,8 +9,6 @@
 #include <cstring>
 
 #include "effects/memory/aligned_memory.h"
-#include "effects/parallel/chunking.h"
-#include "effects/parallel/worker_pool.h"
 #include "framework/instance.h"
 #include "framework/message.h"
 #include "framework/plugin_definition.h"
@@ -198,8 +196,6 @@ int PlugObj::processFrameMulti(Qov_Multi* pFrameData) {
     return kFailure;
   }
   const FrameCall readable{*readableSet, call.width, call.height, values, fPool};
-  // The worker threads wake now, while the effect prepares, and stay up between its passes.
-  const parallel::FrameScope frame(fPool, parallel::frameChunks(pixelCount()));
   return fEffect->processFrameMulti(readable);
 }
 

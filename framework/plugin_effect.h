@@ -4,14 +4,13 @@
 // the instance record keeps only the host-interface state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "effects/parallel/chunking.h"
+#include "effects/parallel/worker_pool.h"
 #include "effects/parameters/parameter_schema.h"
 #include "framework/boundary.h"
-
-namespace qov::parallel {
-class WorkerPool;
-}
 
 namespace qov {
 
@@ -35,6 +34,13 @@ struct FrameCall {
   // unset); any other size promises a buffer of a different size.
   bool declaresFrameSize(const ImageSlot& slot) const {
     return (slot.width == 0 && slot.height == 0) || (slot.width == width && slot.height == height);
+  }
+
+  // The frame's loops are about to run: the workers are woken now, while the effect
+  // prepares, and stay up between its passes (parallel::FrameScope). An effect opens this
+  // once it knows it has work, so that a frame it leaves as it is wakes no thread.
+  parallel::FrameScope wakeWorkers() const {
+    return parallel::FrameScope(pool, parallel::frameChunks(std::size_t{width} * height));
   }
 };
 

@@ -32,6 +32,7 @@ class TwoInputMatteEffect final : public PluginEffect {
       showMessage(kNoValidInputText, kFrameSetTitle);
       return kFailure;
     }
+    const auto frame = call.wakeWorkers();
     const uint8_t* colourSource = settings.switchInputs ? second->data : first->data;
     const uint8_t* maskSource = settings.switchInputs ? first->data : second->data;
     matte::matteFrame(colourSource, maskSource, frameSet.outputs[0]->data, static_cast<int>(call.width),

@@ -24,6 +24,7 @@ class AntialiasEffect final : public PluginEffect {
     const int width = static_cast<int>(call.width), height = static_cast<int>(call.height);
     const auto channels = static_cast<int>(input.channels);
     const std::ptrdiff_t stride = std::ptrdiff_t{width} * channels;
+    const auto frame = call.wakeWorkers();
     if (!aa::antialiasFrame(input.data, stride, call.frameSet.outputs[0]->data, stride, width, height,
                             aa::nativeLayout(channels), aa::antialiasSettingsFrom(call.parameters), workspace,
                             call.pool)) {

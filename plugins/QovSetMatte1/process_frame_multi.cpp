@@ -17,6 +17,7 @@ class SetMatteEffect final : public PluginEffect {
     const ImageSlot& input = *call.frameSet.inputs[0];
     // The mask needs an alpha byte: other frames are left as the caller prepared them.
     if (input.channels != 4) return 0;
+    const auto frame = call.wakeWorkers();
     matte::matteFrame(input.data, input.data, call.frameSet.outputs[0]->data, static_cast<int>(call.width),
                       static_cast<int>(call.height), settings, call.pool);
     return 0;

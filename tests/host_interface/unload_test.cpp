@@ -7,6 +7,7 @@
 // are destroyed. (A program of its own because the other suites keep the libraries loaded.)
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <sched.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -163,6 +165,59 @@ TEST(Unloading, ConfinedToOneCpuTheLibraryStartsNoWorker) {
   ASSERT_EQ(sched_setaffinity(0, sizeof allowed, &allowed), 0);
   EXPECT_EQ(during, before);
   EXPECT_EQ(library.unload(), 0);
+}
+
+// The threads of the process and how often each has gone to sleep (voluntary context
+// switches), by thread id.
+std::map<std::string, long> sleepsByThread() {
+  std::map<std::string, long> sleeps;
+  DIR* tasks = opendir("/proc/self/task");
+  if (tasks == nullptr) return sleeps;
+  while (const dirent* entry = readdir(tasks)) {
+    if (entry->d_name[0] == '.') continue;
+    std::ifstream status(std::string("/proc/self/task/") + entry->d_name + "/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) sleeps[entry->d_name] = std::stol(line.substr(24));
+  }
+  closedir(tasks);
+  return sleeps;
+}
+
+// A worker that a frame wakes goes back to sleep after it: the matte plug-ins have nothing
+// to do on a 24-bit frame (no alpha to write), and such frames must leave the workers asleep
+// rather than cost a wake-up each; 32-bit frames of the same instance size do wake them.
+TEST(Unloading, FramesWithNothingToDoLeaveTheWorkersAsleep) {
+  if (workersWanted() == 0) GTEST_SKIP() << "the process may use one CPU only";
+  constexpr int kFrames = 20;
+  for (const char* path : {QOV_SETMATTE1_PATH, QOV_MISETMATTE1_PATH}) {
+    SCOPED_TRACE(path);
+    Library library(path);
+    ASSERT_TRUE(library.loaded());
+    const auto before = sleepsByThread();
+    void* idle = library.instantiate(FF_DEPTH_24);
+    void* busy = library.instantiate(FF_DEPTH_32);
+    ASSERT_NE(idle, nullptr);
+    ASSERT_NE(busy, nullptr);
+    // The workers' wake-ups over kFrames frames of an instance.
+    const auto wakeUps = [&](void* instance, uint32_t depth) {
+      usleep(20000);  // any worker still watching for a loop is asleep by now
+      const auto start = sleepsByThread();
+      for (int i = 0; i < kFrames; ++i) {
+        EXPECT_EQ(library.frame(instance, depth), FF_SUCCESS);
+        usleep(2000);  // the frames of a video: the workers fall asleep between them
+      }
+      long count = 0;
+      for (const auto& [thread, sleeps] : sleepsByThread())
+        if (before.count(thread) == 0 && start.count(thread) != 0) count += sleeps - start.at(thread);
+      return count;
+    };
+    EXPECT_EQ(wakeUps(idle, FF_DEPTH_24), 0);
+    EXPECT_GE(wakeUps(busy, FF_DEPTH_32), kFrames / 2) << "the count sees the workers";
+    EXPECT_EQ(library.release(idle), FF_SUCCESS);
+    EXPECT_EQ(library.release(busy), FF_SUCCESS);
+    EXPECT_EQ(library.unload(), 0);
+  }
 }
 
 // A host that unloads a library without destroying its instances: the library stays
