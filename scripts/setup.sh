@@ -6,11 +6,20 @@
 #   scripts/setup.sh windows   # CMake, the MinGW-w64 cross compilers and zip (scripts/package.sh windows,
 #                              # scripts/build-windows.sh)
 #   scripts/setup.sh test      # all of the above and everything the test builds use (scripts/test.sh)
+#   scripts/setup.sh --keep-going test
 #
 # Each target installs the package groups below that it names in `groups_of`; a new need
 # is one more package in its group, or one more group. Safe to run again: only missing
 # packages are installed, so a machine that has them all is left alone. Needs root (or
 # sudo) on a machine that lacks any.
+#
+# A package index that fails to download (a mirror in the middle of a sync) is a warning:
+# the lists apt has are used. Every download is tried twice. When the packages cannot all
+# be installed together, each is installed on its own, so that one that cannot be had
+# stops only itself. Without --keep-going such a package fails the command; with it, the
+# command succeeds and, where QOV_SETUP_UNAVAILABLE names a file, appends a line
+# "PACKAGE<tab>apt's reason" to it for each, so that the caller can leave out only what
+# needs them (scripts/test.sh does).
 set -euo pipefail
 
 # Building the plug-ins and qovhost.
@@ -59,8 +68,13 @@ groups_of() {
   esac
 }
 
+keep_going=no
+if [ "${1:-}" = --keep-going ]; then
+  keep_going=yes
+  shift
+fi
 if [ $# -eq 0 ]; then
-  echo "usage: scripts/setup.sh demo|deb|windows|test..." >&2
+  echo "usage: scripts/setup.sh [--keep-going] demo|deb|windows|test..." >&2
   exit 2
 fi
 packages=()
@@ -102,15 +116,65 @@ for package in "${missing[@]}"; do
       ;;
   esac
 done
-echo "setup: reading the package lists" >&2
-$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
-# A line for each package as it is set up, so that a long installation shows it is alive;
-# apt-get's whole output is shown when it fails.
-echo "setup: downloading and installing (a few minutes on a fresh machine)" >&2
+# apt-get with a lock wait, and one more try of every download that fails.
+apt() {
+  $sudo apt-get -o DPkg::Lock::Timeout=600 -o Acquire::Retries=1 "$@"
+}
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-if ! $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}" 2>&1 |
-  tee "$log" | { grep --line-buffered '^Setting up ' || true; } | sed -u 's/^Setting up \([^ ]*\).*/setup: set up \1/' >&2; then
-  cat "$log" >&2
-  exit 1
+
+echo "setup: reading the package lists" >&2
+update_ok=no
+for attempt in 1 2; do
+  if apt update -qq >"$log" 2>&1; then
+    update_ok=yes
+    break
+  fi
+  [ "$attempt" -eq 1 ] && echo "setup: reading the package lists failed; trying once more" >&2
+done
+if [ "$update_ok" = no ]; then
+  echo "setup: warning: some package lists could not be read; going on with the lists apt has:" >&2
+  grep -E '^(E|W):' "$log" | sed 's/^/setup:   /' >&2 || true
 fi
+
+# install PACKAGES...: installs them in one apt-get call, with a line for each package as
+# it is set up, so that a long installation shows it is alive; apt-get's output is left
+# in $log.
+install() {
+  apt install -y -q --no-install-recommends "$@" 2>&1 |
+    tee "$log" | { grep --line-buffered '^Setting up ' || true; } | sed -u 's/^Setting up \([^ ]*\).*/setup: set up \1/' >&2
+}
+
+# apt's reason for a failed installation, on one line: its errors, then the first unmet
+# dependencies it names.
+reason() {
+  local errors unmet
+  errors=$(grep -E '^E:' "$log" | head -n 2 | tr '\n' ' ')
+  unmet=$(grep -E '^ [^ ].* : (Depends|PreDepends|Breaks|Conflicts):' "$log" | sed 's/^ *//' | head -n 3 | tr '\n' ';')
+  [ -n "$unmet" ] && unmet="unmet: ${unmet%;}"
+  echo "$errors$unmet" | sed 's/  */ /g; s/ $//'
+}
+
+echo "setup: downloading and installing (a few minutes on a fresh machine)" >&2
+if install "${missing[@]}"; then
+  exit 0
+fi
+# Installed one at a time, the packages that can be had are set up, and the others are named.
+echo "setup: the packages could not be installed together; installing them one at a time" >&2
+unavailable=()
+for package in "${missing[@]}"; do
+  if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then continue; fi
+  if install "$package"; then continue; fi
+  why=$(reason)
+  [ -n "$why" ] || why="apt-get install failed: $(tail -n 1 "$log")"
+  echo "setup: cannot install $package: $why" >&2
+  unavailable+=("$package")
+  if [ -n "${QOV_SETUP_UNAVAILABLE:-}" ]; then printf '%s\t%s\n' "$package" "$why" >>"$QOV_SETUP_UNAVAILABLE"; fi
+done
+[ ${#unavailable[@]} -eq 0 ] && exit 0
+if [ "$keep_going" = yes ]; then
+  echo "setup: going on without ${unavailable[*]}" >&2
+  exit 0
+fi
+echo "setup: could not install ${unavailable[*]}" >&2
+exit 1
