@@ -1,70 +1,152 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite in four builds: native optimised,
-# AddressSanitizer + UndefinedBehaviorSanitizer, 32-bit x86, and the 32- and 64-bit Windows
-# DLLs under Wine (the native build writes checksums of the plug-ins' output; every other
-# build must produce the same bytes), with a ThreadSanitizer build of the threaded tests;
-# then the packages and a short run of every fuzz target. At the end it lists which stages
-# ran, and which it could not run on this machine and why.
+# Builds and runs the whole test suite, stage by stage: native optimised, AddressSanitizer +
+# UndefinedBehaviorSanitizer, 32-bit x86, ThreadSanitizer (the threaded tests), and the 64-
+# and 32-bit Windows DLLs under Wine (the native build writes checksums of the plug-ins'
+# output; every other build must produce the same bytes); then the packages and a short run
+# of every fuzz target.
+#
+# It installs what the machine lacks first (scripts/setup.sh --keep-going test). A package
+# that cannot be had stops only the stages that need it: at the end a summary names every
+# stage as ran, partly or not run, with the reason and its minutes. The stages that every
+# machine of ours can run (all but the 32-bit Windows DLLs) must run: one that cannot for
+# want of a package fails the command, as does any stage that ran and failed. The other
+# stages go on either way, so that one run shows everything that is wrong.
 #
 # On a machine whose kernel runs no 32-bit x86 program (scripts/i386-probe.sh), the 32-bit
-# build's tests run under the user-mode emulator qemu-i386, and the 32-bit Windows DLLs are
-# built and their tables checked, but not run: 32-bit Wine cannot start there.
+# programs run under the user-mode emulator qemu-i386.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh test
 
-# Every stage adds a line to this list (scripts/stage-report.sh), printed at the end.
-QOV_STAGE_REPORT=$(mktemp)
-export QOV_STAGE_REPORT
-source scripts/stage-report.sh
-finished=no
-summary() {
-  echo "=== stages"
-  cat "$QOV_STAGE_REPORT"
-  rm -f "$QOV_STAGE_REPORT"
-  [ "$finished" = yes ] && echo "=== all test builds passed"
-}
-trap summary EXIT
+# Packages that scripts/setup.sh could not install, a line "PACKAGE<tab>reason" each.
+QOV_SETUP_UNAVAILABLE=$(mktemp)
+export QOV_SETUP_UNAVAILABLE
+summary_lines=$(mktemp)
+trap 'rm -f "$QOV_SETUP_UNAVAILABLE" "$summary_lines"' EXIT
+setup_start=$SECONDS
+bash scripts/setup.sh --keep-going test
 
 jobs=$(nproc)
-# Each build is one of the configurations in CMakePresets.json, in build/ or build-NAME/.
+passed=0
+failed=0
+skipped=0
+
+# add_summary STATUS SECONDS TEXT: one line of the closing summary.
+add_summary() {
+  printf '%-8s %5.1f min  %s\n' "$1" "$(awk -v s="$2" 'BEGIN { print s / 60 }')" "$3" >>"$summary_lines"
+}
+add_summary ran $((SECONDS - setup_start)) "set-up: the packages the stages need"
+
+# unavailable PACKAGES...: "PACKAGE (apt's reason); ..." for each of them that could not be
+# installed; nothing when all are there.
+unavailable() {
+  local package why
+  for package in "$@"; do
+    why=$(awk -F'\t' -v p="$package" '$1 == p { print $2; exit }' "$QOV_SETUP_UNAVAILABLE")
+    [ -n "$why" ] && printf '%s could not be installed (%s); ' "$package" "$why"
+  done
+  return 0
+}
+
+# run_stage NAME required|optional "PACKAGES" COMMAND...: runs one stage and adds its line
+# (or the lines it reported itself, through scripts/stage-report.sh) to the summary. A stage
+# whose packages are missing does not run: an optional one is "not run", a required one
+# failed.
+run_stage() {
+  local name=$1 kind=$2 needs=$3
+  shift 3
+  local missing
+  # shellcheck disable=SC2086
+  missing=$(unavailable $needs)
+  if [ -n "$missing" ]; then
+    missing=${missing%; }
+    echo "=== $name: not run: $missing"
+    if [ "$kind" = required ]; then
+      add_summary FAILED 0 "$name: cannot run: $missing"
+      failed=$((failed + 1))
+    else
+      add_summary "not run" 0 "$name: $missing"
+      skipped=$((skipped + 1))
+    fi
+    return 0
+  fi
+  local start=$SECONDS status=0 report
+  report=$(mktemp)
+  # In the background, so that `set -e` holds inside the stage as it does in a script.
+  (QOV_STAGE_REPORT=$report; export QOV_STAGE_REPORT; set -e; "$@") &
+  wait $! || status=$?
+  local seconds=$((SECONDS - start))
+  if [ "$status" -ne 0 ]; then
+    add_summary FAILED "$seconds" "$name (exit status $status)"
+    failed=$((failed + 1))
+  elif [ -s "$report" ]; then
+    # The stage's own lines: ran, partly, or skipped (not run) with the reason.
+    local what text
+    while IFS=$'\t' read -r what text; do
+      case $what in
+        skipped) what="not run"; skipped=$((skipped + 1)) ;;
+        *) passed=$((passed + 1)) ;;
+      esac
+      add_summary "$what" "$seconds" "$text"
+    done <"$report"
+  else
+    add_summary ran "$seconds" "$name"
+    passed=$((passed + 1))
+  fi
+  rm -f "$report"
+}
+
+# A build of one of the configurations in CMakePresets.json, in build/ or build-NAME/.
 run_build() {
   local preset=$1
   shift
   echo "=== build: $preset"
-  cmake --preset "$preset" "$@" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs" >/dev/null
+  cmake --preset "$preset" "$@" >/dev/null || return
+  cmake --build --preset "$preset" -j "$jobs" >/dev/null || return
   ctest --preset "$preset" -j "$jobs"
 }
 
-# The native build writes build/conformance-checksums.txt, which the other builds compare
-# their plug-ins' output with.
-run_build native
-stage_report ran "native build and tests"
-reference=$PWD/build/conformance-checksums.txt
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_build asan
-stage_report ran "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+# The 32-bit build: natively where the kernel runs 32-bit programs, else under qemu-i386.
 # The emulator setting is given either way, so that a build folder made on one kind of
 # machine is right on the other.
-if why=$(bash scripts/i386-probe.sh); then
-  run_build m32 -DCMAKE_CROSSCOMPILING_EMULATOR=
-  stage_report ran "32-bit x86 build and tests"
-else
+run_m32() {
+  local why
+  if why=$(bash scripts/i386-probe.sh); then
+    run_build m32 -DCMAKE_CROSSCOMPILING_EMULATOR=
+    return
+  fi
   [ -n "$why" ] || why="32-bit x86 programs do not run here"
   echo "=== $why: the 32-bit build's tests run under qemu-i386"
   run_build m32 -DCMAKE_CROSSCOMPILING_EMULATOR=qemu-i386
   stage_report ran "32-bit x86 build and tests, under qemu-i386: $why"
-fi
+}
+
+build_packages="build-essential cmake pkg-config libpng-dev libcli11-dev nlohmann-json3-dev"
+test_packages="$build_packages libgtest-dev googletest libbenchmark-dev"
+
+# The native build writes build/conformance-checksums.txt, which the other builds compare
+# their plug-ins' output with.
+reference=$PWD/build/conformance-checksums.txt
+run_stage "native build and tests" required "$test_packages ffmpeg frei0r-plugins-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev" \
+  run_build native
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_stage "AddressSanitizer + UndefinedBehaviorSanitizer build and tests" required "$test_packages" run_build asan
+run_stage "32-bit x86 build and tests" required "gcc-multilib g++-multilib googletest qemu-user" run_m32
 # The worker pool, MLAA's parallel blocks against the serial order and the threaded tests
 # under GCC's ThreadSanitizer.
-bash tests/reliability/tsan.sh
-stage_report ran "ThreadSanitizer build of the threaded tests"
-bash scripts/test-windows.sh "$reference"
+run_stage "ThreadSanitizer build of the threaded tests" required "$test_packages" bash tests/reliability/tsan.sh
+run_stage "64-bit Windows DLLs and their tests under Wine" required "g++-mingw-w64-x86-64-posix wine wine64" \
+  bash scripts/test-windows.sh "$reference" win64
+run_stage "32-bit Windows DLLs and their tests under Wine" optional "g++-mingw-w64-i686-posix wine wine32:i386" \
+  bash scripts/test-windows.sh "$reference" win32
 # The release packages (scripts/package.sh): the Debian package installed, used by ffmpeg,
 # melt and GStreamer, and removed again (as root; skipped otherwise), the Windows archive.
-bash tests/package/test_package.sh
+run_stage "package test" required "dpkg-dev file help2man zip melt ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad" \
+  bash tests/package/test_package.sh
 # A few seconds of every fuzz target (clang, ASan + UBSan); fuzz/run.sh without an argument
 # runs each for 60 s.
-bash fuzz/run.sh 5
-stage_report ran "every fuzz target for 5 s"
-finished=yes
+run_stage "every fuzz target for 5 s" required "clang libclang-rt-14-dev" bash fuzz/run.sh 5
+
+echo "=== stages"
+cat "$summary_lines"
+echo "stages: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]
