@@ -7,10 +7,10 @@
 #
 # It installs what the machine lacks first (scripts/setup.sh --keep-going test). A package
 # that cannot be had stops only the stages that need it: at the end a summary names every
-# stage as ran, partly or not run, with the reason and its minutes. The stages that every
-# machine of ours can run (all but the 32-bit Windows DLLs) must run: one that cannot for
-# want of a package fails the command, as does any stage that ran and failed. The other
-# stages go on either way, so that one run shows everything that is wrong.
+# stage as ran, partly or not run, with the reason and its minutes. A stage that cannot be
+# built for want of a compiler or library fails the command, as does any stage that ran
+# and failed; one whose runner (Wine, a host program) cannot be installed is not run. The
+# other stages go on either way, so that one run shows everything that is wrong.
 #
 # On a machine whose kernel runs no 32-bit x86 program (scripts/i386-probe.sh), the 32-bit
 # programs run under the user-mode emulator qemu-i386.
@@ -47,26 +47,30 @@ unavailable() {
   return 0
 }
 
-# run_stage NAME required|optional "PACKAGES" COMMAND...: runs one stage and adds its line
-# (or the lines it reported itself, through scripts/stage-report.sh) to the summary. A stage
-# whose packages are missing does not run: an optional one is "not run", a required one
-# failed.
+# run_stage NAME "BUILD_PACKAGES" "RUN_PACKAGES" COMMAND...: runs one stage and adds its
+# line (or the lines it reported itself, through scripts/stage-report.sh) to the summary.
+# A stage does not run when one of its packages could not be installed. Missing compilers,
+# libraries and tools that build are a failure: every machine of ours must have them. A
+# missing program that only runs what was built (Wine, a host) makes the stage "not run",
+# with apt's reason.
 run_stage() {
-  local name=$1 kind=$2 needs=$3
+  local name=$1 build_needs=$2 run_needs=$3
   shift 3
   local missing
   # shellcheck disable=SC2086
-  missing=$(unavailable $needs)
+  missing=$(unavailable $build_needs)
   if [ -n "$missing" ]; then
-    missing=${missing%; }
-    echo "=== $name: not run: $missing"
-    if [ "$kind" = required ]; then
-      add_summary FAILED 0 "$name: cannot run: $missing"
-      failed=$((failed + 1))
-    else
-      add_summary "not run" 0 "$name: $missing"
-      skipped=$((skipped + 1))
-    fi
+    echo "=== $name: cannot build: ${missing%; }"
+    add_summary FAILED 0 "$name: cannot build: ${missing%; }"
+    failed=$((failed + 1))
+    return 0
+  fi
+  # shellcheck disable=SC2086
+  missing=$(unavailable $run_needs)
+  if [ -n "$missing" ]; then
+    echo "=== $name: not run: ${missing%; }"
+    add_summary "not run" 0 "$name: ${missing%; }"
+    skipped=$((skipped + 1))
     return 0
   fi
   local start=$SECONDS status=0 report
@@ -120,31 +124,39 @@ run_m32() {
   stage_report ran "32-bit x86 build and tests, under qemu-i386: $why"
 }
 
+# The native build's ffmpeg tests are built only where ffmpeg is.
+run_native() {
+  run_build native || return
+  if ! command -v ffmpeg >/dev/null; then
+    stage_report partly "native build and tests; not run, the end-to-end tests through ffmpeg: $(unavailable ffmpeg)"
+  fi
+}
+
 build_packages="build-essential cmake pkg-config libpng-dev libcli11-dev nlohmann-json3-dev"
 test_packages="$build_packages libgtest-dev googletest libbenchmark-dev"
 
 # The native build writes build/conformance-checksums.txt, which the other builds compare
 # their plug-ins' output with.
 reference=$PWD/build/conformance-checksums.txt
-run_stage "native build and tests" required "$test_packages ffmpeg frei0r-plugins-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev" \
-  run_build native
+run_stage "native build and tests" "$test_packages frei0r-plugins-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev" "" \
+  run_native
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  run_stage "AddressSanitizer + UndefinedBehaviorSanitizer build and tests" required "$test_packages" run_build asan
-run_stage "32-bit x86 build and tests" required "gcc-multilib g++-multilib googletest qemu-user" run_m32
+  run_stage "AddressSanitizer + UndefinedBehaviorSanitizer build and tests" "$test_packages" "" run_build asan
+run_stage "32-bit x86 build and tests" "gcc-multilib g++-multilib googletest" "qemu-user" run_m32
 # The worker pool, MLAA's parallel blocks against the serial order and the threaded tests
 # under GCC's ThreadSanitizer.
-run_stage "ThreadSanitizer build of the threaded tests" required "$test_packages" bash tests/reliability/tsan.sh
-run_stage "64-bit Windows DLLs and their tests under Wine" required "g++-mingw-w64-x86-64-posix wine wine64" \
+run_stage "ThreadSanitizer build of the threaded tests" "$test_packages" "" bash tests/reliability/tsan.sh
+run_stage "64-bit Windows DLLs and their tests under Wine" "g++-mingw-w64-x86-64-posix" "wine wine64" \
   bash scripts/test-windows.sh "$reference" win64
-run_stage "32-bit Windows DLLs and their tests under Wine" optional "g++-mingw-w64-i686-posix wine wine32:i386" \
+run_stage "32-bit Windows DLLs and their tests under Wine" "g++-mingw-w64-i686-posix" "wine wine32:i386" \
   bash scripts/test-windows.sh "$reference" win32
 # The release packages (scripts/package.sh): the Debian package installed, used by ffmpeg,
 # melt and GStreamer, and removed again (as root; skipped otherwise), the Windows archive.
-run_stage "package test" required "dpkg-dev file help2man zip melt ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad" \
+run_stage "package test" "dpkg-dev file help2man zip" "melt ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad" \
   bash tests/package/test_package.sh
 # A few seconds of every fuzz target (clang, ASan + UBSan); fuzz/run.sh without an argument
 # runs each for 60 s.
-run_stage "every fuzz target for 5 s" required "clang libclang-rt-14-dev" bash fuzz/run.sh 5
+run_stage "every fuzz target for 5 s" "clang libclang-rt-14-dev" "" bash fuzz/run.sh 5
 
 echo "=== stages"
 cat "$summary_lines"
