@@ -6,15 +6,18 @@
 // nothing waits for another call: a slice costs what it costs alone.
 //
 // Lock-free (atomic exchanges), so that a fork during a call leaves nothing locked in the
-// child: there the workspace that call held stays marked busy, and the child's calls take
-// spares. A spare that cannot be made (no memory) makes the call wait, asleep, for the
-// instance's own workspace.
+// child: there the instance's own workspace, if that call held it, is free again (it is
+// claimed through a flag that lapses in a child, claim_flag.h), and a spare that call held
+// is gone from the set. A spare that cannot be made (no memory) makes the call wait, asleep,
+// for the instance's own workspace.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
+
+#include "effects/parallel/claim_flag.h"
 
 namespace qov::frei0r {
 
@@ -55,7 +58,7 @@ class WorkspaceSet {
 
   Lease take() {
     for (;;) {
-      if (!ownBusy_.exchange(true, std::memory_order_acquire)) return Lease(*this, own_, true);
+      if (ownClaim_.tryTake()) return Lease(*this, own_, true);
       for (std::atomic<Workspace*>& spare : spares_)
         if (Workspace* workspace = spare.exchange(nullptr, std::memory_order_acquire))
           return Lease(*this, workspace, false);
@@ -74,7 +77,7 @@ class WorkspaceSet {
 
   void giveBack(Workspace* workspace, bool own) {
     if (own) {
-      ownBusy_.store(false, std::memory_order_release);
+      ownClaim_.giveBack();
       return;
     }
     for (std::atomic<Workspace*>& spare : spares_) {
@@ -89,7 +92,7 @@ class WorkspaceSet {
   uint32_t width_;
   uint32_t height_;
   Workspace* own_;
-  std::atomic<bool> ownBusy_{false};
+  parallel::ClaimFlag ownClaim_;
   std::atomic<Workspace*> spares_[kKeptSpares] = {};
 };
 

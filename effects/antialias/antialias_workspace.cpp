@@ -92,7 +92,7 @@ bool AntialiasWorkspace::allocate(int width, int height, int bandRows) {
   crossings_ = reinterpret_cast<detail::VerticalCrossing*>(alignedAlloc(crossingBytes));
   tailRows_ = alignedAlloc(rowBytes * kTailRows);
   bandCopies_ = alignedAlloc(copiesBytes);
-  bandCopyTaken_.reset(new (std::nothrow) std::atomic<bool>[bandCopyCount_]);
+  bandCopyTaken_.reset(new (std::nothrow) parallel::ClaimFlag[bandCopyCount_]);
   if (edgeBuffer_ == nullptr || columnBits_ == nullptr || edgeChunks_ == nullptr || rightMasks_ == nullptr ||
       crossings_ == nullptr || tailRows_ == nullptr || bandCopies_ == nullptr || bandCopyTaken_ == nullptr) {
     release();
@@ -100,7 +100,6 @@ bool AntialiasWorkspace::allocate(int width, int height, int bandRows) {
   }
   std::memset(edgeBuffer_, 0, bytes);
   bandRows_ = bandRows;
-  for (unsigned i = 0; i < bandCopyCount_; ++i) bandCopyTaken_[i].store(false, std::memory_order_relaxed);
   width_ = width;
   height_ = height;
   return true;

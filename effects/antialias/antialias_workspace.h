@@ -3,10 +3,11 @@
 // Callers only allocate it and hand it to antialiasFrame; what it holds is the effect's own.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+
+#include "effects/parallel/claim_flag.h"
 
 namespace qov::aa {
 
@@ -63,12 +64,13 @@ class AntialiasWorkspace {
   // whose edge words hold no colour, in the working layout.
   uint8_t* tailRows_ = nullptr;
   // The rows of a band (band_layout.h), chosen for the size allocated; working copies of
-  // bands, one for each band that may be in hand at once, and which are taken.
+  // bands, one for each band that may be in hand at once, and which are taken (a copy that a
+  // thread of the parent held when this process forked is free here: claim_flag.h).
   int bandRows_ = 0;
   uint8_t* bandCopies_ = nullptr;
   std::size_t bandCopyBytes_ = 0;
   unsigned bandCopyCount_ = 0;
-  std::unique_ptr<std::atomic<bool>[]> bandCopyTaken_;
+  std::unique_ptr<parallel::ClaimFlag[]> bandCopyTaken_;
   int width_ = 0;
   int height_ = 0;
 };

@@ -37,19 +37,19 @@ struct WorkspaceAccess {
   static unsigned bandCopies(AntialiasWorkspace& w) { return w.bandCopyCount_; }
 
   // One band copy, taken for as long as it lives. At most as many bands are in hand at once
-  // as there are copies (see runBands), so a free one is always found.
+  // as there are copies (see runBands), so a free one is always found: also in the child of
+  // a fork, where the copies that the parent's other threads held are free (claim_flag.h).
   class HeldCopy {
    public:
     explicit HeldCopy(AntialiasWorkspace& w) : w_(w) {
       for (;;)
         for (unsigned i = 0; i < w.bandCopyCount_; ++i)
-          if (!w.bandCopyTaken_[i].load(std::memory_order_relaxed) &&
-              !w.bandCopyTaken_[i].exchange(true, std::memory_order_acquire)) {
+          if (w.bandCopyTaken_[i].tryTake()) {
             index_ = i;
             return;
           }
     }
-    ~HeldCopy() { w_.bandCopyTaken_[index_].store(false, std::memory_order_release); }
+    ~HeldCopy() { w_.bandCopyTaken_[index_].giveBack(); }
     HeldCopy(const HeldCopy&) = delete;
     HeldCopy& operator=(const HeldCopy&) = delete;
     uint8_t* data() const { return w_.bandCopies_ + w_.bandCopyBytes_ * index_; }
