@@ -327,7 +327,10 @@ TEST(Help, VersionNamesProgramAndPackage) {
 
 TEST(Help, EverySubcommandDescribesItsOptions) {
   const std::vector<std::pair<std::string, std::string>> commands = {
-      {"list", "List"}, {"info", "--json"}, {"apply", "--second"}, {"stream", "--progress"}, {"bench", "--frames"}, {"demo", "OUTDIR"}};
+      {"list", "List"},          {"info", "--json"},   {"apply", "--second"}, {"apply", "--preset"},
+      {"stream", "--progress"},  {"bench", "--frames"}, {"demo", "OUTDIR"},
+      // H.264 that browsers play: 4:2:0 chroma, which ffmpeg does not choose by itself for BGRA input.
+      {"stream", "-pix_fmt yuv420p out.mp4"}};
   for (const auto& [command, option] : commands) {
     const CommandResult result = qovhost({command, "--help"});
     EXPECT_EQ(result.exitCode, 0) << command;

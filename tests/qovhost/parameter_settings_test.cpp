@@ -65,7 +65,7 @@ TEST(ParameterSettings, MistakesAreExplained) {
   EXPECT_EQ(errorOf("Strength"), "--set takes NAME=VALUE, not \"Strength\"; " + names + " (or an index 0..4)");
   for (const char* value : {"", "half", "0.5x", "nan", "inf", "-inf", "0,5", "1 0", "++1"})
     EXPECT_EQ(errorOf(std::string("Strength=") + value),
-              std::string("the value of \"Strength\" must be a number, not \"") + value + "\"")
+              std::string("the value of \"Strength\" must be a number from 0 to 1, not \"") + value + "\"")
         << value;
   for (const char* value : {"1e999", "-1e40"})
     EXPECT_EQ(errorOf(std::string("Strength=") + value),

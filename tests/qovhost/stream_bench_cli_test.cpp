@@ -52,6 +52,18 @@ TEST(Stream, ShortLastFrameIsAnErrorAfterTheWholeFrames) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, results.substr(0, 2 * frameSize));
   EXPECT_NE(result.err.find("standard input ended inside frame 3: 48 of 96 bytes"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("is --size the clip's own"), std::string::npos) << result.err;
+}
+
+// One 1280x720 frame given as 1282x720, the size off by two pixels: the message names the
+// size that divides the input.
+TEST(Stream, WrongSizeSuggestsTheSizeThatFits) {
+  const std::string input(std::size_t{1280} * 720 * 4, '\0');
+  const CommandResult result = qovhost({"stream", kMlaa1, "--size", "1282x720"}, input);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("standard input ended inside frame 1: 3686400 of 3692160 bytes"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("are whole frames of 1280x720 (1 frame)"), std::string::npos) << result.err;
 }
 
 TEST(Stream, ProgressLineCountsFrames) {

@@ -26,6 +26,7 @@ struct ApplyOptions {
   std::string input;
   std::string output;
   std::string second;
+  std::string preset;
   std::vector<std::string> settings;
   uint32_t depth = kDefaultDepth;
   std::string call;
@@ -48,7 +49,7 @@ void apply(const ApplyOptions& options) {
     throw CommandError("the output file name must end in .png, not \"" + options.output +
                        "\": qovhost writes PNG pictures only");
   const host::PluginLibrary library = openPlugin(options.plugin);
-  const std::vector<ParameterSetting> settings = parseSettings(library, options.settings);
+  const std::vector<ParameterSetting> settings = parseSettings(library, options.preset, options.settings);
   const bool twoInputs = !options.second.empty();
   CallMode mode = parseCallMode(options.call);
   if (twoInputs && !options.callGiven) mode = CallMode::kMulti;
@@ -96,6 +97,7 @@ void addApplyCommand(CLI::App& app) {
   addPluginArgument(*command, options->plugin);
   command->add_option("INPUT", options->input, "Input picture (PNG of any colour type and bit depth)")->required();
   command->add_option("OUTPUT", options->output, "Output picture (PNG: RGBA at 32 bits, RGB at 24)")->required();
+  addPresetOption(*command, options->preset);
   addSetOption(*command, options->settings);
   addDepthOption(*command, options->depth);
   CLI::Option* call = addCallOption(*command, options->call);

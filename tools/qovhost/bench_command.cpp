@@ -28,6 +28,7 @@ struct BenchOptions {
   std::string plugin;
   std::string input;
   std::string size;
+  std::string preset;
   std::vector<std::string> settings;
   uint32_t depth = kDefaultDepth;
   std::string call;
@@ -36,7 +37,7 @@ struct BenchOptions {
 
 void bench(const BenchOptions& options) {
   const host::PluginLibrary library = openPlugin(options.plugin);
-  const std::vector<ParameterSetting> settings = parseSettings(library, options.settings);
+  const std::vector<ParameterSetting> settings = parseSettings(library, options.preset, options.settings);
   RgbaImage picture;
   std::string source;
   if (!options.input.empty()) {
@@ -87,6 +88,7 @@ void addBenchCommand(CLI::App& app) {
   addPluginArgument(*command, options->plugin);
   command->add_option("INPUT", options->input, "Picture to process (PNG); default: the bundled scene");
   addSizeOption(*command, options->size, "Frame size of the bundled scene (default 1280x720)");
+  addPresetOption(*command, options->preset);
   addSetOption(*command, options->settings);
   addDepthOption(*command, options->depth);
   addCallOption(*command, options->call);

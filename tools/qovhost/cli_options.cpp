@@ -51,6 +51,14 @@ CLI::Option* addSetOption(CLI::App& command, std::vector<std::string>& settings)
       ->allow_extra_args(false);
 }
 
+CLI::Option* addPresetOption(CLI::App& command, std::string& preset) {
+  return command
+      .add_option("-p,--preset", preset,
+                  "Start from a named preset of the matte plug-ins (luma-key, inverse-luma-key, alpha-from-red, "
+                  "threshold-red, ...; qovhost info PLUGIN lists them); a --set then changes single parameters")
+      ->type_name("NAME");
+}
+
 CLI::Option* addSizeOption(CLI::App& command, std::string& size, const std::string& help) {
   return command.add_option("--size", size, help)
       ->type_name("WxH")
@@ -68,8 +76,9 @@ CLI::Option* addSizeOption(CLI::App& command, std::string& size, const std::stri
 CLI::Option* addPluginArgument(CLI::App& command, std::string& plugin) {
   return command
       .add_option("PLUGIN", plugin,
-                  "The plug-in: a library file (build/QovMLAA1.so), or a plug-in name (QovMLAA1) looked up "
-                  "beside qovhost and in ../lib/freeframe")
+                  "The plug-in: a plug-in name in any letter case (QovMLAA1), looked up in ../lib/freeframe "
+                  "next to qovhost (/usr/lib/freeframe when installed) or else beside qovhost, or the path of a "
+                  "library file (./MyEffect.so)")
       ->required();
 }
 

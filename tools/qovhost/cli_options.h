@@ -1,4 +1,4 @@
-// Options several subcommands share (--depth, --call, --set, --size), with their help
+// Options several subcommands share (--depth, --call, --set, --preset, --size), with their help
 // texts and checks, so that every subcommand spells them the same way.
 #pragma once
 
@@ -28,6 +28,7 @@ bool parseFrameSize(const std::string& text, FrameSize& size);
 CLI::Option* addDepthOption(CLI::App& command, uint32_t& depth);
 CLI::Option* addCallOption(CLI::App& command, std::string& call);
 CLI::Option* addSetOption(CLI::App& command, std::vector<std::string>& settings);
+CLI::Option* addPresetOption(CLI::App& command, std::string& preset);
 CLI::Option* addSizeOption(CLI::App& command, std::string& size, const std::string& help);
 CLI::Option* addPluginArgument(CLI::App& command, std::string& plugin);
 

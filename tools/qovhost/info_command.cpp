@@ -2,7 +2,9 @@
 // for our own plug-ins each parameter's kind and explanation.
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -22,6 +24,8 @@ namespace qov::qovhost {
 namespace {
 
 constexpr uint32_t kJsonIndent = 2;
+// Room for the shortest text of any float ("-1.1754944e-38" and the like).
+constexpr std::size_t kShortestFloatChars = 32;
 // A small frame for the instance that formats the current parameter values.
 constexpr uint32_t kProbeSide = 64;
 
@@ -62,6 +66,7 @@ constexpr uint32_t kSourceType = 1;
 // Explanations are wrapped to this many columns, under the parameter's row.
 constexpr std::size_t kTextWidth = 100;
 constexpr std::size_t kExplanationIndent = 9;
+constexpr std::size_t kPresetIndent = 21;
 
 std::string pluginTypeName(uint32_t type) {
   if (type == FF_EFFECT) return "effect";
@@ -98,11 +103,16 @@ std::vector<ParameterRow> parameterRows(const host::PluginLibrary& library, cons
   return rows;
 }
 
+// The shortest decimal that reads back as the same float: 0.9f is "0.9", not the
+// 0.8999999761581421 of its exact value.
 std::string number(float value) {
-  std::ostringstream text;
-  text << value;
-  return text.str();
+  char text[kShortestFloatChars];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
 }
+
+// The same for JSON, whose numbers are doubles: the double nearest to that decimal.
+double shownNumber(float value) { return std::strtod(number(value).c_str(), nullptr); }
 
 bool isSwitch(const ParameterRow& row) {
   return row.listed != nullptr && row.listed->kind == parameters::Kind::kSwitch;
@@ -136,13 +146,23 @@ void printJson(const host::PluginLibrary& library) {
   json["parameters"] = nlohmann::ordered_json::array();
   for (const ParameterRow& row : parameterRows(library, known)) {
     nlohmann::ordered_json entry = {
-        {"index", row.index}, {"name", row.name}, {"default", row.defaultValue}, {"type", row.type}};
+        {"index", row.index}, {"name", row.name}, {"default", shownNumber(row.defaultValue)}, {"type", row.type}};
     entry["display"] = row.display ? nlohmann::ordered_json(*row.display) : nlohmann::ordered_json();
     // Known only for our own plug-ins; null for others.
     entry["kind"] = row.listed != nullptr ? nlohmann::ordered_json(kindName(row)) : nlohmann::ordered_json();
     entry["explanation"] =
         row.listed != nullptr ? nlohmann::ordered_json(row.listed->explanation) : nlohmann::ordered_json();
     json["parameters"].push_back(entry);
+  }
+  if (known != nullptr && known->presetCount > 0) {
+    json["presets"] = nlohmann::ordered_json::array();
+    for (std::size_t p = 0; p < known->presetCount; ++p) {
+      const matte::MattePreset& preset = known->presets[p];
+      nlohmann::ordered_json values = nlohmann::ordered_json::object();
+      for (std::size_t i = 0; i < preset.values.size(); ++i)
+        values[known->parameters[i].name] = shownNumber(preset.values[i]);
+      json["presets"].push_back({{"name", preset.name}, {"summary", preset.summary}, {"values", values}});
+    }
   }
   json["capabilities"] = nlohmann::ordered_json::array();
   for (uint32_t code = 0; code < kCapabilityCount; ++code)
@@ -216,6 +236,35 @@ void printCapabilities(const host::PluginLibrary& library) {
   printCapabilityGroup(library, kUnused);
 }
 
+// What each preset does, and the values it sets: amounts as whole weights (amount x 65536),
+// the switches that it turns on.
+void printPresets(const KnownPlugin& known) {
+  if (known.presetCount == 0) return;
+  std::printf("\nPresets (--preset NAME; they set the first %zu parameters, a --set after them changes one)\n",
+              known.presets[0].values.size());
+  for (std::size_t p = 0; p < known.presetCount; ++p) {
+    const matte::MattePreset& preset = known.presets[p];
+    std::string values;
+    std::size_t shown = 0;
+    for (std::size_t i = 0; i < preset.values.size(); ++i) {
+      const parameters::ParameterSpec& parameter = known.parameters[i];
+      const float value = preset.values[i];
+      if (parameter.kind == parameters::Kind::kSwitch) {
+        if (!parameters::switchOn(value)) continue;
+        values += std::string(values.empty() ? "" : ", ") + parameter.name + " on";
+      } else if (value != 0.0f) {
+        values += std::string(values.empty() ? "" : ", ") + parameter.name + " " + number(value) + " (weight " +
+                  std::to_string(matte::weightFromAmount(value)) + ")";
+      } else {
+        continue;
+      }
+      ++shown;
+    }
+    if (shown < preset.values.size()) values += "; the rest 0 and off";
+    std::printf("  %-18s %s\n%s", preset.name, preset.summary, wrapped(values, kPresetIndent).c_str());
+  }
+}
+
 void printTable(const host::PluginLibrary& library) {
   const PlugInfo& info = *library.info();
   const ExtendedInfo* extended = library.extendedInfo();
@@ -241,6 +290,7 @@ void printTable(const host::PluginLibrary& library) {
   }
   if (known == nullptr && library.numParameters() > 0)
     std::printf("  (a FreeFrame plug-in gives its parameters' names, defaults and type codes only)\n");
+  if (known != nullptr) printPresets(*known);
   printCapabilities(library);
 }
 

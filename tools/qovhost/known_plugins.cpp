@@ -11,10 +11,11 @@ namespace qov::qovhost {
 namespace {
 
 const KnownPlugin kKnownPlugins[] = {
-    {"QovMLAA1", "zq4q", "qov_mlaa", mlaa1::kParameterSpecs.data(), mlaa1::kParameterSpecs.size()},
-    {"QovSetMatte1", "zq2b", "qov_setmatte", setmatte1::kParameterSpecs.data(), setmatte1::kParameterSpecs.size()},
+    {"QovMLAA1", "zq4q", "qov_mlaa", mlaa1::kParameterSpecs.data(), mlaa1::kParameterSpecs.size(), nullptr, 0},
+    {"QovSetMatte1", "zq2b", "qov_setmatte", setmatte1::kParameterSpecs.data(), setmatte1::kParameterSpecs.size(),
+     matte::kMattePresets, matte::mattePresetCount},
     {"QovMISetMatte1", "zq17", "qov_misetmatte", misetmatte1::kParameterSpecs.data(),
-     misetmatte1::kParameterSpecs.size()},
+     misetmatte1::kParameterSpecs.size(), matte::kMattePresets, matte::mattePresetCount},
 };
 
 bool parametersMatch(const host::PluginLibrary& library, const KnownPlugin& plugin) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 
+#include "effects/matte/matte_presets.h"
 #include "effects/parameters/parameter_schema.h"
 #include "host/plugin_library.h"
 
@@ -20,6 +21,9 @@ struct KnownPlugin {
   const char* frei0rName;   // the file name of its frei0r edition, without ".so"
   const parameters::ParameterSpec* parameters;
   std::size_t parameterCount;
+  // Named settings of its first parameters (the nine of the matte rule); none for others.
+  const matte::MattePreset* presets;
+  std::size_t presetCount;
 };
 
 // Our plug-in that `library` is, or null.

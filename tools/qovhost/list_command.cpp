@@ -1,5 +1,4 @@
-// qovhost list: the FreeFrame plug-ins that bare names find, folder by folder, in the
-// order they are looked up.
+// qovhost list: the FreeFrame plug-ins that bare names find, and the folder they are in.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -19,6 +18,13 @@ std::string versionText(const host::PluginLibrary& library) {
   return std::to_string(extended->pluginMajorVersion) + "." + std::to_string(extended->pluginMinorVersion);
 }
 
+// Libraries that load but are no FreeFrame plug-in (other libraries, frei0r plug-ins) are
+// not ours to report; one that does not load at all may be a broken plug-in, and says why.
+bool isOtherLibrary(const CommandError& error) {
+  const std::string text = error.what();
+  return text.find("not a FreeFrame plug-in") != std::string::npos;
+}
+
 void listDirectory(const std::string& directory, const char* role) {
   std::error_code error;
   if (!std::filesystem::is_directory(directory, error)) {
@@ -35,7 +41,7 @@ void listDirectory(const std::string& directory, const char* role) {
                   versionText(library).c_str(), fileName.c_str());
       ++found;
     } catch (const CommandError& notPlugin) {
-      std::printf("  (%s: %s)\n", fileName.c_str(), notPlugin.what());
+      if (!isOtherLibrary(notPlugin)) std::printf("  (%s: %s)\n", fileName.c_str(), notPlugin.what());
     }
   }
   if (found == 0) std::printf("  no FreeFrame plug-ins\n");
@@ -47,9 +53,13 @@ void addListCommand(CLI::App& app) {
   CLI::App* command = app.add_subcommand(
       "list", "List the FreeFrame plug-ins that qovhost finds by name: name, unique ID, version and file");
   command->callback([] {
-    const std::vector<std::string> directories = pluginDirectories();
-    for (std::size_t i = 0; i < directories.size(); ++i)
-      listDirectory(directories[i], i == 0 ? "beside qovhost" : "the installed plug-ins");
+    const std::string installed = "/lib/freeframe";
+    for (const std::string& directory : pluginDirectories())
+      listDirectory(directory, directory.size() > installed.size() &&
+                                       directory.compare(directory.size() - installed.size(), installed.size(),
+                                                         installed) == 0
+                                   ? "the installed plug-ins"
+                                   : "beside qovhost");
   });
 }
 

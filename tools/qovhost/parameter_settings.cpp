@@ -11,6 +11,7 @@
 
 #include "tools/qovhost/command_error.h"
 #include "tools/qovhost/known_plugins.h"
+#include "tools/qovhost/nearest_name.h"
 
 namespace qov::qovhost {
 namespace {
@@ -58,8 +59,15 @@ uint32_t findParameter(const host::PluginLibrary& library, const std::string& na
                          validNames(library));
     return static_cast<uint32_t>(index);
   }
-  for (uint32_t i = 0; i < count; ++i)
+  std::vector<std::string> names;
+  for (uint32_t i = 0; i < count; ++i) {
     if (sameIgnoringCase(library.parameterName(i), name)) return i;
+    names.push_back(library.parameterName(i));
+  }
+  const std::string nearest = nearestName(name, names);
+  if (!nearest.empty())
+    throw CommandError("unknown parameter \"" + name + "\" for " + library.name() + "; did you mean \"" + nearest +
+                       "\"? (" + validNames(library) + ")");
   throw CommandError("unknown parameter \"" + name + "\" for " + library.name() + "; " + validNames(library));
 }
 
@@ -81,7 +89,7 @@ std::optional<float> switchWord(const std::string& text) {
 // all of the text. A value too small for a float becomes 0 or the nearest subnormal, as
 // the plug-in would store it; one too large for a float is out of range; infinities and
 // NaN are refused. qovhost never sets a locale, so the decimal point is always ".".
-float parseNumber(const std::string& parameter, const std::string& text) {
+float parseNumber(const std::string& parameter, const std::string& text, const std::string& expected) {
   const char* first = text.c_str();
   char* end = nullptr;
   errno = 0;
@@ -94,7 +102,7 @@ float parseNumber(const std::string& parameter, const std::string& text) {
     throw CommandError("the value of \"" + parameter + "\" is out of range: " + text +
                        " lies beyond what the plug-in's number (a 32-bit float) holds; the plug-ins take 0 to 1");
   if (!whole || !std::isfinite(value))
-    throw CommandError("the value of \"" + parameter + "\" must be a number, not \"" + text + "\"");
+    throw CommandError("the value of \"" + parameter + "\" must be " + expected + ", not \"" + text + "\"");
   return value;
 }
 
@@ -103,9 +111,15 @@ float parseNumber(const std::string& parameter, const std::string& text) {
 float parseValue(const host::PluginLibrary& library, uint32_t index, const std::string& text) {
   const std::string parameter = library.parameterName(index);
   const std::optional<float> word = switchWord(text);
-  if (!word) return parseNumber(parameter, text);
   const KnownPlugin* known = knownPlugin(library);
-  if (known != nullptr && known->parameters[index].kind == parameters::Kind::kAmount)
+  const bool amount = known != nullptr && known->parameters[index].kind == parameters::Kind::kAmount;
+  const bool onOff = known != nullptr && known->parameters[index].kind == parameters::Kind::kSwitch;
+  if (!word)
+    return parseNumber(parameter, text,
+                       amount  ? "a number from 0 to 1"
+                       : onOff ? "a switch word (yes/no, y/n, on/off, true/false) or a number (on above 0.5)"
+                               : "a number, or for a switch yes/no, y/n, on/off or true/false");
+  if (amount)
     throw CommandError("\"" + parameter + "\" is an amount: give a number from 0 to 1, not \"" + text +
                        "\" (words such as yes and no are for switches)");
   return *word;
@@ -129,10 +143,33 @@ ParameterSetting parseSetting(const host::PluginLibrary& library, const std::str
   return {index, value};
 }
 
-std::vector<ParameterSetting> parseSettings(const host::PluginLibrary& library,
+std::vector<ParameterSetting> presetSettings(const host::PluginLibrary& library, const std::string& name) {
+  const KnownPlugin* known = knownPlugin(library);
+  if (known == nullptr || known->presetCount == 0)
+    throw CommandError(library.name() + " has no presets; QovSetMatte1 and QovMISetMatte1 have (qovhost info " +
+                       "QovSetMatte1 lists them)");
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < known->presetCount; ++i) {
+    const matte::MattePreset& preset = known->presets[i];
+    names.push_back(preset.name);
+    if (!sameIgnoringCase(name, preset.name)) continue;
+    std::vector<ParameterSetting> settings;
+    for (std::size_t p = 0; p < preset.values.size(); ++p)
+      settings.push_back({static_cast<uint32_t>(p), preset.values[p]});
+    return settings;
+  }
+  std::string list;
+  for (const std::string& each : names) list += (list.empty() ? "" : ", ") + each;
+  const std::string nearest = nearestName(name, names);
+  throw CommandError("unknown preset \"" + name + "\" for " + library.name() + "; " +
+                     (nearest.empty() ? "" : "did you mean " + nearest + "? (") + "presets: " + list +
+                     (nearest.empty() ? "" : ")"));
+}
+
+std::vector<ParameterSetting> parseSettings(const host::PluginLibrary& library, const std::string& preset,
                                             const std::vector<std::string>& texts) {
   std::vector<ParameterSetting> settings;
-  settings.reserve(texts.size());
+  if (!preset.empty()) settings = presetSettings(library, preset);
   for (const std::string& text : texts) settings.push_back(parseSetting(library, text));
   return settings;
 }

@@ -13,6 +13,7 @@
 
 #include "tools/qovhost/command_error.h"
 #include "tools/qovhost/known_plugins.h"
+#include "tools/qovhost/nearest_name.h"
 
 namespace qov::qovhost {
 namespace {
@@ -21,10 +22,6 @@ constexpr const char* kLibrarySuffix = ".so";
 constexpr const char* kInstalledPluginDirectory = "/../lib/freeframe";
 // A frei0r plug-in's one entry point that every host calls.
 constexpr const char* kFrei0rEntryPoint = "f0r_construct";
-// A name this many edits (or fewer) away from a plug-in's is suggested; a third of its
-// length for long names, so that a wrong name is not answered with an unrelated one.
-constexpr std::size_t kFewestSuggestedEdits = 2;
-constexpr std::size_t kEditsPerLength = 3;
 
 bool isRegularFile(const std::string& path) {
   struct stat status;
@@ -58,37 +55,13 @@ std::string withoutSuffix(const std::string& name) {
   return endsWith(name, kLibrarySuffix) ? name.substr(0, name.size() - std::string(kLibrarySuffix).size()) : name;
 }
 
-// Letters inserted, removed or replaced to turn one name into the other, in any case.
-std::size_t editDistance(const std::string& a, const std::string& b) {
-  const std::string x = lowerCase(a), y = lowerCase(b);
-  std::vector<std::size_t> row(y.size() + 1);
-  for (std::size_t j = 0; j <= y.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= x.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= y.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[y.size()];
-}
-
 // The plug-in name in the lookup folders nearest to `name`, or "" when none is near.
-std::string nearestName(const std::string& name) {
-  std::string best;
-  std::size_t bestDistance = std::max(kFewestSuggestedEdits, name.size() / kEditsPerLength) + 1;
+std::string nearestPluginName(const std::string& name) {
+  std::vector<std::string> names;
   for (const std::string& directory : pluginDirectories())
-    for (const std::string& file : libraryFiles(directory)) {
-      const std::string candidate = withoutSuffix(std::filesystem::path(file).filename().string());
-      const std::size_t distance = editDistance(withoutSuffix(name), candidate);
-      if (distance < bestDistance) {
-        best = candidate;
-        bestDistance = distance;
-      }
-    }
-  return best;
+    for (const std::string& file : libraryFiles(directory))
+      names.push_back(withoutSuffix(std::filesystem::path(file).filename().string()));
+  return nearestName(withoutSuffix(name), names);
 }
 
 // The library in `directory` that `name` names in any letter case, with or without ".so".
@@ -118,7 +91,11 @@ std::string frei0rEditionText(const std::string& path) {
 
 std::vector<std::string> pluginDirectories() {
   const std::string here = executableDirectory();
-  return {here, std::filesystem::path(here + kInstalledPluginDirectory).lexically_normal().string()};
+  const std::string installed = std::filesystem::path(here + kInstalledPluginDirectory).lexically_normal().string();
+  // An installed qovhost sits among unrelated programs (/usr/bin): its plug-ins are in
+  // the installation's own folder only. In a build tree, the plug-ins are beside it.
+  if (isDirectory(installed)) return {installed};
+  return {here};
 }
 
 std::vector<std::string> libraryFiles(const std::string& directory) {
@@ -150,7 +127,7 @@ std::string findPlugin(const std::string& argument) {
   }
   std::string text = "plug-in not found: " + argument;
   const KnownPlugin* edition = knownFrei0rEdition(withoutSuffix(argument));
-  const std::string nearest = nearestName(argument);
+  const std::string nearest = nearestPluginName(argument);
   if (edition != nullptr)
     text += std::string(" (that is the name of a frei0r plug-in; qovhost runs its FreeFrame edition, ") +
             edition->name + ")";

@@ -1,6 +1,6 @@
 // Finding and loading the plug-in a command names: a path to a library file, or a bare
-// plug-in name, in any letter case, looked up beside qovhost (the build directory) and in
-// ../lib/freeframe (an installation). A name that is not found is answered with the
+// plug-in name, in any letter case, looked up in ../lib/freeframe beside qovhost (an
+// installation) or else beside qovhost (the build directory). A name that is not found is answered with the
 // nearest one that is, and a frei0r plug-in is named as such.
 #pragma once
 
@@ -11,7 +11,8 @@
 
 namespace qov::qovhost {
 
-// Where bare plug-in names are looked up, in order.
+// Where bare plug-in names are looked up: ../lib/freeframe beside qovhost when there is
+// one (an installation), else qovhost's own folder (a build tree).
 std::vector<std::string> pluginDirectories();
 
 // The library files (*.so) in `directory`, sorted; none when it cannot be read.

@@ -20,6 +20,7 @@ namespace qov::qovhost {
 namespace {
 
 constexpr std::size_t kSignatureBytes = 8;
+constexpr int kBitsPerChannel = 8;
 constexpr std::size_t kMessageSize = 256;
 constexpr png_uint_16 kOpaqueFiller = 0xFF;
 constexpr std::size_t kMebibyte = std::size_t{1} << 20;
@@ -33,6 +34,8 @@ struct ErrorText {
   // The size the header claims, once it has been read.
   png_uint_32 width = 0;
   png_uint_32 height = 0;
+  // Bits per channel in the file, once the header has been read.
+  int bitDepth = 0;
 };
 
 [[noreturn]] void onError(png_structp png, png_const_charp message) {
@@ -99,6 +102,7 @@ bool decode(ReadState& state, std::FILE* file, RgbaImage& image, std::vector<png
   png_read_info(png, info);
   state.error.width = png_get_image_width(png, info);
   state.error.height = png_get_image_height(png, info);
+  state.error.bitDepth = png_get_bit_depth(png, info);
   if (state.error.width > kMaxFrameSide || state.error.height > kMaxFrameSide) {
     state.error.tooLarge = true;
     png_error(png, "picture too large");
@@ -126,7 +130,7 @@ bool encode(WriteState& state, std::FILE* file, const RgbaImage& image, PngChann
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, file, writeBytes, flushBytes);
   const int colourType = channels == PngChannels::kRgba ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
-  png_set_IHDR(png, info, image.width, image.height, 8, colourType, PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, image.width, image.height, kBitsPerChannel, colourType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   // For an RGB file the fourth byte of every pixel is dropped on the way out.
@@ -168,6 +172,11 @@ RgbaImage readPng(const std::string& path) {
     throw CommandError("cannot read " + path + ": not enough memory");
   if (!decoded) throw CommandError("cannot read " + path + ": damaged PNG file (" + state.error.text + ")");
   if (image.width == 0 || image.height == 0) throw CommandError("cannot read " + path + ": empty picture");
+  // The plug-ins take 8 bits a channel: say so rather than write a 16-bit picture back
+  // coarser without a word.
+  if (state.error.bitDepth > kBitsPerChannel)
+    warn(path + " has " + std::to_string(state.error.bitDepth) +
+         " bits per channel; the plug-ins work on 8, so it is read, and the output written, at 8 bits per channel");
   return image;
 }
 

@@ -1,6 +1,6 @@
 // PNG files in and out through libpng. Any colour type and bit depth libpng reads
 // arrives as 8-bit RGBA (palette and grey expanded, 16-bit channels scaled, missing alpha
-// opaque); pictures leave as 8-bit RGB or RGBA.
+// opaque, with a warning for 16-bit files); pictures leave as 8-bit RGB or RGBA.
 #pragma once
 
 #include <string>
