@@ -90,6 +90,12 @@ namespace avx512 {
 extern const ComposeKernels kComposeKernels;
 }
 #endif
+#if QOV_SIMD_NEON
+// 16 bytes per step in 16-bit lanes, as SSE2.
+namespace neon {
+extern const ComposeKernels kComposeKernels;
+}
+#endif
 
 inline constexpr simd::Entry<const ComposeKernels*> kComposeLevels[] = {
     {simd::Level::scalar, &scalar::kComposeKernels},
@@ -97,6 +103,9 @@ inline constexpr simd::Entry<const ComposeKernels*> kComposeLevels[] = {
     {simd::Level::sse2, &sse2::kComposeKernels},
     {simd::Level::avx2, &avx2::kComposeKernels},
     {simd::Level::avx512, &avx512::kComposeKernels},
+#endif
+#if QOV_SIMD_NEON
+    {simd::Level::neon, &neon::kComposeKernels},
 #endif
 };
 

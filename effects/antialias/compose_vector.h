@@ -1,5 +1,5 @@
 // The vector levels of the composition, written once over a level's primitives L (Sse2,
-// Avx2 or Avx512 of effects/simd/): bytes widened to 16-bit lanes, the integer form of
+// Avx2, Avx512 or Neon of effects/simd/): bytes widened to 16-bit lanes, the integer form of
 // compose_internal.h, narrowed back; each row's tail goes to the integer kernels. Included by
 // compose_<level>.cpp only, after the level's header.
 #pragma once

@@ -1,4 +1,4 @@
-// Edge detection with vectors, written once over a level's primitives L (Sse2 or Avx2 of
+// Edge detection with vectors, written once over a level's primitives L (Sse2, Avx2 or Neon of
 // effects/simd/): kBytes / 4 pixels at a time, compared with as many below and with as many
 // starting one pixel to the right (an unaligned load, so no transpose is needed). A row's
 // last group overlaps the one before it, so that only its last pixel, which has no right

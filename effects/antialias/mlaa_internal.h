@@ -132,12 +132,21 @@ void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixel
                 int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks);
 }
 #endif
+#if QOV_SIMD_NEON
+namespace neon {
+void detectRows(const uint8_t* image, std::ptrdiff_t imageStride, uint32_t pixelMask, uint8_t* edges, int width,
+                int height, int rowBegin, int rowEnd, uint64_t* chunks, uint8_t* rightMasks);
+}
+#endif
 
 inline constexpr simd::Entry<DetectRowsFn> kDetectLevels[] = {
     {simd::Level::scalar, scalar::detectRows},
 #if QOV_SIMD_X86
     {simd::Level::sse2, sse2::detectRows},
     {simd::Level::avx2, avx2::detectRows},
+#endif
+#if QOV_SIMD_NEON
+    {simd::Level::neon, neon::detectRows},
 #endif
 };
 
@@ -260,12 +269,20 @@ namespace avx2 {
 extern const BlendKernels kBlendKernels;
 }
 #endif
+#if QOV_SIMD_NEON
+namespace neon {
+extern const BlendKernels kBlendKernels;
+}
+#endif
 
 inline constexpr simd::Entry<const BlendKernels*> kBlendLevels[] = {
     {simd::Level::scalar, &scalar::kBlendKernels},
 #if QOV_SIMD_X86
     {simd::Level::sse2, &sse2::kBlendKernels},
     {simd::Level::avx2, &avx2::kBlendKernels},
+#endif
+#if QOV_SIMD_NEON
+    {simd::Level::neon, &neon::kBlendKernels},
 #endif
 };
 

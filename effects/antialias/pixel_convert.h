@@ -24,11 +24,19 @@ namespace avx2 {
 extern const ConvertKernels kConvertKernels;
 }
 #endif
+#if QOV_SIMD_NEON
+namespace neon {
+extern const ConvertKernels kConvertKernels;
+}
+#endif
 
 inline constexpr simd::Entry<const ConvertKernels*> kConvertLevels[] = {
     {simd::Level::scalar, &scalar::kConvertKernels},
 #if QOV_SIMD_X86
     {simd::Level::avx2, &avx2::kConvertKernels},
+#endif
+#if QOV_SIMD_NEON
+    {simd::Level::neon, &neon::kConvertKernels},
 #endif
 };
 

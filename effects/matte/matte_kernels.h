@@ -44,6 +44,13 @@ void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t*
 }  // namespace avx512vnni
 #endif
 
+#if QOV_SIMD_NEON
+namespace neon {
+void applyMatte(const uint8_t* colourSource, const uint8_t* maskSource, uint8_t* destination,
+                size_t pixelCount, const MatteByteRule& r);
+}  // namespace neon
+#endif
+
 inline constexpr simd::Entry<MatteKernel> kMatteLevels[] = {
     {simd::Level::scalar, scalar::applyMatte},
 #if QOV_SIMD_X86
@@ -51,6 +58,9 @@ inline constexpr simd::Entry<MatteKernel> kMatteLevels[] = {
     {simd::Level::avx2, avx2::applyMatte},
     {simd::Level::avx512, avx512::applyMatte},
     {simd::Level::avx512vnni, avx512vnni::applyMatte},
+#endif
+#if QOV_SIMD_NEON
+    {simd::Level::neon, neon::applyMatte},
 #endif
 };
 

@@ -22,6 +22,8 @@ Level detect() {
   if (avx512) return Level::avx512;
   if (__builtin_cpu_supports("avx2")) return Level::avx2;
   if (__builtin_cpu_supports("sse2")) return Level::sse2;
+#elif QOV_SIMD_NEON
+  return Level::neon;
 #endif
   return Level::scalar;
 }
@@ -39,6 +41,7 @@ const char* levelName(Level level) {
     case Level::avx2: return "avx2";
     case Level::avx512: return "avx512";
     case Level::avx512vnni: return "avx512vnni";
+    case Level::neon: return "neon";
   }
   return "unknown";
 }
@@ -58,7 +61,11 @@ Level processorLevel() {
   return level;
 }
 
-bool supports(Level level) { return static_cast<int>(level) <= static_cast<int>(processorLevel()); }
+bool supports(Level level) {
+  for (Level known : kLevels)
+    if (known == level) return static_cast<int>(level) <= static_cast<int>(processorLevel());
+  return false;
+}
 
 Level activeLevel() {
   static const Level level = [] {

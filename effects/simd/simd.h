@@ -1,14 +1,18 @@
-// The instruction-set levels of the effects' vector kernels, the one guard that says whether
-// this build has x86 kernels at all, and the way every kernel family picks its level.
+// The instruction-set levels of the effects' vector kernels, the guards that say whether
+// this build has x86 or AArch64 (NEON) kernels at all, and the way every kernel family picks
+// its level.
 //
 // A kernel family has one table of {level, kernel} entries, lowest level first, in which the
-// entries of levels this build lacks are left out under QOV_SIMD_X86:
+// entries of levels this build lacks are left out under QOV_SIMD_X86 and QOV_SIMD_NEON:
 //
 //     inline constexpr simd::Entry<RowKernel> kRowKernels[] = {
 //         {simd::Level::scalar, scalar::row},
 //     #if QOV_SIMD_X86
 //         {simd::Level::sse2, sse2::row},
 //         {simd::Level::avx2, avx2::row},
+//     #endif
+//     #if QOV_SIMD_NEON
+//         {simd::Level::neon, neon::row},
 //     #endif
 //     };
 //
@@ -28,6 +32,14 @@
 #define QOV_SIMD_X86 0
 #endif
 
+// GCC and Clang on AArch64 define __aarch64__; MSVC defines _M_ARM64. NEON (Advanced SIMD) is
+// part of every AArch64 processor, so this level needs no run-time test.
+#if defined(__aarch64__) || defined(_M_ARM64)
+#define QOV_SIMD_NEON 1
+#else
+#define QOV_SIMD_NEON 0
+#endif
+
 namespace qov::simd {
 
 enum class Level : int {
@@ -39,20 +51,31 @@ enum class Level : int {
   // 32-bit lane in one instruction. Families without an entry of their own run their avx512
   // kernel here.
   avx512vnni = 4,
+  // AArch64's 16-byte vectors. Levels of different architectures are never compared: a build
+  // knows the levels of its own architecture only (kLevels).
+  neon = 5,
 };
 
+// The levels of this build's architecture, lowest first.
+#if QOV_SIMD_X86
 inline constexpr Level kLevels[] = {Level::scalar, Level::sse2, Level::avx2, Level::avx512, Level::avx512vnni};
+#elif QOV_SIMD_NEON
+inline constexpr Level kLevels[] = {Level::scalar, Level::neon};
+#else
+inline constexpr Level kLevels[] = {Level::scalar};
+#endif
 
-// "scalar", "sse2", "avx2", "avx512" or "avx512vnni": the names QOV_SIMD takes.
+// "scalar", "sse2", "avx2", "avx512", "avx512vnni" or "neon".
 const char* levelName(Level level);
 
-// The level named `name`; false (and *level untouched) for any other text or null.
+// The level of kLevels named `name` (the names QOV_SIMD takes in this build); false (and
+// *level untouched) for any other text, a level of another architecture, or null.
 bool levelFromName(const char* name, Level* level);
 
 // The highest level this processor (and its operating system) runs. Detected once.
 Level processorLevel();
 
-// Whether this processor runs code of `level`.
+// Whether this processor runs code of `level` (false for levels of other architectures).
 bool supports(Level level);
 
 // The highest level kernels may use: the processor's, lowered to the level named by the

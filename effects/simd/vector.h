@@ -1,5 +1,5 @@
-// Helpers written once over a level's primitives (the Sse2, Avx2 and Avx512 of sse2.h,
-// avx2.h and avx512.h): include after the level's header, from files compiled for that level.
+// Helpers written once over a level's primitives (the Sse2, Avx2, Avx512 and Neon of sse2.h,
+// avx2.h, avx512.h and neon.h): include after the level's header, from files compiled for that level.
 // Templates over a type with internal linkage have internal linkage themselves.
 #pragma once
 

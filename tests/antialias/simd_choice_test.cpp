@@ -32,6 +32,26 @@ TEST(SimdLevels, NamesRoundTripAndOthersAreRejected) {
   EXPECT_FALSE(levelFromName(nullptr, &parsed));
 }
 
+// A build knows the levels of its own architecture only: another's names are no level (so
+// QOV_SIMD ignores them), and no processor here runs them.
+TEST(SimdLevels, OtherArchitecturesLevelsAreUnknown) {
+  const auto built = [](Level level) {
+    for (Level known : kLevels)
+      if (known == level) return true;
+    return false;
+  };
+  for (Level level : {Level::sse2, Level::avx2, Level::avx512, Level::avx512vnni, Level::neon}) {
+    if (built(level)) continue;
+    Level parsed = Level::scalar;
+    EXPECT_FALSE(levelFromName(levelName(level), &parsed)) << levelName(level);
+    EXPECT_EQ(parsed, Level::scalar);
+    EXPECT_FALSE(supports(level)) << levelName(level);
+  }
+  EXPECT_EQ(built(Level::neon), QOV_SIMD_NEON == 1);
+  EXPECT_EQ(built(Level::sse2), QOV_SIMD_X86 == 1);
+  EXPECT_TRUE(supports(Level::scalar));
+}
+
 // A family without entries for some levels: the pick falls to the next one below.
 constexpr int kScalarKernel = 1, kAvx2Kernel = 3;
 inline constexpr Entry<int> kGappedTable[] = {{Level::scalar, kScalarKernel}, {Level::avx2, kAvx2Kernel}};
@@ -51,8 +71,13 @@ TEST(SimdTables, KernelAtIsExactAndNullWhereAbsentOrUnsupported) {
   EXPECT_EQ(kernelAt(kGappedTable, Level::avx2), supports(Level::avx2) ? kAvx2Kernel : 0);
 }
 
+// An entry for every level of this build's architecture.
+#if QOV_SIMD_NEON
+inline constexpr Entry<int> kFullTable[] = {{Level::scalar, 0}, {Level::neon, 1}};
+#else
 inline constexpr Entry<int> kFullTable[] = {
     {Level::scalar, 0}, {Level::sse2, 1}, {Level::avx2, 2}, {Level::avx512, 3}, {Level::avx512vnni, 4}};
+#endif
 
 TEST(SimdTables, ChoiceIsMadeOnceAndAgreesAcrossThreads) {
   constexpr int kThreads = 8;
