@@ -20,8 +20,14 @@ gboolean registerElements(GstPlugin* plugin) {
 
 }  // namespace
 
+// No licence has been granted for Qov yet, so nobody but its authors holds any right to
+// it: of the words GStreamer takes for a plug-in's licence (LGPL, GPL, QPL, GPL/QPL, MPL,
+// BSD, MIT/X11, 0BSD, Proprietary, unknown), "Proprietary" says that; "unknown" would
+// say that the authors did not know. The description says it in plain words.
+#define QOV_GST_LICENSE "Proprietary"
+
 // The only symbol the library exports (gst_plugin_qov_get_desc).
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, qov,
                   "Qov's video effects: antialiasing (qovmlaa) and mattes from a frame's own bytes (qovsetmatte) "
-                  "or from a second input (qovmisetmatte)",
-                  registerElements, VERSION, GST_LICENSE_UNKNOWN, PACKAGE_NAME, GST_PACKAGE_ORIGIN)
+                  "or from a second input (qovmisetmatte). No licence has been granted for Qov yet.",
+                  registerElements, VERSION, QOV_GST_LICENSE, PACKAGE_NAME, GST_PACKAGE_ORIGIN)

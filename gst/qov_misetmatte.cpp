@@ -13,11 +13,14 @@
 // While only one input has a frame (the other has not started, or has ended), that frame is
 // both colour and mask, as the FreeFrame plug-in does with one input. Without any frame the
 // output is transparent black.
+#include <array>
 #include <cstring>
+#include <type_traits>
 
 #include "effects/matte/matte_frame.h"
 #include "effects/matte/matte_parameters.h"
 #include "gst/element_parameters.h"
+#include "gst/matte_presets.h"
 #include "gst/element_threads.h"
 #include "gst/elements.h"
 #include "gst/video_formats.h"
@@ -30,6 +33,8 @@ namespace {
 using qov::gst::FormatLayout;
 
 const auto& kSpecs = qov::misetmatte1::kParameterSpecs;
+// The weight and preset properties come after the parameters' (ids 1 to the count).
+constexpr guint kFirstExtraId = static_cast<guint>(std::tuple_size_v<std::decay_t<decltype(kSpecs)>>) + 1;
 
 constexpr const char* kColourPad = "colour";
 constexpr const char* kMaskPad = "mask";
@@ -65,9 +70,11 @@ namespace {
 void initChildProxy(gpointer interface, gpointer data);
 }
 
-// Its pads are its children, so that pipelines set their properties (mask::repeat-after-eos).
+// Its pads are its children, so that pipelines set their properties (mask::repeat-after-eos);
+// its presets are those of the mattes.
 G_DEFINE_TYPE_WITH_CODE(QovMISetMatte, qov_mi_set_matte, GST_TYPE_VIDEO_AGGREGATOR,
-                        G_IMPLEMENT_INTERFACE(GST_TYPE_CHILD_PROXY, initChildProxy))
+                        G_IMPLEMENT_INTERFACE(GST_TYPE_CHILD_PROXY, initChildProxy)
+                            G_IMPLEMENT_INTERFACE(GST_TYPE_PRESET, qov::gst::initMattePresetInterface))
 
 namespace {
 
@@ -262,11 +269,13 @@ GstFlowReturn aggregateFrames(GstVideoAggregator* aggregator, GstBuffer* outbuf)
 }
 
 void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
-  asTwoInputMatte(object)->parameters.setProperty(object, id, value, pspec);
+  if (!qov::gst::setMatteExtraProperty(object, kFirstExtraId, id, value))
+    asTwoInputMatte(object)->parameters.setProperty(object, id, value, pspec);
 }
 
 void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
-  asTwoInputMatte(object)->parameters.getProperty(object, id, value, pspec);
+  if (!qov::gst::getMatteExtraProperty(object, kFirstExtraId, id, value))
+    asTwoInputMatte(object)->parameters.getProperty(object, id, value, pspec);
 }
 
 void finalize(GObject* object) {
@@ -310,6 +319,7 @@ static void qov_mi_set_matte_class_init(QovMISetMatteClass* klass) {
   objectClass->get_property = getProperty;
   objectClass->finalize = finalize;
   qov::gst::installParameterProperties(objectClass, kSpecs.data(), static_cast<int>(kSpecs.size()));
+  qov::gst::installMatteExtraProperties(objectClass, kFirstExtraId);
 
   GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
   gst_element_class_set_static_metadata(

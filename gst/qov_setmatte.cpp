@@ -4,9 +4,13 @@
 // A frame whose fourth byte is padding (BGRx, RGBx, xRGB, xBGR) has no alpha to read: its
 // pixels count as opaque (alpha 255) in the mask, and it leaves as the format of the same
 // byte order with alpha (BGRA, RGBA, ARGB, ABGR), where the mask is kept.
+#include <array>
+#include <type_traits>
+
 #include "effects/matte/matte_frame.h"
 #include "effects/matte/matte_parameters.h"
 #include "gst/element_parameters.h"
+#include "gst/matte_presets.h"
 #include "gst/elements.h"
 #include "gst/video_filter_base.h"
 #include "gst/video_formats.h"
@@ -17,6 +21,8 @@ namespace {
 using qov::gst::FormatLayout;
 
 const auto& kSpecs = qov::setmatte1::kParameterSpecs;
+// The weight and preset properties come after the parameters' (ids 1 to the count).
+constexpr guint kFirstExtraId = static_cast<guint>(std::tuple_size_v<std::decay_t<decltype(kSpecs)>>) + 1;
 
 }  // namespace
 
@@ -30,7 +36,8 @@ struct QovSetMatteClass {
   QovVideoFilterClass parent_class;
 };
 
-G_DEFINE_TYPE(QovSetMatte, qov_set_matte, QOV_TYPE_VIDEO_FILTER)
+G_DEFINE_TYPE_WITH_CODE(QovSetMatte, qov_set_matte, QOV_TYPE_VIDEO_FILTER,
+                        G_IMPLEMENT_INTERFACE(GST_TYPE_PRESET, qov::gst::initMattePresetInterface))
 
 namespace {
 
@@ -124,11 +131,13 @@ GstFlowReturn process(QovVideoFilter* filter, const GstVideoFrame* input, GstVid
 }
 
 void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
-  asSetMatte(object)->parameters.setProperty(object, id, value, pspec);
+  if (!qov::gst::setMatteExtraProperty(object, kFirstExtraId, id, value))
+    asSetMatte(object)->parameters.setProperty(object, id, value, pspec);
 }
 
 void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
-  asSetMatte(object)->parameters.getProperty(object, id, value, pspec);
+  if (!qov::gst::getMatteExtraProperty(object, kFirstExtraId, id, value))
+    asSetMatte(object)->parameters.getProperty(object, id, value, pspec);
 }
 
 }  // namespace
@@ -138,6 +147,7 @@ static void qov_set_matte_class_init(QovSetMatteClass* klass) {
   objectClass->set_property = setProperty;
   objectClass->get_property = getProperty;
   qov::gst::installParameterProperties(objectClass, kSpecs.data(), static_cast<int>(kSpecs.size()));
+  qov::gst::installMatteExtraProperties(objectClass, kFirstExtraId);
 
   GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
   gst_element_class_set_static_metadata(
