@@ -5,11 +5,16 @@
 #   project version, and declares a dependency on the package of every shared library
 #   that its programs and plug-ins link; the Windows archive holds win32/ and win64/ with
 #   the three DLLs each, of the right machine type, and README.txt.
+# - The package's changelog, qovhost --version, its manual page and the GStreamer plug-in
+#   carry the project version; the copyright file says that no licence has been granted;
+#   the manual pages cite no build-tree path.
 # - Installed with dpkg -i, with no FREI0R_PATH and an empty home folder: ffmpeg's frei0r
 #   filter, melt's frei0r.qov_mlaa and GStreamer's frei0r-filter-qov-mlaa find the plug-in
 #   and give the same bytes as the installed qovhost with the installed FreeFrame
 #   plug-in (melt with threads=2 those of qovhost on each half of the frame);
-#   `qovhost info QovMLAA1` finds the plug-in by name.
+#   `qovhost info QovMLAA1` finds the plug-in by name, and `qovhost list` shows the
+#   package's FreeFrame folder only. melt finds the MLT presets of qov_setmatte, and
+#   GStreamer's qovsetmatte takes preset=luma-key: both give qovhost --preset's bytes.
 # - Installed, GStreamer finds the plug-in qov with nothing set: gst-inspect-1.0 lists its
 #   three elements and their properties, qovmlaa gives qovhost's bytes, and a live pipeline
 #   with compositor after qovmisetmatte runs to its end.
@@ -62,6 +67,8 @@ expected_files="./usr/bin/qovhost
 ./usr/lib/frei0r-1/qov_mlaa.so
 ./usr/lib/frei0r-1/qov_setmatte.so
 ./usr/share/doc/qov/README.md
+./usr/share/doc/qov/changelog.gz
+./usr/share/doc/qov/copyright
 ./usr/share/doc/qov/examples/qov_mlaa.pd
 ./usr/share/man/man1/qovhost-apply.1.gz
 ./usr/share/man/man1/qovhost-bench.1.gz
@@ -70,6 +77,13 @@ expected_files="./usr/bin/qovhost
 ./usr/share/man/man1/qovhost-list.1.gz
 ./usr/share/man/man1/qovhost-stream.1.gz
 ./usr/share/man/man1/qovhost.1.gz"
+# The MLT presets of the frei0r matte editions, one file a preset.
+presets="alpha-from-alpha alpha-from-blue alpha-from-green alpha-from-red defaults inverse-luma-key luma-key
+threshold-blue threshold-green threshold-red"
+for preset in $presets; do
+  expected_files+=$'\n'"./usr/share/mlt-7/presets/filter/frei0r.qov_setmatte/$preset"
+  expected_files+=$'\n'"./usr/share/mlt-7/presets/transition/frei0r.qov_misetmatte/$preset"
+done
 # The GStreamer plug-in, in GStreamer's own plug-in folder.
 gst_plugin=$(pkg-config --variable=pluginsdir gstreamer-1.0)/libgstqov.so
 expected_files=$(printf '%s\n.%s\n' "$expected_files" "$gst_plugin" | sort)
@@ -81,11 +95,28 @@ $expected_files"
 [ "$(dpkg-deb -f "$deb" Package)" = qov ] || fail "package name $(dpkg-deb -f "$deb" Package)"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version), expected $version"
 
+# The version in one place: the package's changelog, qovhost, its manual page and the
+# GStreamer plug-in carry the project's. No licence is named: none has been granted yet.
+dpkg-deb -x "$deb" "$work/unpacked"
+changelog_version=$(zcat "$work/unpacked/usr/share/doc/qov/changelog.gz" | dpkg-parsechangelog -l - -S Version)
+[ "$changelog_version" = "$version" ] || fail "the package's changelog says $changelog_version, expected $version"
+grep -q "No licence has been granted" "$work/unpacked/usr/share/doc/qov/copyright" ||
+  fail "the copyright file does not say that no licence has been granted"
+zcat "$work/unpacked/usr/share/man/man1/qovhost.1.gz" | grep -q "^\.TH QOVHOST .*\"Qov $version\"" ||
+  fail "the manual page does not carry version $version"
+# The manual pages speak of installed paths, not of a build tree's.
+if zcat "$work/unpacked/usr/share/man/man1/"*.gz | grep -n 'build/\|build-'; then
+  fail "the manual pages cite build-tree paths (above)"
+fi
+if zcat "$work/unpacked/usr/share/man/man1/qovhost-stream.1.gz" | grep -q 'ffmpeg.*out\.mp4' &&
+  ! zcat "$work/unpacked/usr/share/man/man1/qovhost-stream.1.gz" | grep -q 'yuv420p'; then
+  fail "qovhost-stream's H.264 example lacks -pix_fmt yuv420p"
+fi
+
 # Every shared library that a file of the package links must come from a declared package.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 depends_names=$(tr ',|' '\n\n' <<<"$depends" | awk '{print $1}')
-dpkg-deb -x "$deb" "$work/unpacked"
 libraries=$(ldconfig -p)
 for file in $(find "$work/unpacked" -type f \( -name '*.so' -o -path '*/bin/*' \)); do
   for soname in $(objdump -p "$file" | awk '$1 == "NEEDED" {print $2}'); do
@@ -142,6 +173,15 @@ fi
 info=$(cd / && run_clean qovhost info QovMLAA1) || fail "qovhost info QovMLAA1 failed"
 grep -q /usr/lib/freeframe/QovMLAA1.so <<<"$info" || fail "qovhost info QovMLAA1 did not find /usr/lib/freeframe/QovMLAA1.so:
 $info"
+[ "$(run_clean qovhost --version)" = "qovhost (Qov) $version" ] || fail "qovhost --version: $(run_clean qovhost --version)"
+# qovhost list shows the package's FreeFrame folder and its three plug-ins, nothing of /usr/bin.
+list=$(cd / && run_clean qovhost list) || fail "qovhost list failed"
+expected_list="/usr/lib/freeframe (the installed plug-ins)
+  QovMISetMatte1    zq17  3.996     QovMISetMatte1.so
+  QovMLAA1          zq4q  1.891     QovMLAA1.so
+  QovSetMatte1      zq2b  3.861     QovSetMatte1.so"
+[ "$list" = "$expected_list" ] || fail "qovhost list shows
+$list"
 
 # Three frames of ffmpeg's test picture, 4-byte pixels in the frei0r plug-ins' order (B, G,
 # R, A), 16 pixels wide multiples so that ffmpeg passes rows without padding. melt gets a
@@ -220,6 +260,24 @@ else
   fail "melt threads=2's output differs from qovhost's on the halves ($(cmp "$work/slices.bgra" "$work/melt2.bgra" 2>&1 | head -1))"
 fi
 
+# The matte presets as the package installs them: melt finds the MLT preset files by
+# itself, and GStreamer's qovsetmatte takes the preset property, each giving the bytes of
+# the installed qovhost with the same preset.
+run_clean qovhost stream QovSetMatte1 --size ${width}x$height --preset luma-key <"$work/in.bgra" >"$work/qovhost.bgra"
+run_clean melt -quiet -profile "$work/profile" "$work/in.nut" -filter frei0r.qov_setmatte properties=luma-key \
+  -consumer "avformat:$work/melt-key.nut" vcodec=rawvideo pix_fmt=bgra an=1 >/dev/null 2>&1 ||
+  fail "melt -filter frei0r.qov_setmatte properties=luma-key failed"
+[ ! -f "$work/melt-key.nut" ] || ffmpeg -hide_banner -loglevel error -nostdin -i "$work/melt-key.nut" \
+  -frames:v $frames -f rawvideo -pix_fmt bgra "$work/melt-key.bgra"
+compare "melt -filter frei0r.qov_setmatte properties=luma-key" "$work/melt-key.bgra"
+run_clean gst-launch-1.0 -q filesrc location="$work/in.bgra" \
+  ! rawvideoparse format=bgra width=$width height=$height framerate=25/1 \
+  ! qovsetmatte preset=luma-key ! filesink location="$work/gst-key.bgra" >/dev/null 2>&1 ||
+  fail "gst-launch-1.0 ... qovsetmatte preset=luma-key failed"
+compare "GStreamer qovsetmatte preset=luma-key" "$work/gst-key.bgra"
+# Back to the antialiased reference for the comparisons below.
+run_clean qovhost stream QovMLAA1 --size ${width}x$height --set Strength=1 <"$work/in.bgra" >"$work/qovhost.bgra"
+
 if run_clean gst-inspect-1.0 frei0r-filter-qov-mlaa >"$work/gst-inspect.txt" 2>&1; then
   echo "ok gst-inspect-1.0 frei0r-filter-qov-mlaa: $(grep -m1 -i 'long-name' "$work/gst-inspect.txt" | xargs)"
   run_clean gst-launch-1.0 -q filesrc location="$work/in.bgra" \
@@ -242,6 +300,8 @@ if run_clean gst-inspect-1.0 qov >"$work/gst-inspect-qov.txt" 2>&1; then
     grep -q "^  ${property#*:} " "$work/gst-inspect-element.txt" ||
       fail "gst-inspect-1.0 ${property%%:*} shows no property ${property#*:}"
   done
+  grep -q "^  Version  *$version\$" "$work/gst-inspect-qov.txt" || fail "gst-inspect-1.0 qov does not show version $version"
+  grep -q "^  License  *Proprietary\$" "$work/gst-inspect-qov.txt" || fail "gst-inspect-1.0 qov shows another licence"
   echo "ok gst-inspect-1.0 qov: $(grep -c '^  qov' "$work/gst-inspect-qov.txt") elements"
   run_clean gst-launch-1.0 -q filesrc location="$work/in.bgra" \
     ! rawvideoparse format=bgra width=$width height=$height framerate=25/1 \
@@ -272,7 +332,8 @@ case $status in
   "" | *" not-installed") ;;
   *) fail "dpkg lists qov as '$status' after dpkg -r" ;;
 esac
-for file in $expected_files /usr/lib/freeframe /usr/share/doc/qov; do
+for file in $expected_files /usr/lib/freeframe /usr/share/doc/qov /usr/share/mlt-7/presets/filter/frei0r.qov_setmatte \
+  /usr/share/mlt-7/presets/transition/frei0r.qov_misetmatte; do
   if [ -e "/${file#./}" ]; then fail "/${file#./} is left after dpkg -r"; fi
 done
 if run_clean gst-inspect-1.0 frei0r-filter-qov-mlaa >/dev/null 2>&1; then
