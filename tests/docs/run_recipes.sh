@@ -16,8 +16,9 @@
 # videotestsrc, and GStreamer's endless sources stop after a few frames. A recipe passes when
 # it exits 0 within a minute and every file it names as output (.png, .mp4, .mov, .webm, .mkv;
 # %0Nd patterns too) that was not there before exists and is not empty; an H.264 output must
-# be yuv420p. One line per recipe, then "N passed, N failed, N skipped"; the exit status is
-# non-zero when any recipe failed.
+# be yuv420p. Every link from a document to another file must lead to one. One line per
+# recipe, then "N passed, N failed, N skipped"; the exit status is non-zero when any recipe
+# or link failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" 2>/dev/null && pwd) || {
@@ -222,5 +223,19 @@ for doc in "${docs[@]}"; do
   done
 done
 
+# Links from one document to another (or to a picture) must lead to a file.
+links=0
+for doc in "${docs[@]}"; do
+  while IFS=: read -r line target; do
+    target=${target%%#*}
+    [ -n "$target" ] || continue
+    links=$((links + 1))
+    if [ ! -e "$(dirname "$doc")/$target" ]; then
+      report "FAIL" "$doc:$line" "link to $target" "no such file"
+      failed=$((failed + 1))
+    fi
+  done < <(grep -noE '\]\([^)#:]*(#[^)]*)?\)' "$doc" | sed -E 's/\]\((.*)\)$/\1/')
+done
+echo "links: $links checked"
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
