@@ -89,8 +89,14 @@ std::vector<uint8_t> makeFrame(FrameSize size, uint32_t bytesPerPixel, uint32_t 
       }
     }
   }
-  for (std::size_t i = 0; i < pixels / 16; ++i)
-    paint(below(engine, size.width), below(engine, size.height), colour());
+  // One draw a statement: the order in which a call's arguments are evaluated differs
+  // between compilers (GCC and clang), and the frames must not.
+  for (std::size_t i = 0; i < pixels / 16; ++i) {
+    const std::vector<uint8_t> c = colour();
+    const uint32_t y = below(engine, size.height);
+    const uint32_t x = below(engine, size.width);
+    paint(x, y, c);
+  }
   return frame;
 }
 
