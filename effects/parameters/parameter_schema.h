@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 
 namespace qov::parameters {
@@ -22,11 +23,13 @@ inline constexpr float kSwitchThreshold = 0.5f;
 constexpr bool switchOn(float value) { return value > kSwitchThreshold; }
 
 // The value limited to [0, 1]. Written so that NaN and -0.0 pass unchanged: the effects'
-// own conversions read NaN as off, or as no weight.
+// own conversions read NaN as off, or as no weight. The sign bit is tested beside the
+// comparison because clang (14 at least) compiles the plain `value < 0 ? 0 : value` for
+// AArch64 into one FMAX, which turns -0.0 into +0.0.
 template <class Number>
-constexpr Number clampToUnit(Number value) {
+Number clampToUnit(Number value) {
   if (value > Number{1}) return Number{1};
-  if (value < Number{0}) return Number{0};
+  if (std::signbit(value) && value < Number{0}) return Number{0};
   return value;
 }
 
