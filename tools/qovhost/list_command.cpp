@@ -12,6 +12,9 @@
 namespace qov::qovhost {
 namespace {
 
+// The last part of an installation's plug-in folder (lib/freeframe).
+constexpr const char* kInstalledFolderName = "freeframe";
+
 std::string versionText(const host::PluginLibrary& library) {
   const ExtendedInfo* extended = library.extendedInfo();
   if (extended == nullptr) return "-";
@@ -53,13 +56,10 @@ void addListCommand(CLI::App& app) {
   CLI::App* command = app.add_subcommand(
       "list", "List the FreeFrame plug-ins that qovhost finds by name: name, unique ID, version and file");
   command->callback([] {
-    const std::string installed = "/lib/freeframe";
-    for (const std::string& directory : pluginDirectories())
-      listDirectory(directory, directory.size() > installed.size() &&
-                                       directory.compare(directory.size() - installed.size(), installed.size(),
-                                                         installed) == 0
-                                   ? "the installed plug-ins"
-                                   : "beside qovhost");
+    for (const std::string& directory : pluginDirectories()) {
+      const bool installed = std::filesystem::path(directory).filename() == kInstalledFolderName;
+      listDirectory(directory, installed ? "the installed plug-ins" : "beside qovhost");
+    }
   });
 }
 

@@ -1,7 +1,7 @@
 // Finding and loading the plug-in a command names: a path to a library file, or a bare
 // plug-in name, in any letter case, looked up in ../lib/freeframe beside qovhost (an
-// installation) or else beside qovhost (the build directory). A name that is not found is answered with the
-// nearest one that is, and a frei0r plug-in is named as such.
+// installation) or else beside qovhost (the build directory). A name that is not found is
+// answered with the nearest one that is, and a frei0r plug-in is named as such.
 #pragma once
 
 #include <string>
