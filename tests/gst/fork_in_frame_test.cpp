@@ -27,7 +27,11 @@ namespace {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-constexpr int kChildren = 8;
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr int kChildren = 6;
+#else
+constexpr int kChildren = 16;
+#endif
 constexpr unsigned kChildSeconds = 30;
 constexpr GstClockTime kFrameDuration = GST_SECOND / 30;
 constexpr GstVideoFormat kFormat = GST_VIDEO_FORMAT_BGRA;

@@ -28,7 +28,7 @@ constexpr uint32_t kHeight = 1080;
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 constexpr int kChildren = 6;
 #else
-constexpr int kChildren = 12;
+constexpr int kChildren = 20;
 #endif
 // A child that has not finished by then hangs; SIGALRM ends it.
 constexpr unsigned kChildSeconds = 30;

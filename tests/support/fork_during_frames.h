@@ -47,20 +47,26 @@ struct ForkDuringFramesResult {
 
 // Runs `parentFrame` (true when the frame's bytes were right) on a thread of its own, over
 // and over, and forks `children` times while it does: the k-th fork comes k / children of a
-// frame's duration after the previous child has ended, so the forks fall at moments all
-// over the frame. Each child runs `child` (0 when its checks pass, else a code of the test's
+// frame's duration after the start of a frame, so the forks fall at moments all over the
+// frame. Each child runs `child` (0 when its checks pass, else a code of the test's
 // own) and exits with its result; a child still running after `childSeconds` is ended by
-// SIGALRM. Forking stops at the first child that does not exit with 0.
+// SIGALRM. While a child runs, the parent's thread finishes the frame it is in and waits, so
+// that the child has the cores. Forking stops at the first child that does not exit with 0.
 template <class ParentFrame, class Child>
 ForkDuringFramesResult forkDuringFrames(int children, unsigned childSeconds, ParentFrame parentFrame, Child child) {
   using Clock = std::chrono::steady_clock;
   constexpr int kChildThrew = 125;
   ForkDuringFramesResult result;
-  std::atomic<bool> stop{false};
-  std::atomic<long> frames{0}, wrongFrames{0};
+  std::atomic<bool> stop{false}, paused{false};
+  std::atomic<long> begun{0}, frames{0}, wrongFrames{0};
   std::atomic<int64_t> frameNanoseconds{0};
   std::thread loop([&] {
     while (!stop.load(std::memory_order_acquire)) {
+      if (paused.load(std::memory_order_acquire)) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        continue;
+      }
+      begun.fetch_add(1, std::memory_order_release);
       const auto start = Clock::now();
       if (!parentFrame()) wrongFrames.fetch_add(1, std::memory_order_relaxed);
       frameNanoseconds.store(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count(),
@@ -73,6 +79,10 @@ ForkDuringFramesResult forkDuringFrames(int children, unsigned childSeconds, Par
   while (frames.load(std::memory_order_acquire) < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
   for (int k = 0; k < children; ++k) {
+    // From the start of a frame on.
+    const long begunBefore = begun.load(std::memory_order_acquire);
+    paused.store(false, std::memory_order_release);
+    while (begun.load(std::memory_order_acquire) == begunBefore) std::this_thread::yield();
     const int64_t frame = frameNanoseconds.load(std::memory_order_relaxed);
     std::this_thread::sleep_for(std::chrono::nanoseconds(frame * k / children));
     const pid_t pid = fork();
@@ -85,6 +95,7 @@ ForkDuringFramesResult forkDuringFrames(int children, unsigned childSeconds, Par
       }
       _exit(code);
     }
+    paused.store(true, std::memory_order_release);
     std::string ended;
     int status = 0;
     if (pid < 0)
