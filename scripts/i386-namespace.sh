@@ -56,8 +56,7 @@ if [ "$mode" != emulated ]; then
     exec "$@"
   fi
   if [ "$probe" -eq 2 ] || [ "$mode" = native ]; then
-    echo "${native_why:-32-bit x86 programs do not run here}"
-    [ "$1" = --probe ] && exit 1
+    [ "$1" = --probe ] && { echo "${native_why:-32-bit x86 programs do not run here}"; exit 1; }
     echo "i386-namespace: cannot run $1: ${native_why:-32-bit x86 programs do not run here}" >&2
     exit 1
   fi

@@ -10,10 +10,18 @@
 # on first use. Every Wine call is bounded by a timeout (QOV_WINE_TIMEOUT seconds, 600 by
 # default), the program's exit code is passed on (124 for a timeout), and carriage returns
 # are stripped from its output so that it reads like any other program's.
+#
+# QOV_WINE32 names another 32-bit loader than Debian's (that of a private copy of 32-bit
+# Wine, scripts/wine32-root.sh), and WINESERVER, which Wine itself reads too, another
+# server than the one on the PATH.
 set -uo pipefail
 
 export WINEARCH=win32
 wine=wine
+if [ -n "${QOV_WINE32:-}" ]; then
+  wine=$QOV_WINE32
+  export WINELOADER=$wine
+fi
 if [ "${1:-}" = --win64 ]; then
   shift
   export WINEARCH=win64
@@ -35,6 +43,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 timeout_seconds=${QOV_WINE_TIMEOUT:-600}
+server=${WINESERVER:-wineserver}
 
 # The first program creates the prefix; the lock keeps parallel tests from racing for it.
 #
@@ -54,16 +63,16 @@ mkdir -p "$(dirname "$prefix")"
       echo "wine-run: could not create the Wine prefix $prefix" >&2
       exit 1
     }
-    timeout 60 wineserver --wait </dev/null >/dev/null 2>&1 9>&-
+    timeout 60 "$server" --wait </dev/null >/dev/null 2>&1 9>&-
   fi
   persist=--persistent="${QOV_WINESERVER_LINGER:-30}"
   if [ "$1" = --start-server ]; then
     persist=--persistent
-    timeout 60 wineserver --kill </dev/null >/dev/null 2>&1 9>&-
-    timeout 60 wineserver --wait </dev/null >/dev/null 2>&1 9>&-
+    timeout 60 "$server" --kill </dev/null >/dev/null 2>&1 9>&-
+    timeout 60 "$server" --wait </dev/null >/dev/null 2>&1 9>&-
   fi
   # Fails, changing nothing, when a server is still running.
-  if timeout 60 wineserver "$persist" </dev/null >/dev/null 2>&1 9>&-; then
+  if timeout 60 "$server" "$persist" </dev/null >/dev/null 2>&1 9>&-; then
     timeout "$timeout_seconds" "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
   fi
   exit 0

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Finds a qemu-i386 that runs 32-bit Wine, making a private copy of one where the
+# machine's is too old, without touching the machine's package state:
+#
+#   scripts/qemu-i386-root.sh DIR
+#
+# Wine reserves its address space with mmap(MAP_FIXED_NOREPLACE) probes. QEMU 7.2 (Debian
+# 12's qemu-user) takes that flag for a mere hint and answers each probe with the result of
+# a search of the whole reserved guest space, and Wine, refused, halves the area and asks
+# again: 20 000 probes in the first 30 s and no window of Wine's reached after 400 s.
+# QEMU 8 and later honour the flag, and Wine then starts in under a minute.
+#
+# The machine's qemu-i386 is used where it is version 8 or later. Otherwise qemu-user is
+# downloaded with apt-get from the backports suite of the machine's Debian release, through
+# an apt configuration of DIR's own (its own source list and package lists; the machine's
+# keyrings), and unpacked into DIR with dpkg -x: its programs are statically linked. An
+# unchanged DIR is used again.
+#
+# Prints the emulator's path on standard output; on failure prints the reason on standard
+# output, one line with apt's own message, and exits 1.
+set -uo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 DIR" >&2
+  exit 2
+fi
+root=$(realpath -m "$1")
+
+# The major version of a qemu-i386, or nothing.
+major_version() {
+  "$1" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p'
+}
+system=$(command -v qemu-i386 || true)
+if [ -n "$system" ] && [ "$(major_version "$system")" -ge 8 ] 2>/dev/null; then
+  echo "$system"
+  exit 0
+fi
+emulator=$root/usr/bin/qemu-i386
+if [ -x "$emulator" ] && [ -f "$root/.qov-qemu-root" ]; then
+  echo "$emulator"
+  exit 0
+fi
+
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+if [ -z "$codename" ]; then
+  echo "no Debian release named in /etc/os-release, so no backports suite to take qemu-user from"
+  exit 1
+fi
+suite=$codename-backports
+architecture=$(dpkg --print-architecture)
+rm -rf "$root"
+mkdir -p "$root/.apt/lists/partial" "$root/.debs" || exit 1
+echo "deb [arch=$architecture] http://deb.debian.org/debian $suite main" >"$root/.apt/sources.list"
+apt_options=(
+  -o "Dir::Etc::SourceList=$root/.apt/sources.list"
+  -o "Dir::Etc::SourceParts=$root/.apt/none"
+  -o "Dir::State::Lists=$root/.apt/lists"
+  -o "Dir::Cache=$root/.apt/cache"
+  -o "APT::Architectures::=$architecture"
+)
+# apt's last error line, or its last line.
+apt_reason() {
+  local reason
+  reason=$(printf '%s\n' "$1" | grep -E '^(E|W|Err):' | grep -v 'unsandboxed' | tail -n 1)
+  printf '%s\n' "${reason:-$(printf '%s\n' "$1" | tail -n 1)}"
+}
+# Each apt step that fails is tried once more.
+for attempt in 1 2; do
+  if output=$(apt-get "${apt_options[@]}" -q update 2>&1) &&
+    ! printf '%s\n' "$output" | grep -qE '^(E|Err):'; then
+    if output=$(cd "$root/.debs" && apt-get "${apt_options[@]}" -q download "qemu-user/$suite" 2>&1); then
+      break
+    fi
+  fi
+  if [ "$attempt" -eq 2 ]; then
+    echo "apt-get download qemu-user/$suite failed: $(apt_reason "$output")"
+    exit 1
+  fi
+  sleep 5
+done
+for deb in "$root"/.debs/*.deb; do
+  if ! error=$(dpkg -x "$deb" "$root" 2>&1); then
+    echo "dpkg -x $(basename "$deb") failed: $error"
+    exit 1
+  fi
+done
+version=$(major_version "$emulator")
+if [ -z "$version" ] || [ "$version" -lt 8 ]; then
+  echo "qemu-user of $suite has no qemu-i386 of version 8 or later (${version:-none})"
+  exit 1
+fi
+# Only the one emulator is kept of the package's many.
+mv "$emulator" "$root/qemu-i386" && rm -rf "$root/usr" "$root/.debs" "$root/.apt" &&
+  mkdir -p "$root/usr/bin" && mv "$root/qemu-i386" "$emulator" || exit 1
+touch "$root/.qov-qemu-root"
+echo "$emulator"
