@@ -3,7 +3,8 @@
 # with `-filter frei0r.qov_setmatte properties=NAME`, finding the presets through
 # MLT_PRESETS_PATH and the plug-in through FREI0R_PATH, gives the bytes of
 # `qovhost stream QovSetMatte1 --preset NAME` for every preset. melt reads and writes the
-# frames losslessly (raw video in NUT files) in a profile of their size.
+# frames losslessly (raw video in NUT files) in a profile of their size. The transition
+# frei0r.qov_misetmatte finds its presets too.
 # Usage: mlt_presets_test.sh QOVHOST FREI0R_DIR MLT_PRESETS_DIR FFMPEG MELT SCRATCH_DIR
 set -euo pipefail
 qovhost=$1 frei0r_dir=$2 presets_dir=$3 ffmpeg=$4 melt=$5 scratch=$6
@@ -28,6 +29,27 @@ for preset in $presets; do
   "$ffmpeg" -loglevel error -nostdin -y -i "$scratch/melt.nut" -frames:v $frames -f rawvideo -pix_fmt bgra "$scratch/melt.bgra"
   cmp "$scratch/qovhost.bgra" "$scratch/melt.bgra" || { echo "preset $preset: melt differs from qovhost" >&2; exit 1; }
 done
+# The transition's presets are found under its own type: properties=luma-key on
+# frei0r.qov_misetmatte gives what the preset file's values give when set one by one.
+"$ffmpeg" -loglevel error -nostdin -f lavfi -i "testsrc2=size=${width}x$height:rate=25" -frames:v $((frames + 1)) \
+  -c:v rawvideo -pix_fmt bgra "$scratch/mask.nut"
+transition() {  # OUTPUT PROPERTIES...
+  local output=$1
+  shift
+  FREI0R_PATH=$frei0r_dir MLT_PRESETS_PATH=$presets_dir "$melt" -quiet -profile "$scratch/profile" "$scratch/in.nut" \
+    -track "$scratch/mask.nut" -transition frei0r.qov_misetmatte a_track=0 b_track=1 "$@" \
+    -consumer "avformat:$scratch/$output.nut" vcodec=rawvideo pix_fmt=bgra an=1 >/dev/null 2>&1
+  "$ffmpeg" -loglevel error -nostdin -y -i "$scratch/$output.nut" -frames:v $frames -f rawvideo -pix_fmt bgra \
+    "$scratch/$output.bgra"
+}
+transition by-name properties=luma-key
+mapfile -t values < <(grep -v '^#' "$presets_dir/transition/frei0r.qov_misetmatte/luma-key")
+transition by-value "${values[@]}"
+transition untouched
+cmp "$scratch/by-name.bgra" "$scratch/by-value.bgra" ||
+  { echo "the transition's luma-key preset differs from its values" >&2; exit 1; }
+! cmp -s "$scratch/by-name.bgra" "$scratch/untouched.bgra" || { echo "the transition's preset changed nothing" >&2; exit 1; }
+
 # The presets change the picture: the luma key and the defaults differ.
 "$qovhost" stream QovSetMatte1 --size ${width}x$height --preset luma-key <"$scratch/in.bgra" >"$scratch/a.bgra"
 "$qovhost" stream QovSetMatte1 --size ${width}x$height <"$scratch/in.bgra" >"$scratch/b.bgra"
