@@ -12,8 +12,8 @@
 #
 # The machine's qemu-i386 is used where it is version 8 or later. Otherwise qemu-user is
 # downloaded with apt-get from the backports suite of the machine's Debian release, through
-# an apt configuration of DIR's own (its own source list and package lists; the machine's
-# keyrings), and unpacked into DIR with dpkg -x: its programs are statically linked. An
+# an apt configuration of DIR's own (scripts/private-apt.sh), and unpacked into DIR with
+# dpkg -x: its programs are statically linked. An
 # unchanged DIR is used again.
 #
 # Prints the emulator's path on standard output; on failure prints the reason on standard
@@ -46,51 +46,17 @@ if [ -z "$codename" ]; then
   echo "no Debian release named in /etc/os-release, so no backports suite to take qemu-user from"
   exit 1
 fi
-suite=$codename-backports
-architecture=$(dpkg --print-architecture)
 rm -rf "$root"
-mkdir -p "$root/.apt/lists/partial" "$root/.debs" || exit 1
-echo "deb [arch=$architecture] http://deb.debian.org/debian $suite main" >"$root/.apt/sources.list"
-apt_options=(
-  -o "Dir::Etc::SourceList=$root/.apt/sources.list"
-  -o "Dir::Etc::SourceParts=$root/.apt/none"
-  -o "Dir::State::Lists=$root/.apt/lists"
-  -o "Dir::Cache=$root/.apt/cache"
-  -o "APT::Architectures::=$architecture"
-)
-# apt's last error line, or its last line.
-apt_reason() {
-  local reason
-  reason=$(printf '%s\n' "$1" | grep -E '^(E|W|Err):' | grep -v 'unsandboxed' | tail -n 1)
-  printf '%s\n' "${reason:-$(printf '%s\n' "$1" | tail -n 1)}"
-}
-# Each apt step that fails is tried once more.
-for attempt in 1 2; do
-  if output=$(apt-get "${apt_options[@]}" -q update 2>&1) &&
-    ! printf '%s\n' "$output" | grep -qE '^(E|Err):'; then
-    if output=$(cd "$root/.debs" && apt-get "${apt_options[@]}" -q download "qemu-user/$suite" 2>&1); then
-      break
-    fi
-  fi
-  if [ "$attempt" -eq 2 ]; then
-    echo "apt-get download qemu-user/$suite failed: $(apt_reason "$output")"
-    exit 1
-  fi
-  sleep 5
-done
-for deb in "$root"/.debs/*.deb; do
-  if ! error=$(dpkg -x "$deb" "$root" 2>&1); then
-    echo "dpkg -x $(basename "$deb") failed: $error"
-    exit 1
-  fi
-done
+mkdir -p "$root" || exit 1
+source "$(dirname "$0")/private-apt.sh"
+private_apt_unpack "$root" "$(dpkg --print-architecture)" "$codename-backports" "qemu-user/$codename-backports" || exit 1
 version=$(major_version "$emulator")
 if [ -z "$version" ] || [ "$version" -lt 8 ]; then
-  echo "qemu-user of $suite has no qemu-i386 of version 8 or later (${version:-none})"
+  echo "qemu-user of $codename-backports has no qemu-i386 of version 8 or later (${version:-none})"
   exit 1
 fi
 # Only the one emulator is kept of the package's many.
-mv "$emulator" "$root/qemu-i386" && rm -rf "$root/usr" "$root/.debs" "$root/.apt" &&
+mv "$emulator" "$root/qemu-i386" && rm -rf "$root/usr" &&
   mkdir -p "$root/usr/bin" && mv "$root/qemu-i386" "$emulator" || exit 1
 touch "$root/.qov-qemu-root"
 echo "$emulator"

@@ -23,8 +23,10 @@
 # their plain reference forms.
 #
 # Each flavour adds one line to the test command's list of stages (scripts/stage-report.sh):
-# ran, partly (built, and what could be checked without Wine), or not run, with the reason.
-# The exit status is non-zero only when something that ran failed.
+# ran, saying which Wine and how, or partly, when the tests cannot run here: the DLLs are
+# then built and what needs no running (their file type, export and import tables) is
+# checked, and the line gives the reason (for a missing Wine package, apt's own). The exit
+# status is non-zero only when something that ran failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/stage-report.sh

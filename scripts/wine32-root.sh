@@ -6,8 +6,10 @@
 #   scripts/wine32-root.sh DIR
 #
 # Downloads wine32:i386 and libwine:i386, of the version of the machine's own 64-bit Wine
-# (libwine:amd64) where there is one, and libz-mingw-w64, with apt-get download, and
-# unpacks them into DIR with dpkg -x. Nothing else is needed: the loader and the Unix
+# (libwine:amd64) where there is one, and libz-mingw-w64, with apt-get download through an
+# apt configuration of DIR's own (scripts/private-apt.sh: the machine's i386 package lists,
+# or their absence, do not matter), and unpacks them into DIR with dpkg -x. Nothing else
+# is needed: the loader and the Unix
 # halves of Wine's libraries need only the C library, which the machine's own 32-bit
 # runtime gives (libc6-i386, which gcc-multilib brings); the libraries they open only
 # when asked (sound, X11, GStreamer, printing...) are left out, and so are fonts. Debian's
@@ -17,9 +19,7 @@
 # The loader finds its libraries relative to its own file, so it runs from DIR as it is:
 # on success the script prints the loader's path, DIR/usr/lib/wine/wine, on standard
 # output. An unchanged DIR of the same version is used again. On failure it prints the
-# reason on standard output, one line with apt's own message, and exits 1. The 32-bit
-# architecture must be known to apt (dpkg --add-architecture i386 and apt-get update, as
-# scripts/setup.sh does).
+# reason on standard output, one line with apt's own message, and exits 1.
 set -uo pipefail
 
 if [ $# -ne 1 ]; then
@@ -39,28 +39,15 @@ if [ -x "$loader" ] && [ "$(cat "$root/.qov-wine32-root" 2>/dev/null)" = "$stamp
   exit 0
 fi
 
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+if [ -z "$codename" ]; then
+  echo "no Debian release named in /etc/os-release, so no suite to take 32-bit Wine from"
+  exit 1
+fi
 rm -rf "$root"
-mkdir -p "$root/.debs" || exit 1
-# A download that fails is tried once more; apt's last error line is the reason given.
-# (apt's note that it downloads as root rather than as its own user, into a folder that
-# user cannot write, is no error.)
-for attempt in 1 2; do
-  if output=$(cd "$root/.debs" && apt-get download -q "${packages[@]}" 2>&1); then
-    break
-  fi
-  if [ "$attempt" -eq 2 ]; then
-    reason=$(printf '%s\n' "$output" | grep -E '^(E|W): ' | grep -v 'unsandboxed' | tail -n 1)
-    echo "apt-get download ${packages[*]} failed: ${reason:-$(printf '%s\n' "$output" | tail -n 1)}"
-    exit 1
-  fi
-  sleep 5
-done
-for deb in "$root"/.debs/*.deb; do
-  if ! error=$(dpkg -x "$deb" "$root" 2>&1); then
-    echo "dpkg -x $(basename "$deb") failed: $error"
-    exit 1
-  fi
-done
+mkdir -p "$root" || exit 1
+source "$(dirname "$0")/private-apt.sh"
+private_apt_unpack "$root" i386 "$codename $codename-updates $codename-security" "${packages[@]}" || exit 1
 
 # Debian's libwine postinst: zlib1.dll is marked as a Wine builtin in its DOS header's
 # reserved words (bytes 64 to 95), then placed beside Wine's own 32-bit DLLs.
@@ -76,6 +63,5 @@ fi
   head -c 16 /dev/zero
   tail -c +97 "$zlib"
 } >"$windows_dir/zlib1.dll"
-rm -rf "$root/.debs"
 echo "$stamp" >"$root/.qov-wine32-root"
 echo "$loader"
