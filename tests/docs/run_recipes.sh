@@ -16,9 +16,9 @@
 # videotestsrc, and GStreamer's endless sources stop after a few frames. A recipe passes when
 # it exits 0 within a minute and every file it names as output (.png, .mp4, .mov, .webm, .mkv;
 # %0Nd patterns too) that was not there before exists and is not empty; an H.264 output must
-# be yuv420p. Every link from a document to another file must lead to one. One line per
-# recipe, then "N passed, N failed, N skipped"; the exit status is non-zero when any recipe
-# or link failed.
+# be yuv420p. Every link from a document to another file must lead to one, and README.md
+# keeps to 200 lines. One line per recipe, then "N passed, N failed, N skipped"; the exit
+# status is non-zero when anything failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" 2>/dev/null && pwd) || {
@@ -238,5 +238,11 @@ for doc in "${docs[@]}"; do
   done < <(sed 's/`[^`]*`//g' "$doc" | grep -noE '\]\([^)#:]*(#[^)]*)?\)' | sed -E 's/\]\((.*)\)$/\1/')
 done
 echo "links: $links checked"
+# The README is what a new user reads first: it stays short, and the rest lives in docs/.
+readme_lines=$(wc -l <README.md)
+if [ "$readme_lines" -gt 200 ]; then
+  report "FAIL" "README.md" "$readme_lines lines" "at most 200: move the rest into docs/"
+  failed=$((failed + 1))
+fi
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
