@@ -2,7 +2,9 @@
 # Runs every shell recipe of README.md and docs/**/*.md against a build tree, so that a recipe
 # that rots fails the test.
 #
-#   tests/docs/run_recipes.sh [BUILD_DIR]        # default: build
+#   tests/docs/run_recipes.sh [BUILD_DIR]            # default: build
+#   tests/docs/run_recipes.sh --package [BUILD_DIR]  # only the recipes that need the package,
+#                                                    # while it is installed
 #
 # A recipe is a fenced code block marked sh (or bash, shell). A comment on the line just
 # before it may mark it:
@@ -21,6 +23,11 @@
 # status is non-zero when anything failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+package_only=no
+if [ "${1:-}" = --package ]; then
+  package_only=yes
+  shift
+fi
 build=$(cd "${1:-$root/build}" 2>/dev/null && pwd) || {
   echo "run_recipes: no build folder ${1:-$root/build}" >&2
   exit 2
@@ -168,6 +175,7 @@ for doc in "${docs[@]}"; do
     env_mode=build
     case $mark in
       "not run:"*)
+        [ "$package_only" = no ] || continue
         report "skip" "$where" "$first" "not run: ${mark#not run: }"
         skipped=$((skipped + 1))
         continue
@@ -180,7 +188,7 @@ for doc in "${docs[@]}"; do
         fi
         env_mode=package
         ;;
-      "") ;;
+      "") [ "$package_only" = no ] || continue ;;
       *)
         report "FAIL" "$where" "$first" "unknown marker: $mark"
         failed=$((failed + 1))
@@ -222,6 +230,13 @@ for doc in "${docs[@]}"; do
     fi
   done
 done
+
+if [ "$package_only" = yes ]; then
+  [ "$installed" = yes ] || echo "run_recipes: the qov package is not installed" >&2
+  echo "$passed passed, $failed failed, $skipped skipped"
+  [ "$failed" -eq 0 ] && [ "$installed" = yes ]
+  exit
+fi
 
 # Links from one document to another (or to a picture) must lead to a file; what stands in
 # backquotes is code, not a link.
