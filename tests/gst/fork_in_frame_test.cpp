@@ -27,13 +27,10 @@ namespace {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
-#if defined(__SANITIZE_THREAD__)
-constexpr int kChildren = 4;  // a 1080p frame on one thread takes seconds there
-#elif defined(__SANITIZE_ADDRESS__)
-constexpr int kChildren = 6;
-#else
-constexpr int kChildren = 16;
-#endif
+// The antialiasing keeps working memory that a frame holds in parts (the band copies), so a
+// child may find it in any state: it forks most. The mattes' frames hold nothing of the
+// element's.
+int childrenFor(const std::string& element) { return forkCount(element == "qovmlaa" ? 16 : 8); }
 constexpr unsigned kChildSeconds = 30;
 constexpr GstClockTime kFrameDuration = GST_SECOND / 30;
 constexpr GstVideoFormat kFormat = GST_VIDEO_FORMAT_BGRA;
@@ -60,14 +57,8 @@ bool holds(GstBuffer* buffer, const std::vector<uint8_t>& expected) {
   return same;
 }
 
-std::string describe(const ForkDuringFramesResult& result) {
-  std::string text;
-  for (const std::string& child : result.children) text += child + "; ";
-  return text + std::to_string(result.parentFrames) + " parent frames";
-}
-
-void expectAllWell(const ForkDuringFramesResult& result) {
-  EXPECT_EQ(result.children, std::vector<std::string>(kChildren, "exit 0")) << describe(result);
+void expectAllWell(const ForkDuringFramesResult& result, int children) {
+  EXPECT_EQ(result.children, std::vector<std::string>(children, "exit 0")) << result.summary();
   EXPECT_GT(result.parentFrames, 2);
   EXPECT_EQ(result.parentWrongFrames, 0);
 }
@@ -110,7 +101,7 @@ TEST_P(FilterForkInMidFrame, ChildFinishesFramesOnTheInheritedElementAndTheParen
   GstBuffer* childOutput = gst_buffer_new_allocate(nullptr, frame.bytes.size(), nullptr);
 
   const ForkDuringFramesResult result = forkDuringFrames(
-      kChildren, kChildSeconds,
+      childrenFor(element), kChildSeconds,
       [&] { return transform(trans, input, parentOutput) == GST_FLOW_OK && holds(parentOutput, expected.bytes); },
       [&]() -> int {
         for (int i = 0; i < 2; ++i) {
@@ -125,7 +116,7 @@ TEST_P(FilterForkInMidFrame, ChildFinishesFramesOnTheInheritedElementAndTheParen
   gst_buffer_unref(parentOutput);
   gst_buffer_unref(input);
   gst_harness_teardown(h);
-  expectAllWell(result);
+  expectAllWell(result, childrenFor(element));
   expectNoGlibWarnings();
 }
 
@@ -192,7 +183,7 @@ TEST(MixerForkInMidFrame, ChildRunsFramesOnANewMixerAndTheParentKeepsItsBytes) {
   int pushed = 0;
   ASSERT_TRUE(mixer.push(colourFrame, maskFrame, pushed++));
   const ForkDuringFramesResult result = forkDuringFrames(
-      kChildren, kChildSeconds,
+      childrenFor("qovmisetmatte"), kChildSeconds,
       [&] { return mixer.push(colourFrame, maskFrame, pushed++) && mixer.pull() == expected; },
       [&]() -> int {
         Mixer fresh;
@@ -201,7 +192,7 @@ TEST(MixerForkInMidFrame, ChildRunsFramesOnANewMixerAndTheParentKeepsItsBytes) {
           return kNewFrame;
         return 0;
       });
-  expectAllWell(result);
+  expectAllWell(result, childrenFor("qovmisetmatte"));
   expectNoGlibWarnings();
 }
 

@@ -38,11 +38,29 @@ inline std::vector<uint8_t> jaggedAreasFrame(uint32_t width, uint32_t height, st
   return frame;
 }
 
+// How many times to fork where a test would fork `natively` times: fewer under the
+// sanitizers, where a 1080p frame on one thread takes up to seconds.
+constexpr int forkCount(int natively) {
+#if defined(__SANITIZE_THREAD__)
+  return natively < 4 ? natively : 4;
+#elif defined(__SANITIZE_ADDRESS__)
+  return natively < 6 ? natively : 6;
+#else
+  return natively;
+#endif
+}
+
 struct ForkDuringFramesResult {
   // How each child ended: "exit 0" when all its checks passed.
   std::vector<std::string> children;
   long parentFrames = 0;       // frames the parent's thread ran meanwhile
   long parentWrongFrames = 0;  // of which gave other bytes than expected
+
+  std::string summary() const {
+    std::string text;
+    for (const std::string& child : children) text += child + "; ";
+    return text + std::to_string(parentFrames) + " parent frames, " + std::to_string(parentWrongFrames) + " wrong";
+  }
 };
 
 // Runs `parentFrame` (true when the frame's bytes were right) on a thread of its own, over
