@@ -153,7 +153,7 @@ report() { # STATUS WHERE FIRST_LINE [DETAIL]
   printf '%-7s %s  %s%s\n' "$1" "$2" "$3" "${4:+  ($4)}"
 }
 
-cd "$root"
+cd "$root" || exit 2
 docs=(README.md)
 while IFS= read -r f; do docs+=("$f"); done < <(find docs -name '*.md' 2>/dev/null | sort)
 
@@ -195,9 +195,9 @@ for doc in "${docs[@]}"; do
         continue
         ;;
     esac
-    missing=$(missing_programs "$recipe")
-    if [ -n "$missing" ]; then
-      report "skip" "$where" "$first" "not installed: $missing"
+    absent=$(missing_programs "$recipe")
+    if [ -n "$absent" ]; then
+      report "skip" "$where" "$first" "not installed: $absent"
       skipped=$((skipped + 1))
       continue
     fi
@@ -242,6 +242,7 @@ fi
 # backquotes is code, not a link.
 links=0
 for doc in "${docs[@]}"; do
+  # shellcheck disable=SC2016
   while IFS=: read -r line target; do
     target=${target%%#*}
     [ -n "$target" ] || continue
