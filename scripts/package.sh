@@ -2,9 +2,11 @@
 # Makes the release packages in dist/:
 #
 #   dist/qov_VERSION_ARCH.deb         the Debian package (frei0r and FreeFrame plug-ins, qovhost)
+#   dist/qov_VERSION_arm64.deb        the same for 64-bit ARM (deb-arm64, cross-built here): the
+#                                     FreeFrame plug-ins and their frei0r editions
 #   dist/qov-VERSION-windows.zip      the Windows DLLs: win32/ and win64/, with README.txt
 #
-#   scripts/package.sh [deb|windows]...    # both when none is named
+#   scripts/package.sh [deb|deb-arm64|windows]...    # deb and windows when none is named
 #
 # The Debian package is CPack's, from a Release build of the native plug-ins and qovhost in
 # build-package/; the Windows DLLs come from scripts/build-windows.sh. VERSION is the
@@ -19,12 +21,26 @@ kinds=("$@")
 [ ${#kinds[@]} -eq 0 ] && kinds=(deb windows)
 for kind in "${kinds[@]}"; do
   case $kind in
-    deb | windows) ;;
-    *) echo "package: unknown package '$kind' (deb or windows)" >&2; exit 2 ;;
+    deb | deb-arm64 | windows) ;;
+    *) echo "package: unknown package '$kind' (deb, deb-arm64 or windows)" >&2; exit 2 ;;
   esac
 done
-stage "checking for what ${kinds[*]} needs (scripts/setup.sh ${kinds[*]})"
-bash scripts/setup.sh "${kinds[@]}"
+# The arm64 package is made with what the deb target installs, and the cross tools below.
+setup_targets=$(printf '%s\n' "${kinds[@]}" | sed 's/^deb-arm64$/deb/' | sort -u | xargs)
+stage "checking for what ${kinds[*]} needs (scripts/setup.sh $setup_targets)"
+# shellcheck disable=SC2086
+bash scripts/setup.sh $setup_targets
+# The cross build's compiler, linker and sysroot (cmake/aarch64-linux-gnu.cmake).
+arm64_packages=(clang libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross
+  binutils-aarch64-linux-gnu)
+if printf '%s\n' "${kinds[@]}" | grep -qx deb-arm64; then
+  for package in "${arm64_packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      echo "package: deb-arm64 needs ${arm64_packages[*]}; $package is not installed" >&2
+      exit 1
+    fi
+  done
+fi
 mkdir -p dist
 
 # The project version as CMake read it in the build tree $1.
@@ -44,6 +60,91 @@ make_deb() {
   # CPack warns about the maintainer scripts that CMakeLists.txt names so that there are
   # none; its output is shown when it fails.
   quietly "$dir/cpack.log" bash -c 'cd "$1" && cpack -G DEB -B "$PWD/packages"' cpack "$dir"
+  local deb
+  for deb in "$dir"/packages/*.deb; do
+    mv -f "$deb" dist/
+    echo "dist/$(basename "$deb")"
+  done
+}
+
+# The Depends field of a cross-built package whose libraries are $@: for each shared
+# library they link, the build machine's package of the same library (Debian names them
+# alike on every architecture), at the least version that has every symbol version they
+# use, as that package's symbols file says (a symbol version means the same on every
+# architecture). dpkg-shlibdeps cannot tell it here: the cross sysroot's packages name
+# themselves, not the target's packages, as the libraries' owners.
+cross_depends() {
+  local objdump=aarch64-linux-gnu-objdump arch soname tag path owner package symbols version
+  arch=$(dpkg --print-architecture)
+  declare -A least=()
+  while read -r soname tag; do
+    path=$(ldconfig -p | awk -v name="$soname" '$1 == name && /x86-64/ {print $NF; exit}')
+    owner=$( (dpkg -S "$(readlink -f "$path")" || dpkg -S "$path") 2>/dev/null | awk -F: 'NR == 1 {print $1}')
+    if [ -z "$path" ] || [ -z "$owner" ]; then
+      echo "package: no package of this machine holds $soname, which the arm64 libraries link" >&2
+      return 1
+    fi
+    package=${owner%%:*}
+    [ -n "${least[$package]+set}" ] || least[$package]=""
+    [ "$tag" = - ] && continue
+    symbols=/var/lib/dpkg/info/$package:$arch.symbols
+    [ -f "$symbols" ] || symbols=/var/lib/dpkg/info/$package.symbols
+    version=$(awk -v entry="$tag@$tag" '$1 == entry {print $2; exit}' "$symbols" 2>/dev/null)
+    if [ -z "$version" ]; then
+      echo "package: $package's symbols file does not name $tag, which the arm64 libraries use" >&2
+      return 1
+    fi
+    if [ -z "${least[$package]}" ] || dpkg --compare-versions "$version" gt "${least[$package]}"; then
+      least[$package]=$version
+    fi
+  done < <(for file in "$@"; do
+    "$objdump" -p "$file" | awk '
+      $1 == "NEEDED" { print $2, "-" }
+      /^Version References:/ { refs = 1; next }
+      refs && $1 == "required" { library = $3; sub(/:$/, "", library); next }
+      refs && NF == 4 && $1 ~ /^0x/ { print library, $4; next }
+      refs { refs = 0 }'
+  done | sort -u)
+  for package in $(printf '%s\n' "${!least[@]}" | sort); do
+    if [ -n "${least[$package]}" ]; then
+      printf '%s (>= %s)\n' "$package" "${least[$package]}"
+    else
+      echo "$package"
+    fi
+  done | paste -sd, | sed 's/,/, /g'
+}
+
+# The Debian package for 64-bit ARM (Raspberry Pi OS 64-bit, Debian and Ubuntu arm64),
+# cross-built with clang (cmake/aarch64-linux-gnu.cmake) in build-package-arm64/: the
+# FreeFrame plug-ins and their frei0r editions in the same folders as the amd64 package's,
+# and the same documents. Left out: qovhost and its manual pages, and the GStreamer plug-in,
+# whose libraries (libpng, GStreamer) exist for arm64 here only as packages of a foreign
+# architecture; and the MLT presets, which a program of the build writes, and a cross
+# build's programs do not run here.
+make_deb_arm64() {
+  local dir=build-package-arm64
+  stage "deb-arm64: [1/3] configuring $dir (cross build with clang)"
+  quietly "$dir/configure.log" cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DQOV_BUILD_TESTS=OFF -DQOV_BUILD_BENCH=OFF -DQOV_BUILD_TOOLS=OFF
+  stage "deb-arm64: [2/3] building the plug-ins and their frei0r editions (the log is $dir/build.log)"
+  build_with_progress "$dir"
+  stage "deb-arm64: [3/3] packing with CPack"
+  local depends
+  depends=$(cross_depends "$dir"/Qov*.so "$dir"/frei0r-1/*.so)
+  rm -rf "$dir/packages"
+  quietly "$dir/cpack.log" bash -c 'cd "$1" && shift && cpack -G DEB -B "$PWD/packages" "$@"' cpack "$dir" \
+    -D CPACK_DEBIAN_PACKAGE_ARCHITECTURE=arm64 \
+    -D CPACK_DEBIAN_PACKAGE_SHLIBDEPS=OFF \
+    -D "CPACK_PACKAGE_DESCRIPTION_SUMMARY=antialiasing and matte video effects for FreeFrame and frei0r" \
+    -D "CPACK_DEBIAN_PACKAGE_DEPENDS=$depends" \
+    -D "CPACK_DEBIAN_PACKAGE_DESCRIPTION=Three real-time video effects: QovMLAA1 antialiases a frame along its colour \
+edges, QovSetMatte1 replaces its alpha with a mask of its own bytes, and QovMISetMatte1 takes the mask from a \
+second input.
+
+The effects come as FreeFrame plug-ins (/usr/lib/freeframe), for Pure Data with Gem among other hosts, and \
+as frei0r plug-ins that ffmpeg, MLT (melt, Kdenlive, Shotcut) and GStreamer find without configuration \
+(qov_mlaa, qov_setmatte, qov_misetmatte). This build for 64-bit ARM has neither the command-line host \
+qovhost nor the GStreamer elements of the amd64 package."
   local deb
   for deb in "$dir"/packages/*.deb; do
     mv -f "$deb" dist/
@@ -103,6 +204,7 @@ TEXT
 for kind in "${kinds[@]}"; do
   case $kind in
     deb) make_deb ;;
+    deb-arm64) make_deb_arm64 ;;
     windows) make_windows_zip ;;
   esac
 done

@@ -20,6 +20,12 @@
 #   with compositor after qovmisetmatte runs to its end.
 # - dpkg -r leaves none of the package's files or folders behind, and GStreamer no longer
 #   lists the elements.
+# - The arm64 package (scripts/package.sh deb-arm64, cross-built; where the cross tools are
+#   installed): architecture arm64 and the project version, exactly the FreeFrame plug-ins,
+#   their frei0r editions and the documents, in the amd64 package's folders; AArch64
+#   libraries exporting their hosts' entry points; Depends names the package of every
+#   library they link, libc6 at least at the newest C library version they use. It is not
+#   installed: this machine runs no arm64 package.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/stage-report.sh
@@ -145,6 +151,72 @@ for flavour in win32 win64; do
     objdump -f "$dll" | grep -q "file format $format" || fail "$flavour/$(basename "$dll") is not $format"
   done
 done
+
+# --- The arm64 package, made by the cross build.
+arm64_note=""
+arm64_tools=(clang libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross binutils-aarch64-linux-gnu)
+for package in "${arm64_tools[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    arm64_note="$arm64_note $package"
+  fi
+done
+if [ -n "$arm64_note" ]; then
+  arm64_note="the arm64 package not made: not installed:$arm64_note"
+  echo "=== package: $arm64_note"
+else
+  echo "=== package: scripts/package.sh deb-arm64"
+  bash scripts/package.sh deb-arm64
+  arm64_deb=dist/qov_${version}_arm64.deb
+  [ -f "$arm64_deb" ] || { echo "FAILED: $arm64_deb was not made"; exit 1; }
+  dpkg-deb -I "$arm64_deb"
+  [ "$(dpkg-deb -f "$arm64_deb" Architecture)" = arm64 ] || fail "arm64 package: architecture $(dpkg-deb -f "$arm64_deb" Architecture)"
+  [ "$(dpkg-deb -f "$arm64_deb" Package)" = qov ] || fail "arm64 package: name $(dpkg-deb -f "$arm64_deb" Package)"
+  [ "$(dpkg-deb -f "$arm64_deb" Version)" = "$version" ] || fail "arm64 package: version $(dpkg-deb -f "$arm64_deb" Version)"
+  arm64_expected="./usr/lib/freeframe/QovMISetMatte1.so
+./usr/lib/freeframe/QovMLAA1.so
+./usr/lib/freeframe/QovSetMatte1.so
+./usr/lib/frei0r-1/qov_misetmatte.so
+./usr/lib/frei0r-1/qov_mlaa.so
+./usr/lib/frei0r-1/qov_setmatte.so
+./usr/share/doc/qov/README.md
+./usr/share/doc/qov/changelog.gz
+./usr/share/doc/qov/copyright
+./usr/share/doc/qov/examples/qov_mlaa.pd"
+  arm64_files=$(dpkg-deb -c "$arm64_deb" | awk '$1 !~ /^d/ {print $NF}' | sort)
+  [ "$arm64_files" = "$arm64_expected" ] || fail "the arm64 package holds
+$arm64_files
+expected
+$arm64_expected"
+  dpkg-deb -x "$arm64_deb" "$work/arm64"
+  arm64_depends=$(dpkg-deb -f "$arm64_deb" Depends)
+  echo "arm64 Depends: $arm64_depends"
+  for file in "$work"/arm64/usr/lib/*/*.so; do
+    name=${file#$work/arm64}
+    aarch64-linux-gnu-objdump -f "$file" | grep -q "file format elf64-littleaarch64" || fail "$name is no AArch64 library"
+    case $name in
+      */freeframe/*) entry=plugMain ;;
+      *) entry=f0r_update ;;
+    esac
+    aarch64-linux-gnu-objdump -T "$file" | awk '$4 != "*UND*" {print $NF}' | grep -qx "$entry" ||
+      fail "$name does not export $entry"
+    # The package of each library it links: the cross sysroot's package of the same
+    # library is named after it (libc6-arm64-cross: libc6).
+    for soname in $(aarch64-linux-gnu-objdump -p "$file" | awk '$1 == "NEEDED" {print $2}'); do
+      owner=$(dpkg -S "$(readlink -f "/usr/aarch64-linux-gnu/lib/$soname")" 2>/dev/null | awk -F: 'NR == 1 {print $1}')
+      owner=${owner%-arm64-cross}
+      [ -n "$owner" ] || { fail "$name links $soname, which no arm64 cross package holds"; continue; }
+      tr ',|' '\n\n' <<<"$arm64_depends" | awk '{print $1}' | grep -Fxq "$owner" ||
+        fail "$name links $soname (package $owner), which the arm64 package's Depends does not name"
+    done
+    # The newest C library version it uses, against the libc6 version in Depends.
+    glibc=$(aarch64-linux-gnu-objdump -T "$file" | grep -oE 'GLIBC_[0-9.]+' | sed 's/GLIBC_//' | sort -V | tail -1)
+    least=$(tr ',' '\n' <<<"$arm64_depends" | sed -n 's/^ *libc6 (>= \([^)]*\))$/\1/p')
+    if [ -n "$glibc" ] && { [ -z "$least" ] || dpkg --compare-versions "$least" lt "$glibc"; }; then
+      fail "$name uses GLIBC_$glibc, but the arm64 package asks for libc6 ${least:-of any version}"
+    fi
+  done
+  echo "ok arm64 package: $(wc -l <<<"$arm64_files") files, AArch64 libraries, Depends complete"
+fi
 
 # --- Installed: the hosts find the plug-ins by themselves.
 # A copy elsewhere in the hosts' search folders (a `cmake --install` by hand) would be found
@@ -349,4 +421,8 @@ if [ $failures -ne 0 ]; then
   exit 1
 fi
 echo "=== package test passed"
-stage_report ran "package test: the .deb installed and used by ffmpeg, melt and GStreamer (frei0r and qov), removed; the Windows archive"
+if [ -n "$arm64_note" ]; then
+  stage_report partly "package test: the .deb installed and used by ffmpeg, melt and GStreamer (frei0r and qov), removed; the Windows archive; $arm64_note"
+else
+  stage_report ran "package test: the .deb installed and used by ffmpeg, melt and GStreamer (frei0r and qov), removed; the Windows archive; the arm64 package's contents and dependencies"
+fi
