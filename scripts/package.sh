@@ -25,22 +25,8 @@ for kind in "${kinds[@]}"; do
     *) echo "package: unknown package '$kind' (deb, deb-arm64 or windows)" >&2; exit 2 ;;
   esac
 done
-# The arm64 package is made with what the deb target installs, and the cross tools below.
-setup_targets=$(printf '%s\n' "${kinds[@]}" | sed 's/^deb-arm64$/deb/' | sort -u | xargs)
-stage "checking for what ${kinds[*]} needs (scripts/setup.sh $setup_targets)"
-# shellcheck disable=SC2086
-bash scripts/setup.sh $setup_targets
-# The cross build's compiler, linker and sysroot (cmake/aarch64-linux-gnu.cmake).
-arm64_packages=(clang libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross
-  binutils-aarch64-linux-gnu)
-if printf '%s\n' "${kinds[@]}" | grep -qx deb-arm64; then
-  for package in "${arm64_packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-      echo "package: deb-arm64 needs ${arm64_packages[*]}; $package is not installed" >&2
-      exit 1
-    fi
-  done
-fi
+stage "checking for what ${kinds[*]} needs (scripts/setup.sh ${kinds[*]})"
+bash scripts/setup.sh "${kinds[@]}"
 mkdir -p dist
 
 # The project version as CMake read it in the build tree $1.

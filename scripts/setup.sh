@@ -5,6 +5,7 @@
 #   scripts/setup.sh deb       # that, and what the Debian package is made with (scripts/package.sh deb)
 #   scripts/setup.sh windows   # CMake, the MinGW-w64 cross compilers and zip (scripts/package.sh windows,
 #                              # scripts/build-windows.sh)
+#   scripts/setup.sh deb-arm64 # that, and the 64-bit ARM cross tools (scripts/package.sh deb-arm64)
 #   scripts/setup.sh test      # all of the above and everything the test builds use (scripts/test.sh)
 #   scripts/setup.sh --keep-going test
 #
@@ -41,6 +42,12 @@ deb_packages=(
 windows_packages=(
   cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix zip
 )
+# The 64-bit ARM cross build (scripts/test-arm64.sh, scripts/package.sh deb-arm64): clang
+# with Debian's cross sysroot, and qemu-aarch64 (qemu-user) for its tests. Not
+# g++-aarch64-linux-gnu: installing it removes gcc-multilib, which the 32-bit build needs.
+arm64_packages=(
+  clang libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross binutils-aarch64-linux-gnu
+)
 test_packages=(
   libgtest-dev googletest libbenchmark-dev
   # The 32-bit x86 build, and the emulator its tests run under where the kernel runs no
@@ -63,7 +70,8 @@ groups_of() {
     demo) echo build ;;
     deb) echo build deb ;;
     windows) echo windows ;;
-    test) echo build deb windows test ;;
+    deb-arm64) echo build deb arm64 ;;
+    test) echo build deb windows arm64 test ;;
     *) return 1 ;;
   esac
 }
@@ -74,13 +82,13 @@ if [ "${1:-}" = --keep-going ]; then
   shift
 fi
 if [ $# -eq 0 ]; then
-  echo "usage: scripts/setup.sh [--keep-going] demo|deb|windows|test..." >&2
+  echo "usage: scripts/setup.sh [--keep-going] demo|deb|deb-arm64|windows|test..." >&2
   exit 2
 fi
 packages=()
 for target in "$@"; do
   if ! groups=$(groups_of "$target"); then
-    echo "setup: unknown target '$target' (demo, deb, windows or test)" >&2
+    echo "setup: unknown target '$target' (demo, deb, deb-arm64, windows or test)" >&2
     exit 2
   fi
   for group in $groups; do
