@@ -45,14 +45,22 @@ inline constexpr int32_t kLumaBlue = 1;
 // channel's bright half is opaque.
 inline constexpr int32_t kHalfThreshold = 512;
 
-constexpr std::array<float, matteParameterCount> amounts(int32_t alpha, int32_t red, int32_t green, int32_t blue,
-                                                         bool invertAll = false, bool invertAlpha = false,
-                                                         bool invertRed = false, bool invertGreen = false,
-                                                         bool invertBlue = false) {
+// Which terms are inverted, and whether the finished mask is.
+struct Inversions {
+  bool all = false;
+  bool alpha = false;
+  bool red = false;
+  bool green = false;
+  bool blue = false;
+};
+
+// The nine values for four whole weights and the inversions.
+constexpr std::array<float, matteParameterCount> fromWeights(int32_t alpha, int32_t red, int32_t green, int32_t blue,
+                                                             Inversions inverted = {}) {
   auto flag = [](bool on) { return on ? kPresetOn : kPresetOff; };
-  return {amountOfWeight(alpha), amountOfWeight(red),   amountOfWeight(green),
-          amountOfWeight(blue),  flag(invertAll),       flag(invertAlpha),
-          flag(invertRed),       flag(invertGreen),     flag(invertBlue)};
+  return {amountOfWeight(alpha), amountOfWeight(red), amountOfWeight(green), amountOfWeight(blue),
+          flag(inverted.all),    flag(inverted.alpha), flag(inverted.red),   flag(inverted.green),
+          flag(inverted.blue)};
 }
 
 constexpr std::array<float, matteParameterCount> defaults() {
@@ -67,20 +75,22 @@ inline constexpr MattePreset kMattePresets[] = {
     {"defaults", "the parameters' defaults: alpha 255 for nearly every pixel (0 only where black and transparent)",
      presets::defaults()},
     {"luma-key", "alpha from brightness, (2 x red + 5 x green + blue) / 8: black transparent, white opaque",
-     presets::amounts(0, presets::kLumaRed, presets::kLumaGreen, presets::kLumaBlue)},
+     presets::fromWeights(0, presets::kLumaRed, presets::kLumaGreen, presets::kLumaBlue)},
     {"inverse-luma-key", "255 minus the luma key: black opaque, white transparent",
-     presets::amounts(0, presets::kLumaRed, presets::kLumaGreen, presets::kLumaBlue, true)},
-    {"alpha-from-red", "alpha = red", presets::amounts(0, presets::kWholeByte, 0, 0)},
-    {"alpha-from-green", "alpha = green", presets::amounts(0, 0, presets::kWholeByte, 0)},
-    {"alpha-from-blue", "alpha = blue", presets::amounts(0, 0, 0, presets::kWholeByte)},
+     presets::fromWeights(0, presets::kLumaRed, presets::kLumaGreen, presets::kLumaBlue, {/*all=*/true})},
+    {"alpha-from-red", "alpha = red", presets::fromWeights(0, presets::kWholeByte, 0, 0)},
+    {"alpha-from-green", "alpha = green", presets::fromWeights(0, 0, presets::kWholeByte, 0)},
+    {"alpha-from-blue", "alpha = blue", presets::fromWeights(0, 0, 0, presets::kWholeByte)},
     {"alpha-from-alpha", "alpha = the (mask) input's own alpha",
-     presets::amounts(presets::kWholeByte, 0, 0, 0)},
+     presets::fromWeights(presets::kWholeByte, 0, 0, 0)},
     {"threshold-red", "opaque where red is 128 or more, transparent where it is 124 or less",
-     presets::amounts(0, presets::kHalfThreshold, 0, 0, true, false, true, false, false)},
+     presets::fromWeights(0, presets::kHalfThreshold, 0, 0, {/*all=*/true, /*alpha=*/false, /*red=*/true})},
     {"threshold-green", "opaque where green is 128 or more, transparent where it is 124 or less",
-     presets::amounts(0, 0, presets::kHalfThreshold, 0, true, false, false, true, false)},
+     presets::fromWeights(0, 0, presets::kHalfThreshold, 0,
+                          {/*all=*/true, /*alpha=*/false, /*red=*/false, /*green=*/true})},
     {"threshold-blue", "opaque where blue is 128 or more, transparent where it is 124 or less",
-     presets::amounts(0, 0, 0, presets::kHalfThreshold, true, false, false, false, true)},
+     presets::fromWeights(0, 0, 0, presets::kHalfThreshold,
+                          {/*all=*/true, /*alpha=*/false, /*red=*/false, /*green=*/false, /*blue=*/true})},
 };
 
 inline constexpr std::size_t mattePresetCount = std::size(kMattePresets);
