@@ -23,17 +23,17 @@
 # needs them (scripts/test.sh does).
 set -euo pipefail
 
-# Building the plug-ins and qovhost.
+# Building the plug-ins, qovhost, the frei0r editions (their header) and the GStreamer
+# plug-in (gst/: GStreamer's headers, base and video libraries and check library).
 build_packages=(
   build-essential cmake pkg-config
   libpng-dev libcli11-dev nlohmann-json3-dev
+  frei0r-plugins-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
 )
-# The Debian package: the frei0r editions' header, the GStreamer plug-in's (gst/)
-# GStreamer headers, base and video libraries and check library, CPack's dependency scan
+# The Debian package: CPack's dependency scan
 # (dpkg-shlibdeps, and `file`, which CPack uses to find the programs and libraries to
 # scan), and the manual pages, which help2man makes from qovhost's help.
 deb_packages=(
-  frei0r-plugins-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   dpkg-dev file help2man
 )
 # The Windows DLLs and their archive: CMake and make (which CMake only recommends), the
