@@ -6,7 +6,7 @@
 #
 #   private_apt_unpack ROOT ARCHITECTURE "SUITE..." PACKAGE...
 #
-# ROOT must be an absolute path. Reads the lists of the given suites of Debian's main
+# ROOT, an absolute path, is emptied first. Reads the lists of the given suites of Debian's main
 # archive (a suite ending in -security from the security archive) for ARCHITECTURE (and
 # the architecture-independent packages), downloads the packages with apt-get download,
 # and unpacks each into ROOT with dpkg -x. A failed step is tried once more. Returns 0, or
@@ -16,7 +16,7 @@ private_apt_unpack() {
   local root=$1 architecture=$2 suites=$3
   shift 3
   local suite archive output attempt deb error
-  rm -rf "$root/.apt" "$root/.debs"
+  rm -rf "$root"
   mkdir -p "$root/.apt/lists/partial" "$root/.debs" || return 1
   for suite in $suites; do
     archive=debian
@@ -55,4 +55,15 @@ private_apt_unpack() {
     fi
   done
   rm -rf "$root/.apt" "$root/.debs"
+}
+
+# The machine's Debian release (its code name), or the reason there is none.
+debian_codename() {
+  local codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  if [ -z "$codename" ]; then
+    echo "no Debian release named in /etc/os-release"
+    return 1
+  fi
+  echo "$codename"
 }

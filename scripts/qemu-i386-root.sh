@@ -41,14 +41,8 @@ if [ -x "$emulator" ] && [ -f "$root/.qov-qemu-root" ]; then
   exit 0
 fi
 
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-if [ -z "$codename" ]; then
-  echo "no Debian release named in /etc/os-release, so no backports suite to take qemu-user from"
-  exit 1
-fi
-rm -rf "$root"
-mkdir -p "$root" || exit 1
 source "$(dirname "$0")/private-apt.sh"
+codename=$(debian_codename) || { echo "$codename"; exit 1; }
 private_apt_unpack "$root" "$(dpkg --print-architecture)" "$codename-backports" "qemu-user/$codename-backports" || exit 1
 version=$(major_version "$emulator")
 if [ -z "$version" ] || [ "$version" -lt 8 ]; then

@@ -39,14 +39,8 @@ if [ -x "$loader" ] && [ "$(cat "$root/.qov-wine32-root" 2>/dev/null)" = "$stamp
   exit 0
 fi
 
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-if [ -z "$codename" ]; then
-  echo "no Debian release named in /etc/os-release, so no suite to take 32-bit Wine from"
-  exit 1
-fi
-rm -rf "$root"
-mkdir -p "$root" || exit 1
 source "$(dirname "$0")/private-apt.sh"
+codename=$(debian_codename) || { echo "$codename"; exit 1; }
 private_apt_unpack "$root" i386 "$codename $codename-updates $codename-security" "${packages[@]}" || exit 1
 
 # Debian's libwine postinst: zlib1.dll is marked as a Wine builtin in its DOS header's
