@@ -62,6 +62,9 @@ test_packages=(
   # The packaging test (tests/package/): the frei0r hosts that must find the installed
   # plug-ins.
   melt gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-bad
+  # The documents' GStreamer recipes (tests/docs/run_recipes.sh): PNG, still frames, file
+  # sinks, VP8 and the MP4 demuxer.
+  gstreamer1.0-plugins-good
 )
 
 # The groups each target installs.

@@ -140,6 +140,9 @@ test_packages="$build_packages libgtest-dev googletest libbenchmark-dev"
 reference=$PWD/build/conformance-checksums.txt
 run_stage "native build and tests" "$test_packages frei0r-plugins-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev" "" \
   run_native
+# Every shell recipe of the README and docs/, on small inputs, against the native build.
+run_stage "documentation recipes (README.md, docs/)" "" "ffmpeg melt gstreamer1.0-tools gstreamer1.0-plugins-good" \
+  bash tests/docs/run_recipes.sh build
 # The plug-ins cross-built for 64-bit ARM, their tests under qemu-aarch64 at the NEON and
 # scalar levels (the slowest threaded tests left out: the native builds run them).
 run_stage "64-bit ARM build and tests under qemu-aarch64" \
