@@ -237,7 +237,9 @@ installed=1
 # Nothing points the hosts anywhere: no FREI0R_PATH, and a home folder without plug-ins
 # (or GStreamer registry) of its own.
 mkdir -p "$work/home"
-run_clean() { env -u FREI0R_PATH -u MLT_FREI0R_PLUGIN_PATH -u GST_PLUGIN_PATH HOME="$work/home" "$@"; }
+# Each host program is bounded in time: melt has been seen, once, not to return after its
+# consumer had finished.
+run_clean() { env -u FREI0R_PATH -u MLT_FREI0R_PLUGIN_PATH -u GST_PLUGIN_PATH HOME="$work/home" timeout 300 "$@"; }
 
 if command -v man >/dev/null; then
   [ "$(man -w qovhost 2>/dev/null)" = /usr/share/man/man1/qovhost.1.gz ] || fail "man does not find qovhost's page"
@@ -394,6 +396,10 @@ if run_clean gst-inspect-1.0 qov >"$work/gst-inspect-qov.txt" 2>&1; then
 else
   fail "gst-inspect-1.0 does not find the plug-in qov: $(tail -1 "$work/gst-inspect-qov.txt")"
 fi
+
+# The documents' recipes that need the installed package.
+echo "=== package: the documents' recipes for the installed package"
+bash tests/docs/run_recipes.sh --package build-package || fail "a recipe for the installed package failed"
 
 # --- Removed: nothing is left.
 echo "=== package: dpkg -r qov"
