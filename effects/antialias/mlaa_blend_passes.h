@@ -1,6 +1,6 @@
 // The blending passes of MLAA, written once over a level's blending pieces M (the scalar
 // ones in mlaa_blend_scalar.cpp, the vector ones in mlaa_blend_sse2.h, which the SSE2 and
-// AVX2 levels build on, and in mlaa_blend_neon.cpp): blocks of lines, runs of edge pixels on each line, the choice of
+// AVX2 levels build on): blocks of lines, runs of edge pixels on each line, the choice of
 // blends for each run, and the colour mixes along a run. Within a block everything runs in a
 // fixed order, because every blend works in place and later blends read what earlier ones
 // wrote; mlaa.cpp says which blocks may run side by side, band_layout.h how a frame is cut
