@@ -13,7 +13,8 @@
 # other stages go on either way, so that one run shows everything that is wrong.
 #
 # On a machine whose kernel runs no 32-bit x86 program (scripts/i386-probe.sh), the 32-bit
-# programs run under the user-mode emulator qemu-i386.
+# programs run under the user-mode emulator qemu-i386, in a private user namespace (the
+# machine's settings are left alone); QOV_I386=emulated takes that way on any machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -109,19 +110,23 @@ run_build() {
   ctest --preset "$preset" -j "$jobs"
 }
 
-# The 32-bit build: natively where the kernel runs 32-bit programs, else under qemu-i386.
-# The emulator setting is given either way, so that a build folder made on one kind of
-# machine is right on the other.
+# The 32-bit build. Where the kernel runs no 32-bit program, its tests run in a private user
+# namespace whose binfmt_misc hands 32-bit programs to qemu-i386 (scripts/i386-namespace.sh),
+# or, where that cannot be had, with qemu-i386 as their emulator. The emulator setting is
+# given either way, so that a build folder made on one kind of machine is right on the other.
 run_m32() {
-  local why
-  if why=$(bash scripts/i386-probe.sh); then
-    run_build m32 -DCMAKE_CROSSCOMPILING_EMULATOR=
-    return
+  local how
+  if how=$(bash scripts/i386-namespace.sh --probe); then
+    echo "=== build: m32 (32-bit programs: $how)"
+    cmake --preset m32 -DCMAKE_CROSSCOMPILING_EMULATOR= >/dev/null || return
+    cmake --build --preset m32 -j "$jobs" >/dev/null || return
+    bash scripts/i386-namespace.sh ctest --preset m32 -j "$jobs" || return
+    stage_report ran "32-bit x86 build and tests ($how)"
+  else
+    echo "=== $how: the 32-bit build's tests run under qemu-i386 as their emulator"
+    run_build m32 -DCMAKE_CROSSCOMPILING_EMULATOR=qemu-i386 || return
+    stage_report ran "32-bit x86 build and tests, qemu-i386 as their emulator: $how"
   fi
-  [ -n "$why" ] || why="32-bit x86 programs do not run here"
-  echo "=== $why: the 32-bit build's tests run under qemu-i386"
-  run_build m32 -DCMAKE_CROSSCOMPILING_EMULATOR=qemu-i386
-  stage_report ran "32-bit x86 build and tests, under qemu-i386: $why"
 }
 
 # The native build's ffmpeg tests are built only where ffmpeg is.
@@ -156,7 +161,9 @@ run_stage "32-bit x86 build and tests" "gcc-multilib g++-multilib googletest" "q
 run_stage "ThreadSanitizer build of the threaded tests" "$test_packages" "" bash tests/reliability/tsan.sh
 run_stage "64-bit Windows DLLs and their tests under Wine" "g++-mingw-w64-x86-64-posix" "wine wine64" \
   bash scripts/test-windows.sh "$reference" win64
-run_stage "32-bit Windows DLLs and their tests under Wine" "g++-mingw-w64-i686-posix" "wine wine32:i386" \
+# Debian's 32-bit Wine where it is installed, else a private copy of it (scripts/wine32-root.sh);
+# where the kernel runs no 32-bit program, under qemu-i386 on a chosen subset of the tests.
+run_stage "32-bit Windows DLLs and their tests under Wine" "g++-mingw-w64-i686-posix" "" \
   bash scripts/test-windows.sh "$reference" win32
 # The release packages (scripts/package.sh): the Debian package installed, used by ffmpeg,
 # melt and GStreamer, and removed again (as root; skipped otherwise), the Windows archive.
