@@ -1,5 +1,5 @@
-// The vector matte kernel, written once over a level's primitives L (Sse2, Avx2, Avx512 or Neon
-// of effects/simd/): 2 x kBytes / 4 pixels per step in two vectors, the mask written at byte 3
+// The vector matte kernel, written once over a level's primitives L (Sse2, Avx2 or Avx512 of
+// effects/simd/): 2 x kBytes / 4 pixels per step in two vectors, the mask written at byte 3
 // or byte 0 of each pixel; the tail goes to the scalar kernel. Included by matte_<level>.cpp
 // only, after the level's header.
 #pragma once
