@@ -17,14 +17,11 @@ namespace qov::aa::detail {
 namespace {
 
 constexpr uint8_t kDiffBits = 0xF0;  // a byte difference of 16 or more has a high nibble
-constexpr uint32_t kAllBits = 0xFFFFFFFFu;
 
 // All bits set in the lanes whose pixels differ by 16 or more in some byte.
 template <class L>
 typename L::Vector differ(typename L::Vector a, typename L::Vector b, typename L::Vector diffMask) {
-  const typename L::Vector absDiff = L::bitOr(L::subSaturated8(a, b), L::subSaturated8(b, a));
-  const typename L::Vector same = L::equal32(L::bitAnd(absDiff, diffMask), L::zero());
-  return L::bitXor(same, L::set32(kAllBits));
+  return L::test32(L::absoluteDifference8(a, b), diffMask);
 }
 
 template <class L>

@@ -70,6 +70,11 @@ struct Avx2 {
   static Vector interleaveLow16(Vector a, Vector b) { return _mm256_unpacklo_epi16(a, b); }
   static Vector interleaveHigh16(Vector a, Vector b) { return _mm256_unpackhi_epi16(a, b); }
 
+  // |a - b| of unsigned bytes: the two saturating differences, one of them zero.
+  static Vector absoluteDifference8(Vector a, Vector b) { return bitOr(subSaturated8(a, b), subSaturated8(b, a)); }
+  // All bits set in the 32-bit lanes where a and b share a set bit.
+  static Vector test32(Vector a, Vector b) { return bitXor(equal32(bitAnd(a, b), zero()), set32(0xFFFFFFFFu)); }
+
   // The bits of a where mask is set, those of b elsewhere.
   static Vector select(Vector mask, Vector a, Vector b) { return bitOr(bitAnd(mask, a), andNot(mask, b)); }
   // select for a b that is zero wherever mask is set: one operation fewer.

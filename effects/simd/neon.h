@@ -95,6 +95,11 @@ struct Neon {
   static Vector interleaveLow16(Vector a, Vector b) { return u8(vzip1q_u16(u16(a), u16(b))); }
   static Vector interleaveHigh16(Vector a, Vector b) { return u8(vzip2q_u16(u16(a), u16(b))); }
 
+  // |a - b| of unsigned bytes, in one instruction.
+  static Vector absoluteDifference8(Vector a, Vector b) { return vabdq_u8(a, b); }
+  // All bits set in the 32-bit lanes where a and b share a set bit, in one instruction.
+  static Vector test32(Vector a, Vector b) { return u8(vtstq_u32(u32(a), u32(b))); }
+
   // The bits of a where mask is set, those of b elsewhere: one bit select.
   static Vector select(Vector mask, Vector a, Vector b) { return vbslq_u8(mask, a, b); }
   static Vector selectIntoZeros(Vector mask, Vector a, Vector b) { return vbslq_u8(mask, a, b); }
