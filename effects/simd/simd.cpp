@@ -1,6 +1,7 @@
 // Processor feature detection and the QOV_SIMD cap.
 #include "effects/simd/simd.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,6 +33,28 @@ Level capped(Level level, Level cap) {
   return static_cast<int>(cap) < static_cast<int>(level) ? cap : level;
 }
 
+Level cappedByVariable() {
+  Level cap = processorLevel();
+  levelFromName(std::getenv(kCapVariable), &cap);
+  return capped(processorLevel(), cap);
+}
+
+// The levels are worked out on first use and kept in atomics (-1 until then), not in
+// guarded function-local statics: a child forked while another thread of its parent was
+// inside a static's first initialisation would wait for that guard for ever. Threads that
+// make the first call together each work the level out and store the same value.
+std::atomic<int> gProcessorLevel{-1};
+std::atomic<int> gActiveLevel{-1};
+
+Level once(std::atomic<int>& slot, Level (*workOut)()) {
+  int level = slot.load(std::memory_order_acquire);
+  if (level < 0) {
+    level = static_cast<int>(workOut());
+    slot.store(level, std::memory_order_release);
+  }
+  return static_cast<Level>(level);
+}
+
 }  // namespace
 
 const char* levelName(Level level) {
@@ -56,10 +79,7 @@ bool levelFromName(const char* name, Level* level) {
   return false;
 }
 
-Level processorLevel() {
-  static const Level level = detect();
-  return level;
-}
+Level processorLevel() { return once(gProcessorLevel, detect); }
 
 bool supports(Level level) {
   for (Level known : kLevels)
@@ -67,13 +87,6 @@ bool supports(Level level) {
   return false;
 }
 
-Level activeLevel() {
-  static const Level level = [] {
-    Level cap = processorLevel();
-    levelFromName(std::getenv(kCapVariable), &cap);
-    return capped(processorLevel(), cap);
-  }();
-  return level;
-}
+Level activeLevel() { return once(gActiveLevel, cappedByVariable); }
 
 }  // namespace qov::simd

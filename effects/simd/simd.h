@@ -22,7 +22,9 @@
 // file and one line in its table.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <type_traits>
 
 // GCC and Clang on i386 and x86-64 (MinGW included) define __i386__ / __x86_64__; MSVC
 // defines _M_IX86 / _M_X64.
@@ -99,12 +101,20 @@ const Entry<Kernel>& highestEntry(const Entry<Kernel> (&table)[N], Level limit) 
   return *best;
 }
 
-// The family's entry for this process: chosen on the first call (a function-local static,
-// initialised once also when threads make their first calls together), then returned as is.
+// The family's entry for this process: chosen on the first call, then returned as is. It is
+// kept in an atomic pointer rather than a guarded static, so that a child forked while
+// another thread was making the first call does not wait for that thread; threads that
+// make the first call together each choose, and store the same entry.
 template <const auto& table>
 const auto& chosen() {
-  static const auto& entry = highestEntry(table, activeLevel());
-  return entry;
+  using EntryType = std::remove_reference_t<decltype(table[0])>;
+  static std::atomic<EntryType*> entry{nullptr};
+  EntryType* found = entry.load(std::memory_order_acquire);
+  if (found == nullptr) {
+    found = &highestEntry(table, activeLevel());
+    entry.store(found, std::memory_order_release);
+  }
+  return *found;
 }
 
 // The kernel of exactly `level`, or a null kernel when the table has no entry of that level
