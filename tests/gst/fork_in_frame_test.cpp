@@ -39,19 +39,6 @@ constexpr std::size_t kStride = std::size_t{kWidth} * 4;
 // Exit codes of a child: what went wrong first.
 enum ChildFailure { kInheritedFrame = 1, kNewFrame };
 
-bool skipped() {
-  // qemu-i386 (QEMU 7.2) fails an assertion of its own when the child starts a thread.
-  return std::getenv("QOV_TEST_EMULATOR") != nullptr;
-}
-
-// ThreadSanitizer ends a child of a multithreaded process that starts a thread: there the
-// child's new elements run their frames on the calling thread alone.
-void keepChildOnItsOwnThread() {
-#if defined(__SANITIZE_THREAD__)
-  setenv("QOV_THREADS", "1", 1);
-#endif
-}
-
 NativeFrame jaggedFrame(uint32_t seed) {
   return NativeFrame{kWidth, kHeight, 4, jaggedAreasFrame(kWidth, kHeight, 4, seed)};
 }
@@ -90,7 +77,7 @@ NativeFrame throughNewFilter(const char* element, const NativeFrame& frame) {
 class FilterForkInMidFrame : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(FilterForkInMidFrame, ChildFinishesFramesOnTheInheritedElementAndTheParentKeepsItsBytes) {
-  if (skipped()) GTEST_SKIP() << "the user-mode emulator cannot start threads in the child of a multithreaded fork";
+  if (forkTestsSkipped()) GTEST_SKIP() << "the user-mode emulator cannot start threads in the child of a multithreaded fork";
   const char* element = GetParam();
   const NativeFrame frame = jaggedFrame(40);
   const NativeFrame expected = throughNewFilter(element, frame);
@@ -173,7 +160,7 @@ struct Mixer {
 };
 
 TEST(MixerForkInMidFrame, ChildRunsFramesOnANewMixerAndTheParentKeepsItsBytes) {
-  if (skipped()) GTEST_SKIP() << "the user-mode emulator cannot start threads in the child of a multithreaded fork";
+  if (forkTestsSkipped()) GTEST_SKIP() << "the user-mode emulator cannot start threads in the child of a multithreaded fork";
 #if defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "a new mixer runs on a thread of its own, which ThreadSanitizer does not start in the child of a "
                   "multithreaded fork";

@@ -39,19 +39,6 @@ constexpr int kInheritedFrames = 2;
 // Exit codes of a child: what went wrong first.
 enum ChildFailure { kInheritedFrame = 1, kNewFrame, kNewRelease, kInheritedRelease, kNoNewInstance };
 
-bool skipped() {
-  // qemu-i386 (QEMU 7.2) fails an assertion of its own when the child starts a thread.
-  return std::getenv("QOV_TEST_EMULATOR") != nullptr;
-}
-
-// ThreadSanitizer ends a child of a multithreaded process that starts a thread: there the
-// child's new instances run their frames on the calling thread alone.
-void keepChildOnItsOwnThread() {
-#if defined(__SANITIZE_THREAD__)
-  setenv("QOV_THREADS", "1", 1);
-#endif
-}
-
 void expectAllWell(const ForkDuringFramesResult& result, int children) {
   EXPECT_EQ(result.children, std::vector<std::string>(children, "exit 0")) << result.summary();
   EXPECT_GT(result.parentFrames, 2);
@@ -61,7 +48,7 @@ void expectAllWell(const ForkDuringFramesResult& result, int children) {
 class ForkInMidFrame : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ForkInMidFrame, ChildFinishesFramesOnTheInheritedInstanceAndTheParentKeepsItsBytes) {
-  if (skipped()) GTEST_SKIP() << "the user-mode emulator cannot start threads in the child of a multithreaded fork";
+  if (forkTestsSkipped()) GTEST_SKIP() << "the user-mode emulator cannot start threads in the child of a multithreaded fork";
   const host::PluginLibrary& plugin = library(GetParam());
   PluginInstance inherited(plugin, kWidth, kHeight, FF_DEPTH_32);
   std::vector<uint8_t> input = jaggedAreasFrame(kWidth, kHeight, inherited.bytesPerPixel(), 32);
@@ -104,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(AllPlugins, ForkInMidFrame, ::testing::Values("QovMLAA1
 class Frei0rForkInMidFrame : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Frei0rForkInMidFrame, ChildFinishesFramesOnTheInheritedInstanceAndTheParentKeepsItsBytes) {
-  if (skipped()) GTEST_SKIP() << "the user-mode emulator cannot start threads in the child of a multithreaded fork";
+  if (forkTestsSkipped()) GTEST_SKIP() << "the user-mode emulator cannot start threads in the child of a multithreaded fork";
   const Frei0rLibrary& plugin = frei0rLibrary(GetParam());
   const std::size_t words = std::size_t{kWidth} * kHeight;
   std::vector<uint32_t> first(words), second(words), expected(words);

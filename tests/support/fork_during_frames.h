@@ -12,11 +12,24 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace qov::test {
+
+// Under a user-mode emulator: qemu-i386 (QEMU 7.2) fails an assertion of its own when the
+// child of a multithreaded fork starts a thread.
+inline bool forkTestsSkipped() { return std::getenv("QOV_TEST_EMULATOR") != nullptr; }
+
+// ThreadSanitizer ends a child of a multithreaded process that starts a thread: there the
+// child's new instances and elements run their frames on the calling thread alone.
+inline void keepChildOnItsOwnThread() {
+#if defined(__SANITIZE_THREAD__)
+  setenv("QOV_THREADS", "1", 1);
+#endif
+}
 
 // width x height pixels of `channels` bytes, rows packed: flat areas with jagged borders
 // between them (the antialiasing's own work, at a fraction of what noise costs it) and noise
