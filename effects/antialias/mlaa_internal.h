@@ -269,6 +269,11 @@ namespace avx2 {
 extern const BlendKernels kBlendKernels;
 }
 #endif
+#if QOV_SIMD_NEON
+namespace neon {
+extern const BlendKernels kBlendKernels;
+}
+#endif
 
 inline constexpr simd::Entry<const BlendKernels*> kBlendLevels[] = {
     {simd::Level::scalar, &scalar::kBlendKernels},
@@ -276,7 +281,9 @@ inline constexpr simd::Entry<const BlendKernels*> kBlendLevels[] = {
     {simd::Level::sse2, &sse2::kBlendKernels},
     {simd::Level::avx2, &avx2::kBlendKernels},
 #endif
-    // No NEON entry: the NEON level blends with the scalar kernels (docs/dev/simd.md says why).
+#if QOV_SIMD_NEON
+    {simd::Level::neon, &neon::kBlendKernels},
+#endif
 };
 
 // --- passes and schedule -------------------------------------------------------------------

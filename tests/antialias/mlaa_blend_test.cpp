@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <ostream>
 #include <random>
 #include <string>
@@ -107,6 +108,24 @@ TEST_P(ColourMix, OnePixelRunGives31And227) {
   EXPECT_EQ(f.at(2, 1), opaqueGrey(227));
   EXPECT_EQ(f.at(1, 0), 0u);
   EXPECT_EQ(f.at(3, 1), grey(255));
+}
+
+// The run of one pixel mixes with the weights 7/8 and 1/8, which levels may compute in
+// integers: every pair of bytes must give the scalar level's two words.
+TEST_P(ColourMix, OnePixelRunGivesTheScalarBitsForEveryBytePair) {
+  if (GetParam() == simd::Level::scalar) GTEST_SKIP() << "the scalar level is the reference";
+  for (uint32_t a = 0; a < 256; ++a)
+    for (uint32_t b = 0; b < 256; ++b) {
+      const uint32_t pair[2] = {testing::rgb(a, 255 - a, a ^ 0x5Au) | (b << 24),
+                                testing::rgb(b, b ^ 0xA5u, 255 - b) | (a << 24)};
+      uint32_t level[2], reference[2];
+      std::memcpy(level, pair, sizeof pair);
+      std::memcpy(reference, pair, sizeof pair);
+      blend().blendOnePixelRun(reinterpret_cast<uint8_t*>(level), 0, 1);
+      detail::scalar::kBlendKernels.blendOnePixelRun(reinterpret_cast<uint8_t*>(reference), 0, 1);
+      ASSERT_EQ(level[0], reference[0]) << std::hex << pair[0] << " " << pair[1];
+      ASSERT_EQ(level[1], reference[1]) << std::hex << pair[0] << " " << pair[1];
+    }
 }
 
 // A horizontal run on row 0 of an 8 x 2 frame: black on the run's side, white across.
